@@ -1,0 +1,7 @@
+#include "components/StandardComponents.h"
+
+namespace velmora {
+
+void RegisterStandardComponents() {}
+
+}  // namespace velmora
