@@ -3,8 +3,12 @@
 #include "components/mime/GMimeMailMessage.h"
 #include "components/mime/HeaderFormat.h"
 #include "components/mime/MailError.h"
+#include "components/mime/QuotedPrintable.h"
 
 #include <QUuid>
+
+#include <algorithm>
+#include <limits>
 
 namespace velmora::mime {
 
@@ -28,8 +32,25 @@ GObjectPtr<GMimePart> MakeBodyPart(const QString& text) {
     g_mime_part_set_content(part.get(), content.get());
     // 7bit when every line is short ASCII, else quoted-printable or base64, whichever is
     // smaller: the text stays 7-bit whatever it holds.
-    g_mime_part_set_content_encoding(part.get(), g_mime_part_get_best_content_encoding(
-                                                     part.get(), GMIME_ENCODING_CONSTRAINT_7BIT));
+    GMimeContentEncoding encoding =
+        g_mime_part_get_best_content_encoding(part.get(), GMIME_ENCODING_CONSTRAINT_7BIT);
+    // Written last, 7bit text and GMime's quoted-printable both gain a line end the text did
+    // not have; our quoted-printable ends such a text with a soft break instead.
+    if (encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+        ((encoding == GMIME_CONTENT_ENCODING_7BIT || encoding == GMIME_CONTENT_ENCODING_DEFAULT) &&
+         !bytes.isEmpty() && !bytes.endsWith('\n'))) {
+        const QByteArray encoded = EncodeQuotedPrintable(bytes);
+        auto encodedStream =
+            Adopt(g_mime_stream_mem_new_with_buffer(encoded.constData(), encoded.size()));
+        auto encodedContent = Adopt(g_mime_data_wrapper_new_with_stream(
+            encodedStream.get(), GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE));
+        g_mime_part_set_content(part.get(), encodedContent.get());
+        encoding = GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE;
+    }
+    if (encoding == GMIME_CONTENT_ENCODING_DEFAULT) {
+        encoding = GMIME_CONTENT_ENCODING_7BIT;
+    }
+    g_mime_part_set_content_encoding(part.get(), encoding);
     return part;
 }
 
@@ -54,6 +75,10 @@ QString GMimeMailComposer::ComposeText(MailMessage& message) {
     auto mime = Adopt(g_mime_message_new(FALSE));
     auto* object = GMIME_OBJECT(mime.get());
     AddMailboxHeader(object, "From", source->From());
+    if (source->From().size() > 1) {
+        // Several authors need one sender (RFC 5322 3.6.2): the first of them.
+        AddMailboxHeader(object, "Sender", {source->From().front()});
+    }
     AddMailboxHeader(object, "To", source->To());
     AddMailboxHeader(object, "Cc", source->Cc());
     AddMailboxHeader(object, "Bcc", source->Bcc());
@@ -82,7 +107,11 @@ QString GMimeMailComposer::ComposeText(MailMessage& message) {
     auto options = std::unique_ptr<GMimeFormatOptions, decltype(&g_mime_format_options_free)>(
         g_mime_format_options_new(), &g_mime_format_options_free);
     g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
-    auto output = Adopt(g_mime_stream_mem_new());
+    // Sized up front: growing a buffer of megabytes step by step costs more than the encoding.
+    const qsizetype expected =
+        source->Body().size() * 3 + source->AttachmentBytes() / 3 * 4 * 78 / 76 + 16384;
+    auto output = Adopt(g_mime_stream_mem_new_with_byte_array(g_byte_array_sized_new(
+        guint(std::min<qsizetype>(expected, std::numeric_limits<guint>::max() / 2)))));
     if (g_mime_object_write_to_stream(object, options.get(), output.get()) < 0) {
         throw MailError(QStringLiteral("The message could not be written."));
     }

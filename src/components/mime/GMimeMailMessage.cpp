@@ -95,6 +95,7 @@ QString GMimeMailMessage::AddAttachment(const QString& path) {
     SetRawHeader(object, "Content-Disposition",
                  header::FormatDisposition("Content-Disposition", fileName));
     m_attachments.push_back(std::move(part));
+    m_attachmentBytes += data.size();
     return fileName;
 }
 

@@ -34,6 +34,7 @@ class GMimeMailMessage : public MailMessage {
     const QString& Body() const { return m_body; }
     const std::optional<QDateTime>& Date() const { return m_date; }
     const std::vector<GObjectPtr<GMimePart>>& Attachments() const { return m_attachments; }
+    qsizetype AttachmentBytes() const { return m_attachmentBytes; }
 
   private:
     std::vector<Mailbox> m_from;
@@ -44,6 +45,7 @@ class GMimeMailMessage : public MailMessage {
     QString m_body;
     std::optional<QDateTime> m_date;
     std::vector<GObjectPtr<GMimePart>> m_attachments;
+    qsizetype m_attachmentBytes = 0;
 };
 
 // Sets a header to a raw value made by HeaderFormat, replacing any header of that name.

@@ -220,6 +220,10 @@ TEST_F(MailComposerTest, addressCalls_accumulateAndKeepOrder) {
     m_message->AddTo(QStringLiteral("a@x.example;;b@x.example"), QStringLiteral("Ann;;Ben"));
     m_message->AddTo(QStringLiteral("c@x.example"), QStringLiteral("c@x.example"));
     m_message->SetFrom(QStringLiteral("old@x.example"));
+    const QString text = Compose();
+    EXPECT_FALSE(text.contains(QStringLiteral("\r\nSender:")));
+    m_message->SetFrom(QStringLiteral("two@x.example;Ann Roe/Acme"));
+    EXPECT_EQ(RawHeader(Compose(), QStringLiteral("Sender")), QStringLiteral("two@x.example"));
     m_message->SetFrom(QStringLiteral("new@x.example"));
     const ParsedMessage parsed = ComposeAndParse();
     EXPECT_EQ(parsed.to,
@@ -263,6 +267,8 @@ TEST_F(MailComposerTest, attachments_readDuringTheCallSameNamesBothKept) {
     m_message->AddAttachment(WriteFile(QStringLiteral("same.doc"), "second"));
     ASSERT_TRUE(QFile::remove(m_dir.filePath(QStringLiteral("same.doc"))));
 
+    // Composing twice gives the same attachments both times.
+    ASSERT_EQ(ComposeAndParse().attachments.size(), 2u);
     const ParsedMessage parsed = ComposeAndParse();
     ASSERT_EQ(parsed.attachments.size(), 2u);
     EXPECT_EQ(parsed.attachments[0].fileName, QStringLiteral("same.doc"));
@@ -355,6 +361,7 @@ TEST_F(MailComposerTest, output_carriesMessageIdAndMimeVersion) {
     const ParsedMessage first = ComposeAndParse();
     const ParsedMessage second = ComposeAndParse();
     EXPECT_EQ(first.mimeVersion, QStringLiteral("1.0"));
+    EXPECT_EQ(first.body, QString());
     EXPECT_TRUE(first.messageId.contains(u'@'));
     EXPECT_NE(first.messageId, second.messageId);
 }
@@ -370,6 +377,14 @@ TEST_F(MailComposerTest, body_longLinesDotsAndControlCharactersSurvive) {
     EXPECT_EQ(ParseMessage(text).body, body);
     for (const QString& line : text.split(QStringLiteral("\r\n"))) {
         EXPECT_LE(line.size(), 998);
+    }
+}
+
+TEST_F(MailComposerTest, body_withoutFinalLineEndGainsNone) {
+    for (const QString& body : {QStringLiteral("no line end"), QStringLiteral("two\nlines"),
+                                QStringLiteral("x"), QStringLiteral("\n")}) {
+        m_message->SetBody(body);
+        EXPECT_EQ(ComposeAndParse().body, body);
     }
 }
 
@@ -392,4 +407,38 @@ TEST_F(MailComposerTest, composer_refusesAMessageItDidNotMake) {
         QString AddAttachment(const QString&) override { return {}; }
     } foreign;
     EXPECT_THROW(m_composer->ComposeText(foreign), MailError);
+}
+
+TEST_F(MailComposerTest, headers_lineBreaksInValuesCannotAddHeaders) {
+    const QString subject = QStringLiteral("hello\r\nBcc: evil@x.example\r\n\r\nbody?");
+    const QString name = QStringLiteral("Jane\nBcc: evil@x.example");
+    m_message->SetSubject(subject);
+    const QString to =
+        QStringLiteral("\"%1\" <jane@x.example>;Roe\r\nCc: evil@x.example/Acme").arg(name);
+    m_message->AddTo(to, to);
+    m_message->SetBody(QStringLiteral("real body"));
+
+    const ParsedMessage parsed = ComposeAndParse();
+    EXPECT_TRUE(parsed.bcc.empty());
+    EXPECT_TRUE(parsed.cc.empty());
+    EXPECT_EQ(parsed.subject, subject);
+    ASSERT_EQ(parsed.to.size(), 2u);
+    EXPECT_EQ(parsed.to[0], (Mailbox{name, QStringLiteral("jane@x.example")}));
+    EXPECT_EQ(parsed.to[1],
+              (Mailbox{QStringLiteral("Roe\r\nCc: evil@x.example/Acme"), kNotesNameAddress}));
+    EXPECT_EQ(parsed.body, QStringLiteral("real body"));
+}
+
+TEST_F(MailComposerTest, headers_hugeValuesStayFoldedAndWhole) {
+    const QString subject = QStringLiteral("Ünïcödé ").repeated(12000);  // about 100 000 characters
+    const QString name = QString(5000, u'N') + QStringLiteral("/Sales/Acme");
+    m_message->SetSubject(subject);
+    m_message->AddCc(name, name);
+    const QString text = Compose();
+    for (const QString& line : text.split(QStringLiteral("\r\n"))) {
+        ASSERT_LE(line.size(), 78);
+    }
+    const ParsedMessage parsed = ParseMessage(text);
+    EXPECT_EQ(parsed.subject, subject);
+    EXPECT_EQ(parsed.cc, std::vector<Mailbox>({{name, kNotesNameAddress}}));
 }
