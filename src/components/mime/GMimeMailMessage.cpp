@@ -69,12 +69,23 @@ void GMimeMailMessage::SetDate(const QDateTime& date) {
 }
 
 QString GMimeMailMessage::AddAttachment(const QString& path) {
+    const QFileInfo info(path);
+    // Only regular files: a pipe or a device would never end or never stop growing.
+    if (path.isEmpty() || !info.isFile()) {
+        throw MailError(QStringLiteral("The attachment \"%1\" is not a readable file.").arg(path));
+    }
+    if (info.size() > kMaxAttachmentBytes) {
+        throw MailError(QStringLiteral("The attachment \"%1\" is too large to attach (%2 bytes).")
+                            .arg(path)
+                            .arg(info.size()));
+    }
     QFile file(path);
-    if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        throw MailError(QStringLiteral("The attachment \"%1\" cannot be read.").arg(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw MailError(QStringLiteral("The attachment \"%1\" cannot be read: %2")
+                            .arg(path, file.errorString()));
     }
     const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    if (file.error() != QFileDevice::NoError || data.size() > kMaxAttachmentBytes) {
         throw MailError(QStringLiteral("The attachment \"%1\" cannot be read: %2")
                             .arg(path, file.errorString()));
     }

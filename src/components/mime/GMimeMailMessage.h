@@ -15,6 +15,10 @@ namespace velmora::mime {
 // they are added, so nothing depends on their files afterwards.
 class GMimeMailMessage : public MailMessage {
   public:
+    // Composing holds an attachment about six times over (file, base64, text, the caller's
+    // 8-bit copy); beyond this size that would exhaust memory and end the whole run.
+    static constexpr qint64 kMaxAttachmentBytes = qint64(512) * 1024 * 1024;
+
     GMimeMailMessage();
 
     void AddTo(const QString& addresses, const QString& names) override;

@@ -1,5 +1,6 @@
 #include "ParsedMessage.h"
 #include "components/StandardComponents.h"
+#include "components/mime/GMimeMailMessage.h"
 #include "components/mime/MailComposer.h"
 #include "components/mime/MailError.h"
 #include "components/mime/MailMessage.h"
@@ -283,6 +284,13 @@ TEST_F(MailComposerTest, attachments_unreadablePathFailsThatCallOnly) {
                  MailError);
     EXPECT_THROW(m_message->AddAttachment(m_dir.path()), MailError);
     EXPECT_THROW(m_message->AddAttachment(QString()), MailError);
+    EXPECT_THROW(m_message->AddAttachment(QStringLiteral("/dev/zero")), MailError);
+    {
+        QFile huge(m_dir.filePath(QStringLiteral("huge.bin")));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(mime::GMimeMailMessage::kMaxAttachmentBytes + 1));  // sparse
+    }
+    EXPECT_THROW(m_message->AddAttachment(m_dir.filePath(QStringLiteral("huge.bin"))), MailError);
     m_message->SetSubject(QStringLiteral("still usable"));
 
     const ParsedMessage parsed = ComposeAndParse();
