@@ -450,3 +450,27 @@ TEST_F(MailComposerTest, headers_hugeValuesStayFoldedAndWhole) {
     EXPECT_EQ(parsed.subject, subject);
     EXPECT_EQ(parsed.cc, std::vector<Mailbox>({{name, kNotesNameAddress}}));
 }
+
+TEST_F(MailComposerTest, addresses_longListsKeepEveryEntryInOrder) {
+    QStringList entries;
+    for (int i = 0; i < 3000; ++i) {
+        entries << (i % 3 == 0   ? QStringLiteral("user%1@x.example").arg(i)
+                    : i % 3 == 1 ? QStringLiteral("Person %1/Dept/Acme").arg(i)
+                                 : QStringLiteral("Zoë %1 <z%1@y.example>").arg(i));
+    }
+    const QString list = entries.join(u';');
+    m_message->AddTo(list, list);
+    const ParsedMessage parsed = ComposeAndParse();
+    ASSERT_EQ(parsed.to.size(), size_t(entries.size()));
+    for (int i = 0; i < entries.size(); ++i) {
+        const Mailbox& got = parsed.to[size_t(i)];
+        if (i % 3 == 0) {
+            EXPECT_EQ(got.address, entries[i]);
+        } else if (i % 3 == 1) {
+            EXPECT_EQ(got, (Mailbox{entries[i], kNotesNameAddress}));
+        } else {
+            EXPECT_EQ(got, (Mailbox{QStringLiteral("Zoë %1").arg(i),
+                                    QStringLiteral("z%1@y.example").arg(i)}));
+        }
+    }
+}
