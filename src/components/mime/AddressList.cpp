@@ -147,7 +147,8 @@ Mailbox ParseAddressEntry(const QString& entry) {
     if (text.endsWith(u'>')) {
         const qsizetype open = text.lastIndexOf(u'<');
         if (open >= 0) {
-            const QStringView address = QStringView(text).mid(open + 1, text.size() - open - 2);
+            const QStringView address =
+                QStringView(text).mid(open + 1, text.size() - open - 2).trimmed();
             if (IsAddrSpec(address)) {
                 return {UnquoteName(QStringView(text).left(open)), address.toString()};
             }

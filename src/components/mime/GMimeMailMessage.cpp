@@ -32,6 +32,9 @@ void SetRawHeader(GMimeObject* object, const char* name, const QByteArray& rawVa
     g_mime_object_set_header(object, name, unfolded.constData(), nullptr);
     GMimeHeader* header =
         g_mime_header_list_get_header(g_mime_object_get_header_list(object), name);
+    if (!header) {
+        throw MailError(QStringLiteral("The header %1 could not be set.").arg(QLatin1String(name)));
+    }
     g_mime_header_set_raw_value(header, rawValue.constData());
 }
 

@@ -33,6 +33,8 @@ TEST(AddressList, parseEntry_internetAddresses) {
               (Mailbox{QStringLiteral("Jane Roe"), QStringLiteral("jane@x.example")}));
     EXPECT_EQ(ParseAddressEntry(QStringLiteral("\"Roe, \\\"JR\\\" Jane\" <jane@x.example>")),
               (Mailbox{QStringLiteral("Roe, \"JR\" Jane"), QStringLiteral("jane@x.example")}));
+    EXPECT_EQ(ParseAddressEntry(QStringLiteral("Jane Roe < jane@x.example >")),
+              (Mailbox{QStringLiteral("Jane Roe"), QStringLiteral("jane@x.example")}));
     EXPECT_EQ(ParseAddressEntry(QStringLiteral("<jane@x.example>")),
               (Mailbox{QString(), QStringLiteral("jane@x.example")}));
     EXPECT_EQ(ParseAddressEntry(QStringLiteral("Zoë <zoe+news@mail.x-y.example>")),
