@@ -304,6 +304,7 @@ TEST_F(MailComposerTest, attachments_awkwardNamesRoundTrip) {
         QStringLiteral("Отчёт 2024 — 日本語 😀 and a long tail that needs several segments.xlsx"),
         QStringLiteral("quote\"and\\backslash;semi=eq.txt"),
         QStringLiteral("=?UTF-8?Q?not_encoded?=.txt"),
+        QStringLiteral("line\nbreak\ttab.txt"),
         QStringLiteral("no extension"),
     };
     for (const QString& name : names) {
@@ -315,7 +316,7 @@ TEST_F(MailComposerTest, attachments_awkwardNamesRoundTrip) {
         EXPECT_EQ(parsed.attachments[i].fileName, names[i]);
         EXPECT_EQ(parsed.attachments[i].bytes, names[i].toUtf8());
     }
-    EXPECT_EQ(parsed.attachments[3].mediaType, QStringLiteral("application/octet-stream"));
+    EXPECT_EQ(parsed.attachments[4].mediaType, QStringLiteral("application/octet-stream"));
 }
 
 TEST_F(MailComposerTest, date_keepsTheOffsetOfTheValue) {
