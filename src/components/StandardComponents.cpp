@@ -1,7 +1,11 @@
 #include "components/StandardComponents.h"
 
+#include "components/mime/MimeComponent.h"
+
 namespace velmora {
 
-void RegisterStandardComponents() {}
+void RegisterStandardComponents() {
+    mime::RegisterComponent();
+}
 
 }  // namespace velmora
