@@ -218,12 +218,13 @@ QPixmap Banner() {
 
     // Faint envelopes drifting to the right, the program's subject.
     p.setOpacity(0.16);
+    // They stay clear of the vendor name and badge at the right end of the visible part.
     const std::array<std::pair<QPointF, qreal>, 5> drift = {{
-        {{430, 14}, 30},
-        {{480, 40}, 22},
-        {{528, 10}, 38},
-        {{588, 36}, 26},
-        {{632, 12}, 18},
+        {{392, 16}, 30},
+        {{446, 44}, 22},
+        {{492, 8}, 36},
+        {{548, 42}, 24},
+        {{590, 14}, 18},
     }};
     for (const auto& [at, size] : drift) {
         Glyphs::Paint(p, Glyph::Envelope, QRectF(at, QSizeF(size, size)));

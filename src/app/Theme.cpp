@@ -213,7 +213,7 @@ QMenu {
     color: #1b2733; background: white;
     border: 1px solid #7f9bb6; padding: 3px;
 }
-QMenu::item { padding: 4px 28px 4px 26px; border-radius: 3px; }
+QMenu::item { padding: 4px 28px 4px 8px; border-radius: 3px; }
 QMenu::item:selected { background: #2f7fc1; color: white; }
 QMenu::item:disabled { color: #93a1af; }
 QMenu::icon { padding-left: 6px; }
