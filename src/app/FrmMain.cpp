@@ -4,10 +4,10 @@
 
 namespace velmora::app {
 
-FrmMain::FrmMain(QWidget* parent) : QWidget(parent) {
+FrmMain::FrmMain(QWidget* parent) : QWidget(parent)
+{
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(
-        QStringLiteral("%1 %2 v2.0").arg(QLatin1String(kVendorName), QLatin1String(kAppTitle)));
+    setWindowTitle(QStringLiteral("%1 %2 v2.0").arg(QLatin1String(kVendorName), QLatin1String(kAppTitle)));
     setFixedSize(696, 622);
 }
 

@@ -7,7 +7,7 @@ namespace velmora::app {
 // The main window.
 class FrmMain : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit FrmMain(QWidget* parent = nullptr);
 };
 
