@@ -306,9 +306,10 @@ QPixmap StepArrow() {
 }
 
 QPixmap FolderArrow() {
-    QImage image = Glyphs::Render(Glyph::Folder, 16);
+    // A blue folder, so that the orange step marker on it stands out as on the plain steps.
+    QImage image = Glyphs::Render(Glyph::Folder, 16, kBlue.lighter(130));
     QPainter p(&image);
-    Glyphs::Paint(p, Glyph::StepMarker, QRectF(6, 6, 10, 10));
+    Glyphs::Paint(p, Glyph::StepMarker, QRectF(5, 5, 11, 11));
     p.end();
     return QPixmap::fromImage(image);
 }

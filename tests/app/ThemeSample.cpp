@@ -55,6 +55,30 @@ QImage IconSheet() {
     return sheet;
 }
 
+QImage NamedSheet() {
+    const QList<QIcon> icons = {Artwork::WindowIcon(),   Artwork::BrowseIcon(),
+                                Artwork::ScanIcon(),     Artwork::PreviewTabIcon(),
+                                Artwork::OpenMenuIcon(), Artwork::HelpMenuIcon(),
+                                Artwork::AboutMenuIcon()};
+    const QList<QPixmap> marks = {Artwork::StepArrow(), Artwork::FolderArrow(),
+                                  Artwork::SupportIcon()};
+    QImage sheet(60 * (icons.size() + marks.size()), 60, QImage::Format_ARGB32);
+    sheet.fill(QColor(0xee, 0xf3, 0xf8));
+    QPainter p(&sheet);
+    int x = 6;
+    for (const QIcon& icon : icons) {
+        p.drawPixmap(x, 4, icon.pixmap(32));
+        p.drawPixmap(x + 8, 40, icon.pixmap(16));
+        x += 60;
+    }
+    for (const QPixmap& mark : marks) {
+        p.drawPixmap(QRect(QPoint(x, 4), mark.size() * 2), mark);
+        p.drawPixmap(x + 8, 40, mark);
+        x += 60;
+    }
+    return sheet;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -205,6 +229,7 @@ int main(int argc, char** argv) {
     help->grab().save(out.filePath(QStringLiteral("sample-menu.png")));
     Artwork::Splash().save(out.filePath(QStringLiteral("sample-splash.png")));
     Artwork::AboutBackground().save(out.filePath(QStringLiteral("sample-about.png")));
+    NamedSheet().save(out.filePath(QStringLiteral("sample-named.png")));
     IconSheet().save(out.filePath(QStringLiteral("sample-icons.png")));
     return 0;
 }
