@@ -131,6 +131,30 @@ class ThemeTest : public QObject {
         QCOMPARE(sample.button->font().pointSizeF(), 8.25);
     }
 
+    void labelColourSetByTheWindow_survivesTheSheet() {
+        SampleWindow sample;
+        Theme::Apply(&sample.window);
+        auto* web = new QLabel(QStringLiteral("www.velmora.example"), sample.statusBar);
+        sample.statusBar->addWidget(web);
+        QPalette blue = web->palette();
+        blue.setColor(QPalette::WindowText, QColor(0, 0, 0xc0));
+        web->setPalette(blue);
+        QFont bold = web->font();
+        bold.setBold(true);
+        bold.setPointSize(14);  // big enough for solid strokes
+        web->setFont(bold);
+        web->adjustSize();
+        const QImage image = sample.Grab(web);
+        int bluePixels = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                bluePixels += (c.blue() > 150 && c.red() < 60 && c.green() < 60) ? 1 : 0;
+            }
+        }
+        QVERIFY2(bluePixels > 20, qPrintable(QString::number(bluePixels)));
+    }
+
     void apply_twiceChangesNothing() {
         SampleWindow sample;
         Theme::Apply(&sample.window);
