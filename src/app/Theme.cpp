@@ -134,7 +134,7 @@ QTabBar::tab {
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7fafd, stop:1 #dbe6f0);
     border: 1px solid #9db4c8; border-bottom: none;
     border-top-left-radius: 4px; border-top-right-radius: 4px;
-    padding: 2px 6px; margin-right: 2px;
+    padding: 2px 3px; margin-right: 1px; height: 15px;
 }
 QTabBar::tab:selected {
     background: #f8fbfd;

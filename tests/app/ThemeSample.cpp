@@ -213,6 +213,11 @@ int main(int argc, char** argv) {
 
     window.show();
     app.processEvents();
+    for (int i = 0; i < tabs->count(); ++i) {
+        qInfo() << "tab" << i << tabs->tabBar()->tabRect(i);
+    }
+    qInfo() << "tree row" << tree->visualItemRect(root).height() << "list row"
+            << list->visualItemRect(list->topLevelItem(0)).height();
     window.grab().save(out.filePath(QStringLiteral("sample-select.png")));
     frame->hide();
     tabs->setCurrentIndex(1);

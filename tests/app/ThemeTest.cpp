@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -153,6 +154,18 @@ class ThemeTest : public QObject {
             }
         }
         QVERIFY2(bluePixels > 20, qPrintable(QString::number(bluePixels)));
+    }
+
+    void tabs_are22PixelsHigh() {
+        SampleWindow sample;
+        sample.tabs->addTab(new QWidget, QStringLiteral(" Emails Preview"));
+        Theme::Apply(&sample.window);
+        sample.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sample.window));
+        QCOMPARE(sample.tabs->tabBar()->tabRect(0).height(), 22);
+        QCOMPARE(sample.tabs->tabBar()->tabRect(1).height(), 22);
+        // Narrow side padding keeps a short caption's tab close to its text.
+        QVERIFY(sample.tabs->tabBar()->tabRect(0).width() <= 72);
     }
 
     void apply_twiceChangesNothing() {
