@@ -164,10 +164,16 @@ int main(int argc, char** argv) {
         folders->setCheckState(0, Qt::Checked);
     }
     root->setCheckState(0, Qt::Checked);
-    for (const QString& name : {QStringLiteral("Projects (7)"), QStringLiteral("Travel (1)")}) {
-        auto* item = new QTreeWidgetItem(folders, {name});
+    for (int i = 0; i < 14; ++i) {
+        auto* item =
+            new QTreeWidgetItem(folders, {QStringLiteral("Project %1 (%2)").arg(i).arg(i * 3)});
         item->setIcon(0, QIcon(icons.at(70)));
-        item->setCheckState(0, Qt::Checked);
+        item->setCheckState(0, i % 4 == 1 ? Qt::Unchecked : Qt::Checked);
+        if (i % 3 == 0) {
+            QFont font = item->font(0);
+            font.setBold(true);
+            item->setFont(0, font);
+        }
     }
     tree->expandAll();
     tree->setCurrentItem(root->child(0));
@@ -212,6 +218,7 @@ int main(int argc, char** argv) {
     status->addWidget(web);
 
     window.show();
+    window.activateWindow();
     app.processEvents();
     for (int i = 0; i < tabs->count(); ++i) {
         qInfo() << "tab" << i << tabs->tabBar()->tabRect(i);
