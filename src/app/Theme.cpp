@@ -1,10 +1,11 @@
 #include "app/Theme.h"
 
+#include "app/ThemeStyle.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QPalette>
 #include <QStyle>
-#include <QStyleFactory>
 #include <QWidget>
 
 namespace velmora::app::Theme {
@@ -251,8 +252,8 @@ void Apply(QWidget* window) {
     }
     // Fusion draws the same everywhere and honours our palette; the platform styles do not.
     if (QApplication::style() == nullptr ||
-        QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0) {
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::style()->objectName() != QLatin1String("VelmoraStyle")) {
+        QApplication::setStyle(new ThemeStyle);
     }
     // Font and palette also go to the application, so that every later window and widget starts
     // from them: under a style sheet Qt hands a window's font only to widgets not yet polished.
