@@ -32,14 +32,14 @@ const QColor kRed(0xd9, 0x44, 0x3a);
 const QColor kOrangeTint(0xf2, 0x9f, 0x3d);
 const QColor kSteel(0x8a, 0x9b, 0xab);
 
-struct IconSpec {
+struct IconDrawing {
     Glyph glyph;
     QColor tint;
 };
 
 // Position -> picture. The positions the windows address (see SmallIconPosition and the toolbar)
 // carry the pictures their use calls for; the rest form a general-purpose set.
-std::array<IconSpec, kSmallIconCount> IconTable() {
+std::array<IconDrawing, kSmallIconCount> IconTable() {
     return {{
         {Glyph::Page, {}},           {Glyph::TextPage, {}},
         {Glyph::PdfPage, {}},        {Glyph::Folder, {}},
@@ -346,8 +346,8 @@ const QList<QPixmap>& SmallIcons() {
     QList<QPixmap>& icons = SmallIconStore();
     if (icons.isEmpty()) {
         icons.reserve(kSmallIconCount);
-        for (const IconSpec& spec : IconTable()) {
-            icons.append(Picture(spec.glyph, kSmallIconSize, spec.tint));
+        for (const IconDrawing& drawing : IconTable()) {
+            icons.append(Picture(drawing.glyph, kSmallIconSize, drawing.tint));
         }
         qAddPostRoutine(ClearSmallIcons);
     }
