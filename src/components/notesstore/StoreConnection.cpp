@@ -108,6 +108,13 @@ StoreConnection::StoreConnection(const QString& path, const FileIdentity& identi
         QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1";
     try {
         m_db = std::make_unique<SqliteConnection>(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        {
+            SqliteStatement tables = m_db->Prepare(
+                "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'store_info'");
+            if (!tables.Step() || tables.Int(0) != 1) {
+                throw OpenError(path, QStringLiteral("it is not a Velmora offline mail store"));
+            }
+        }
         std::map<QString, QString> info;
         {
             SqliteStatement query = m_db->Prepare("SELECT key, value FROM store_info");
@@ -242,9 +249,10 @@ std::vector<StoredEmbedded> StoreConnection::Embedded(std::int64_t documentId, i
 
 void StoreConnection::Extract(std::int64_t embeddedId, const QString& path)
 {
-    // The temporary file of QSaveFile is removed if we leave before commit().
+    // The temporary file of QSaveFile is removed if we leave before commit(). Unbuffered,
+    // so that a short write (full disk) shows at write() and not as a silently short file.
     QSaveFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw NotesError(
             QStringLiteral("Cannot write the attachment to %1: %2").arg(path, file.errorString()));
     }
@@ -265,7 +273,7 @@ void StoreConnection::Extract(std::int64_t embeddedId, const QString& path)
         throw NotesError(
             QStringLiteral("Cannot read an attachment of %1: %2").arg(m_path, Describe(error)));
     }
-    if (!file.commit()) {
+    if (file.error() != QFileDevice::NoError || !file.commit()) {
         throw NotesError(
             QStringLiteral("Cannot write the attachment to %1: %2").arg(path, file.errorString()));
     }
