@@ -61,8 +61,7 @@ CREATE INDEX embedded_objects_by_item ON embedded_objects (document_id, item_pos
 
 namespace {
 
-quint32 BigEndian(const QByteArray& bytes, int offset, int length)
-{
+quint32 BigEndian(const QByteArray& bytes, int offset, int length) {
     quint32 value = 0;
     for (int i = 0; i < length; ++i) {
         value = (value << 8) | static_cast<quint8>(bytes[offset + i]);
@@ -72,8 +71,7 @@ quint32 BigEndian(const QByteArray& bytes, int offset, int length)
 
 }  // namespace
 
-QString ProblemWithFile(const QString& path)
-{
+QString ProblemWithFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) {
         return QStringLiteral("the file does not exist");

@@ -22,15 +22,13 @@ using namespace velmora::notesstore;
 
 namespace {
 
-long PeakKilobytes()
-{
+long PeakKilobytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
 
-bool InChild(const std::function<void()>& work)
-{
+bool InChild(const std::function<void()>& work) {
     std::fflush(stdout);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -49,8 +47,7 @@ bool InChild(const std::function<void()>& work)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void Generate(const QString& path, int messages)
-{
+void Generate(const QString& path, int messages) {
     QElapsedTimer timer;
     timer.start();
     auto writer = StoreWriter::Create(path);
@@ -60,8 +57,7 @@ void Generate(const QString& path, int messages)
                 timer.nsecsElapsed() / 1e9, PeakKilobytes() / 1024.0);
 }
 
-void Read(const QString& path)
-{
+void Read(const QString& path) {
     const QString subject = QStringLiteral("Subject"), from = QStringLiteral("From"),
                   sendTo = QStringLiteral("SendTo"), posted = QStringLiteral("PostedDate"),
                   body = QStringLiteral("Body");
@@ -87,7 +83,8 @@ void Read(const QString& path)
         }
         // As the export does: reopen, find the folder by name, walk it.
         auto folder = session.GetDatabase(QString(), path)->GetView(view->Name());
-        for (DocumentPtr doc = folder->GetFirstDocument(); doc; doc = folder->GetNextDocument(doc)) {
+        for (DocumentPtr doc = folder->GetFirstDocument(); doc;
+             doc = folder->GetNextDocument(doc)) {
             characters += FirstValueText(doc->GetItemValue(subject)).size();
             characters += FirstValueText(doc->GetItemValue(from)).size();
             characters += FirstValueText(doc->GetItemValue(sendTo)).size();
@@ -97,18 +94,18 @@ void Read(const QString& path)
         }
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
-    std::printf("  walk every folder reading Subject, From, SendTo, PostedDate, Body: %lld "
-                "documents in %.2f s = %.0f documents/s (%lld characters)\n",
-                static_cast<long long>(documents), seconds, documents / seconds,
-                static_cast<long long>(characters));
+    std::printf(
+        "  walk every folder reading Subject, From, SendTo, PostedDate, Body: %lld "
+        "documents in %.2f s = %.0f documents/s (%lld characters)\n",
+        static_cast<long long>(documents), seconds, documents / seconds,
+        static_cast<long long>(characters));
     std::printf("  peak memory of the reading process: %.1f MB (title \"%s\")\n",
                 PeakKilobytes() / 1024.0, qPrintable(title));
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (!dir.isValid()) {
         std::printf("cannot create a temporary folder\n");

@@ -17,9 +17,8 @@ using namespace velmora::notesstore::test;
 namespace {
 
 class DemoTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
+  protected:
+    static void SetUpTestSuite() {
         s_dir = new QTemporaryDir;
         s_path = s_dir->filePath(QStringLiteral("Demo.nsf"));
         auto writer = StoreWriter::Create(s_path);
@@ -31,8 +30,7 @@ protected:
     void SetUp() override { m_db = m_session.GetDatabase(QString(), s_path); }
 
     // Every document of every view, keyed by view name (duplicates get "#2").
-    std::map<QString, std::vector<DocumentPtr>> Documents()
-    {
+    std::map<QString, std::vector<DocumentPtr>> Documents() {
         std::map<QString, std::vector<DocumentPtr>> result;
         const ViewList views = m_db->Views().value();
         for (const ViewPtr& view : views) {
@@ -41,14 +39,14 @@ protected:
                 key += QStringLiteral("#2");
             }
             auto& docs = result[key];
-            for (DocumentPtr doc = view->GetFirstDocument(); doc; doc = view->GetNextDocument(doc)) {
+            for (DocumentPtr doc = view->GetFirstDocument(); doc;
+                 doc = view->GetNextDocument(doc)) {
                 docs.push_back(doc);
             }
         }
         return result;
     }
-    std::vector<DocumentPtr> In(const QString& view)
-    {
+    std::vector<DocumentPtr> In(const QString& view) {
         std::vector<DocumentPtr> docs;
         auto v = m_db->GetView(view);
         for (DocumentPtr doc = v->GetFirstDocument(); doc; doc = v->GetNextDocument(doc)) {
@@ -56,12 +54,10 @@ protected:
         }
         return docs;
     }
-    static QString Text(const DocumentPtr& doc, const QString& item)
-    {
+    static QString Text(const DocumentPtr& doc, const QString& item) {
         return FirstValueText(doc->GetItemValue(item));
     }
-    static QStringList All(const DocumentPtr& doc, const QString& item)
-    {
+    static QStringList All(const DocumentPtr& doc, const QString& item) {
         QStringList values;
         for (const NotesValue& value : doc->GetItemValue(item)) {
             values << ValueToText(value);
@@ -78,8 +74,7 @@ protected:
 QTemporaryDir* DemoTest::s_dir = nullptr;
 QString DemoTest::s_path;
 
-TEST_F(DemoTest, generatingTwice_givesIdenticalBytes)
-{
+TEST_F(DemoTest, generatingTwice_givesIdenticalBytes) {
     const QString again = s_dir->filePath(QStringLiteral("Again.nsf"));
     auto writer = StoreWriter::Create(again);
     GenerateDemo(*writer);
@@ -87,8 +82,7 @@ TEST_F(DemoTest, generatingTwice_givesIdenticalBytes)
     EXPECT_EQ(ReadAll(again), ReadAll(s_path));
 }
 
-TEST_F(DemoTest, views_coverHiddenNonFolderDuplicateCaseVariantAndHostileNames)
-{
+TEST_F(DemoTest, views_coverHiddenNonFolderDuplicateCaseVariantAndHostileNames) {
     std::map<QString, int> folders, views;
     const ViewList all = m_db->Views().value();
     for (const ViewPtr& view : all) {
@@ -113,8 +107,7 @@ TEST_F(DemoTest, views_coverHiddenNonFolderDuplicateCaseVariantAndHostileNames)
     }
 }
 
-TEST_F(DemoTest, someDocuments_areFiledInTwoFolders)
-{
+TEST_F(DemoTest, someDocuments_areFiledInTwoFolders) {
     std::map<QString, std::set<QString>> foldersOfSubject;
     for (const auto& [view, docs] : Documents()) {
         if (view.startsWith(QLatin1Char('('))) {
@@ -131,8 +124,7 @@ TEST_F(DemoTest, someDocuments_areFiledInTwoFolders)
     EXPECT_GE(twice, 2);
 }
 
-TEST_F(DemoTest, subjects_coverScriptsHostileCharactersBlanksAndAbsence)
-{
+TEST_F(DemoTest, subjects_coverScriptsHostileCharactersBlanksAndAbsence) {
     QString subjects;
     int withoutSubject = 0;
     bool leadingBlanks = false;
@@ -161,8 +153,7 @@ TEST_F(DemoTest, subjects_coverScriptsHostileCharactersBlanksAndAbsence)
     EXPECT_TRUE(subjects.contains(QStringLiteral("é")));
 }
 
-TEST_F(DemoTest, addresses_useNotesNamesInternetFormsAndPlaceholders)
-{
+TEST_F(DemoTest, addresses_useNotesNamesInternetFormsAndPlaceholders) {
     bool placeholder[3] = {false, false, false};
     bool internetFromPlaceholder = false, bcc = false;
     for (const DocumentPtr& doc : In(QStringLiteral("($All)"))) {
@@ -186,8 +177,7 @@ TEST_F(DemoTest, addresses_useNotesNamesInternetFormsAndPlaceholders)
     EXPECT_TRUE(bcc);
 }
 
-TEST_F(DemoTest, draftsAndJunk_carryTheirOwnDateItems)
-{
+TEST_F(DemoTest, draftsAndJunk_carryTheirOwnDateItems) {
     for (const DocumentPtr& doc : In(QStringLiteral("($Drafts)"))) {
         EXPECT_FALSE(doc->hasitem(QStringLiteral("PostedDate")));
         const NotesValues revisions = doc->GetItemValue(QStringLiteral("$Revisions"));
@@ -200,8 +190,7 @@ TEST_F(DemoTest, draftsAndJunk_carryTheirOwnDateItems)
     }
 }
 
-TEST_F(DemoTest, attachments_coverKindsSizesSameNamesOleAndPlainBodies)
-{
+TEST_F(DemoTest, attachments_coverKindsSizesSameNamesOleAndPlainBodies) {
     std::map<int, int> types;
     bool pdf = false, png = false, large = false, sameName = false, plainBodyWithObjects = false;
     for (const DocumentPtr& doc : In(QStringLiteral("($All)"))) {
@@ -238,8 +227,7 @@ TEST_F(DemoTest, attachments_coverKindsSizesSameNamesOleAndPlainBodies)
     EXPECT_GT(types[kEmbedObjectLink], 0);
 }
 
-TEST(ScaledDemo, spreadsMessagesOverViewsAndOneFolderPerHundred)
-{
+TEST(ScaledDemo, spreadsMessagesOverViewsAndOneFolderPerHundred) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("scaled.nsf"));
     {

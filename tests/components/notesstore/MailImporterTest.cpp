@@ -14,13 +14,11 @@ using namespace velmora::notesstore::test;
 
 namespace {
 
-QString Data(const char* name)
-{
+QString Data(const char* name) {
     return QStringLiteral(VELMORA_TEST_DATA "/") + QString::fromUtf8(name);
 }
 
-QStringList Texts(DocumentData& doc, const QString& item)
-{
+QStringList Texts(DocumentData& doc, const QString& item) {
     QStringList values;
     if (ItemData* found = doc.Find(item)) {
         for (const NotesValue& value : found->values) {
@@ -30,23 +28,27 @@ QStringList Texts(DocumentData& doc, const QString& item)
     return values;
 }
 
-TEST(MailImporter, headers_becomeNotesAndInternetAddressItems)
-{
+TEST(MailImporter, headers_becomeNotesAndInternetAddressItems) {
     auto docs = ReadMessages(Data("plain.eml"));
     ASSERT_EQ(docs.size(), 1u);
     DocumentData& doc = docs[0];
-    EXPECT_EQ(Texts(doc, QStringLiteral("From")), QStringList{QStringLiteral("Anna Berg <anna@example.org>")});
-    EXPECT_EQ(Texts(doc, QStringLiteral("INetFrom")), QStringList{QStringLiteral("anna@example.org")});
+    EXPECT_EQ(Texts(doc, QStringLiteral("From")),
+              QStringList{QStringLiteral("Anna Berg <anna@example.org>")});
+    EXPECT_EQ(Texts(doc, QStringLiteral("INetFrom")),
+              QStringList{QStringLiteral("anna@example.org")});
     EXPECT_EQ(Texts(doc, QStringLiteral("InetSendTo")),
               (QStringList{QStringLiteral("demo@example.org"), QStringLiteral("bob@example.org")}));
     EXPECT_EQ(Texts(doc, QStringLiteral("SendTo")).size(), 2);
     EXPECT_TRUE(Texts(doc, QStringLiteral("SendTo"))[0].contains(QStringLiteral("Demo User")));
     // Group members are listed one by one.
-    EXPECT_EQ(Texts(doc, QStringLiteral("InetCopyTo")),
-              (QStringList{QStringLiteral("carol@example.org"), QStringLiteral("dave@example.org")}));
-    EXPECT_EQ(Texts(doc, QStringLiteral("InetBlindCopyTo")), QStringList{QStringLiteral("eve@example.org")});
+    EXPECT_EQ(
+        Texts(doc, QStringLiteral("InetCopyTo")),
+        (QStringList{QStringLiteral("carol@example.org"), QStringLiteral("dave@example.org")}));
+    EXPECT_EQ(Texts(doc, QStringLiteral("InetBlindCopyTo")),
+              QStringList{QStringLiteral("eve@example.org")});
     EXPECT_EQ(Texts(doc, QStringLiteral("BlindCopyTo")).size(), 1);
-    EXPECT_EQ(Texts(doc, QStringLiteral("Subject")), QStringList{QStringLiteral("Grüße aus Zürich")});
+    EXPECT_EQ(Texts(doc, QStringLiteral("Subject")),
+              QStringList{QStringLiteral("Grüße aus Zürich")});
 
     ItemData* posted = doc.Find(QStringLiteral("PostedDate"));
     ASSERT_NE(posted, nullptr);
@@ -58,12 +60,12 @@ TEST(MailImporter, headers_becomeNotesAndInternetAddressItems)
     ItemData* body = doc.Find(QStringLiteral("Body"));
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(body->type, kItemRichText);
-    EXPECT_TRUE(ValueToText(body->values.at(0)).startsWith(QStringLiteral("Schöne Grüße aus Zürich.")));
+    EXPECT_TRUE(
+        ValueToText(body->values.at(0)).startsWith(QStringLiteral("Schöne Grüße aus Zürich.")));
     EXPECT_TRUE(body->embedded.empty());
 }
 
-TEST(MailImporter, parts_givePlainBodyAndAttachmentsWithSafeNames)
-{
+TEST(MailImporter, parts_givePlainBodyAndAttachmentsWithSafeNames) {
     auto docs = ReadMessages(Data("multipart.eml"));
     ASSERT_EQ(docs.size(), 1u);
     ItemData* body = docs[0].Find(QStringLiteral("Body"));
@@ -79,12 +81,12 @@ TEST(MailImporter, parts_givePlainBodyAndAttachmentsWithSafeNames)
     for (const EmbeddedData& object : body->embedded) {
         EXPECT_EQ(object.type, kEmbedAttachment);
     }
-    EXPECT_EQ(std::get<QDateTime>(docs[0].Find(QStringLiteral("PostedDate"))->values.at(0)).offsetFromUtc(),
+    EXPECT_EQ(std::get<QDateTime>(docs[0].Find(QStringLiteral("PostedDate"))->values.at(0))
+                  .offsetFromUtc(),
               -5 * 3600);
 }
 
-TEST(MailImporter, htmlOnlyMessage_becomesReadableText)
-{
+TEST(MailImporter, htmlOnlyMessage_becomesReadableText) {
     auto docs = ReadMessages(Data("html-only.eml"));
     ASSERT_EQ(docs.size(), 1u);
     const QString body = ValueToText(docs[0].Find(QStringLiteral("Body"))->values.at(0));
@@ -94,8 +96,7 @@ TEST(MailImporter, htmlOnlyMessage_becomesReadableText)
     EXPECT_EQ(docs[0].Find(QStringLiteral("PostedDate")), nullptr);
 }
 
-TEST(MailImporter, mbox_givesEveryMessageInOrder)
-{
+TEST(MailImporter, mbox_givesEveryMessageInOrder) {
     auto docs = ReadMessages(Data("archive.mbox"));
     ASSERT_EQ(docs.size(), 3u);
     EXPECT_EQ(Texts(docs[0], QStringLiteral("Subject"))[0], QStringLiteral("First in the mbox"));
@@ -105,19 +106,18 @@ TEST(MailImporter, mbox_givesEveryMessageInOrder)
     EXPECT_EQ(docs[1].Find(QStringLiteral("PostedDate")), nullptr);
 }
 
-TEST(MailImporter, unreadableFiles_areRefused)
-{
+TEST(MailImporter, unreadableFiles_areRefused) {
     EXPECT_THROW(ReadMessages(Data("missing.eml")), StoreError);
     EXPECT_THROW(ReadMessages(Data("not-mail.txt")), StoreError);
     EXPECT_THROW(ReadMessages(QStringLiteral(VELMORA_TEST_DATA)), StoreError);
 }
 
-TEST(MailImporter, import_createsTheStoreAndFolderAndSkipsBadFiles)
-{
+TEST(MailImporter, import_createsTheStoreAndFolderAndSkipsBadFiles) {
     QTemporaryDir dir;
     const QString store = dir.filePath(QStringLiteral("imported.nsf"));
-    ImportOutcome outcome = ImportMail(store, QStringLiteral("Imported\\Mail"),
-                                       {Data("plain.eml"), Data("not-mail.txt"), Data("archive.mbox")});
+    ImportOutcome outcome =
+        ImportMail(store, QStringLiteral("Imported\\Mail"),
+                   {Data("plain.eml"), Data("not-mail.txt"), Data("archive.mbox")});
     EXPECT_EQ(outcome.imported, 4);
     ASSERT_EQ(outcome.problems.size(), 1);
     EXPECT_TRUE(outcome.problems[0].contains(QStringLiteral("not-mail.txt")));
@@ -148,8 +148,7 @@ TEST(MailImporter, import_createsTheStoreAndFolderAndSkipsBadFiles)
     EXPECT_EQ(ReadAll(target), QByteArray("\x00\x01\x02\x03\xff", 5));
 }
 
-TEST(MailImporter, import_intoSomethingThatIsNotAStore_changesNothing)
-{
+TEST(MailImporter, import_intoSomethingThatIsNotAStore_changesNothing) {
     QTemporaryDir dir;
     const QString notStore = dir.filePath(QStringLiteral("text.nsf"));
     WriteAll(notStore, "plain text");

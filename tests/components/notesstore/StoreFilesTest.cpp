@@ -18,8 +18,7 @@ using namespace velmora::notesstore::test;
 namespace {
 
 // Touches every member on every view and document, extracting every object.
-int ReadEverything(NotesDatabase& db, const QString& extractTo)
-{
+int ReadEverything(NotesDatabase& db, const QString& extractTo) {
     int documents = 0;
     db.Title();
     const auto views = db.Views();
@@ -33,7 +32,8 @@ int ReadEverything(NotesDatabase& db, const QString& extractTo)
             doc->GetItemValue(QStringLiteral("Subject"));
             if (doc->HasEmbedded()) {
                 if (auto body = doc->GetFirstItem(QStringLiteral("Body"))) {
-                    for (const auto& object : body->EmbeddedObjects().value_or(EmbeddedObjectList{})) {
+                    for (const auto& object :
+                         body->EmbeddedObjects().value_or(EmbeddedObjectList{})) {
                         object->ExtractFile(extractTo + QLatin1Char('/') + object->Name());
                     }
                 }
@@ -44,9 +44,8 @@ int ReadEverything(NotesDatabase& db, const QString& extractTo)
 }
 
 class StoreFilesTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("store")));
         ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("out")));
@@ -55,14 +54,13 @@ protected:
         m_bytes = ReadAll(m_store);
     }
     QString Path(const QString& name) const { return m_dir.filePath(name); }
-    void ExpectMembersFail(const QString& path, const QString& reason)
-    {
+    void ExpectMembersFail(const QString& path, const QString& reason) {
         StoreSession session;
         auto db = session.GetDatabase(QString(), path);
         ASSERT_NE(db, nullptr);
-        for (const auto& call : std::vector<std::function<void()>>{
-                 [&] { db->Title(); }, [&] { db->Views(); },
-                 [&] { db->GetView(QStringLiteral("($Inbox)")); }}) {
+        for (const auto& call :
+             std::vector<std::function<void()>>{[&] { db->Title(); }, [&] { db->Views(); },
+                                                [&] { db->GetView(QStringLiteral("($Inbox)")); }}) {
             try {
                 call();
                 ADD_FAILURE() << "no failure for " << path.toStdString();
@@ -78,8 +76,7 @@ protected:
     QByteArray m_bytes;
 };
 
-TEST_F(StoreFilesTest, aSession_leavesBytesModificationTimeAndFolderUnchanged)
-{
+TEST_F(StoreFilesTest, aSession_leavesBytesModificationTimeAndFolderUnchanged) {
     const qint64 modified = ModifiedNs(m_store);
     QFile::setPermissions(m_store, QFile::ReadOwner | QFile::ReadGroup);
     {
@@ -87,8 +84,9 @@ TEST_F(StoreFilesTest, aSession_leavesBytesModificationTimeAndFolderUnchanged)
         auto db = session.GetDatabase(QString(), m_store);
         EXPECT_GT(ReadEverything(*db, Path(QStringLiteral("out"))), 0);
         // Opened again while open, as the counts and previews do.
-        EXPECT_GT(ReadEverything(*session.GetDatabase(QString(), m_store),
-                                 Path(QStringLiteral("out"))), 0);
+        EXPECT_GT(
+            ReadEverything(*session.GetDatabase(QString(), m_store), Path(QStringLiteral("out"))),
+            0);
     }
     EXPECT_EQ(ReadAll(m_store), m_bytes);
     EXPECT_EQ(ModifiedNs(m_store), modified);
@@ -96,20 +94,19 @@ TEST_F(StoreFilesTest, aSession_leavesBytesModificationTimeAndFolderUnchanged)
               QStringList{QStringLiteral("mail.nsf")});
 }
 
-TEST_F(StoreFilesTest, aHotJournalBesideTheStore_isNeitherReadNorRemoved)
-{
+TEST_F(StoreFilesTest, aHotJournalBesideTheStore_isNeitherReadNorRemoved) {
     // A journal left by someone else must not be rolled back into (or deleted beside) a
     // file that we only read.
     const QString journal = m_store + QStringLiteral("-journal");
     WriteAll(journal, QByteArray(2048, 'j'));
     StoreSession session;
-    EXPECT_EQ(session.GetDatabase(QString(), m_store)->Title(), QStringLiteral("Sample – Überblick"));
+    EXPECT_EQ(session.GetDatabase(QString(), m_store)->Title(),
+              QStringLiteral("Sample – Überblick"));
     EXPECT_EQ(ReadAll(m_store), m_bytes);
     EXPECT_EQ(ReadAll(journal), QByteArray(2048, 'j'));
 }
 
-TEST_F(StoreFilesTest, filesThatAreNotStores_makeEveryDatabaseMemberFail)
-{
+TEST_F(StoreFilesTest, filesThatAreNotStores_makeEveryDatabaseMemberFail) {
     ExpectMembersFail(Path(QStringLiteral("missing.nsf")), QStringLiteral("does not exist"));
     ExpectMembersFail(Path(QStringLiteral("store")), QStringLiteral("folder"));
 
@@ -135,13 +132,13 @@ TEST_F(StoreFilesTest, filesThatAreNotStores_makeEveryDatabaseMemberFail)
     ExpectMembersFail(Path(QStringLiteral("cut.nsf")), QStringLiteral("damaged"));
 }
 
-TEST_F(StoreFilesTest, otherSqliteFilesAndVersions_areRefusedWithTheReason)
-{
+TEST_F(StoreFilesTest, otherSqliteFilesAndVersions_areRefusedWithTheReason) {
     const QString foreign = Path(QStringLiteral("foreign.nsf"));
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(QFile::encodeName(foreign).constData(), &db), SQLITE_OK);
-        sqlite3_exec(db, "CREATE TABLE t (x); INSERT INTO t VALUES (1);", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "CREATE TABLE t (x); INSERT INTO t VALUES (1);", nullptr, nullptr,
+                     nullptr);
         sqlite3_close(db);
     }
     ExpectMembersFail(foreign, QStringLiteral("not a Velmora"));
@@ -157,8 +154,7 @@ TEST_F(StoreFilesTest, otherSqliteFilesAndVersions_areRefusedWithTheReason)
     EXPECT_THROW(StoreWriter::Append(future), StoreError);
 }
 
-TEST_F(StoreFilesTest, damagedPages_failWithNotesErrorAndNeverCrash)
-{
+TEST_F(StoreFilesTest, damagedPages_failWithNotesErrorAndNeverCrash) {
     // Overwrite one page at a time beyond the header and read everything: each member
     // either answers or throws NotesError.
     const int pageSize = 4096;

@@ -24,9 +24,8 @@ using namespace velmora::notesstore::test;
 namespace {
 
 class StoreSessionTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_path = m_dir.filePath(QStringLiteral("sample.nsf"));
         WriteStore(m_path, SampleData());
@@ -34,8 +33,7 @@ protected:
     }
     ViewPtr View(const QString& name) { return m_db->GetView(name); }
     DocumentPtr First(const QString& view) { return View(view)->GetFirstDocument(); }
-    QString Subject(const DocumentPtr& doc)
-    {
+    QString Subject(const DocumentPtr& doc) {
         return FirstValueText(doc->GetItemValue(QStringLiteral("Subject")));
     }
 
@@ -45,8 +43,7 @@ protected:
     DatabasePtr m_db;
 };
 
-TEST_F(StoreSessionTest, titleAndViews_comeInStoredOrderWithFlagsAndCounts)
-{
+TEST_F(StoreSessionTest, titleAndViews_comeInStoredOrderWithFlagsAndCounts) {
     EXPECT_EQ(m_db->Title(), QStringLiteral("Sample – Überblick"));
     const auto views = m_db->Views();
     ASSERT_TRUE(views.has_value());
@@ -62,8 +59,7 @@ TEST_F(StoreSessionTest, titleAndViews_comeInStoredOrderWithFlagsAndCounts)
                              "Twice/1/2,Empty/1/0"));
 }
 
-TEST_F(StoreSessionTest, getView_prefersExactNameThenIgnoresCase)
-{
+TEST_F(StoreSessionTest, getView_prefersExactNameThenIgnoresCase) {
     EXPECT_EQ(Subject(First(QStringLiteral("Receipts"))), QStringLiteral("Второй"));
     EXPECT_EQ(Subject(First(QStringLiteral("receipts"))), QStringLiteral("Third"));
     EXPECT_EQ(Subject(First(QStringLiteral("RECEIPTS"))), QStringLiteral("Второй"));
@@ -73,8 +69,7 @@ TEST_F(StoreSessionTest, getView_prefersExactNameThenIgnoresCase)
     EXPECT_EQ(View(QString()), nullptr);
 }
 
-TEST_F(StoreSessionTest, documents_walkInViewOrderAndEndWithNothing)
-{
+TEST_F(StoreSessionTest, documents_walkInViewOrderAndEndWithNothing) {
     for (const auto& [view, expected] :
          {std::pair{QStringLiteral("($Inbox)"), QStringLiteral("First,Второй,Third")},
           std::pair{QStringLiteral("($All)"), QStringLiteral("Third,Второй,First")}}) {
@@ -88,13 +83,13 @@ TEST_F(StoreSessionTest, documents_walkInViewOrderAndEndWithNothing)
     EXPECT_EQ(First(QStringLiteral("Empty")), nullptr);
 }
 
-TEST_F(StoreSessionTest, getNextDocument_acceptsDocumentsOfOtherViewsAndObjects)
-{
+TEST_F(StoreSessionTest, getNextDocument_acceptsDocumentsOfOtherViewsAndObjects) {
     // Reached through ($All) (last there), continued in ($Inbox) (first there).
     auto inbox = View(QStringLiteral("($Inbox)"));
     auto fromAll = View(QStringLiteral("($All)"))->GetFirstDocument();  // Third
     EXPECT_EQ(inbox->GetNextDocument(fromAll), nullptr);
-    auto first = m_session.GetDatabase(QString(), m_path)->GetView(QStringLiteral("($Inbox)"))
+    auto first = m_session.GetDatabase(QString(), m_path)
+                     ->GetView(QStringLiteral("($Inbox)"))
                      ->GetFirstDocument();
     EXPECT_EQ(Subject(inbox->GetNextDocument(first)), QStringLiteral("Второй"));
 
@@ -103,8 +98,7 @@ TEST_F(StoreSessionTest, getNextDocument_acceptsDocumentsOfOtherViewsAndObjects)
     EXPECT_THROW(inbox->GetNextDocument(nullptr), NotesError);
 }
 
-TEST_F(StoreSessionTest, itemValues_keepTypesOrderAndOffsets)
-{
+TEST_F(StoreSessionTest, itemValues_keepTypesOrderAndOffsets) {
     auto doc = First(QStringLiteral("($Inbox)"));
     EXPECT_TRUE(doc->hasitem(QStringLiteral("subject")));
     EXPECT_TRUE(doc->hasitem(QStringLiteral("POSTEDDATE")));
@@ -123,8 +117,7 @@ TEST_F(StoreSessionTest, itemValues_keepTypesOrderAndOffsets)
     EXPECT_EQ(std::get<QDateTime>(dates[2]).offsetFromUtc(), 0);
 }
 
-TEST_F(StoreSessionTest, missingAndValuelessItems_giveOneEmptyText)
-{
+TEST_F(StoreSessionTest, missingAndValuelessItems_giveOneEmptyText) {
     auto doc = First(QStringLiteral("($Inbox)"));
     for (const QString& name : {QStringLiteral("NoSuchItem"), QStringLiteral("Empty")}) {
         const NotesValues values = doc->GetItemValue(name);
@@ -134,8 +127,7 @@ TEST_F(StoreSessionTest, missingAndValuelessItems_giveOneEmptyText)
     EXPECT_EQ(doc->GetFirstItem(QStringLiteral("NoSuchItem")), nullptr);
 }
 
-TEST_F(StoreSessionTest, richTextBody_givesPlainTextAndEmbeddedObjectsInOrder)
-{
+TEST_F(StoreSessionTest, richTextBody_givesPlainTextAndEmbeddedObjectsInOrder) {
     auto doc = First(QStringLiteral("($Inbox)"));
     EXPECT_EQ(Describe(doc->GetItemValue(QStringLiteral("Body"))),
               QStringLiteral("text:Line one\nLine two"));
@@ -161,8 +153,7 @@ TEST_F(StoreSessionTest, richTextBody_givesPlainTextAndEmbeddedObjectsInOrder)
     EXPECT_EQ(ReadAll(target), QByteArray("second"));
 }
 
-TEST_F(StoreSessionTest, plainTextBody_isNotAListOfObjects)
-{
+TEST_F(StoreSessionTest, plainTextBody_isNotAListOfObjects) {
     auto doc = View(QStringLiteral("($Inbox)"))->GetNextDocument(First(QStringLiteral("($Inbox)")));
     EXPECT_FALSE(doc->HasEmbedded());
     EXPECT_GT(doc->Size(), 0);
@@ -172,16 +163,14 @@ TEST_F(StoreSessionTest, plainTextBody_isNotAListOfObjects)
     EXPECT_FALSE(body->EmbeddedObjects().has_value());
 }
 
-TEST_F(StoreSessionTest, extractFile_failsCleanlyWhenTheDestinationCannotBeWritten)
-{
-    auto objects = *First(QStringLiteral("($Inbox)"))->GetFirstItem(QStringLiteral("Body"))
-                        ->EmbeddedObjects();
+TEST_F(StoreSessionTest, extractFile_failsCleanlyWhenTheDestinationCannotBeWritten) {
+    auto objects =
+        *First(QStringLiteral("($Inbox)"))->GetFirstItem(QStringLiteral("Body"))->EmbeddedObjects();
     const QString missingFolder = m_dir.filePath(QStringLiteral("no/such/folder/a.txt"));
     EXPECT_THROW(objects[0]->ExtractFile(missingFolder), NotesError);
     EXPECT_FALSE(QFile::exists(missingFolder));
     EXPECT_THROW(objects[0]->ExtractFile(m_dir.path()), NotesError);  // a folder
     EXPECT_THROW(objects[0]->ExtractFile(QString()), NotesError);
-
 
     // A full disk (here: a file size limit) fails the extraction and leaves an existing
     // file as it was, with no temporary file beside it.
@@ -207,8 +196,7 @@ TEST_F(StoreSessionTest, extractFile_failsCleanlyWhenTheDestinationCannotBeWritt
     EXPECT_EQ(QDir(QFileInfo(kept).path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-TEST_F(StoreSessionTest, encryptedStore_opensButTitleAndViewsFail)
-{
+TEST_F(StoreSessionTest, encryptedStore_opensButTitleAndViewsFail) {
     MemoryDatabaseData data = SampleData();
     data.encrypted = true;
     const QString path = m_dir.filePath(QStringLiteral("encrypted.nsf"));
@@ -220,8 +208,7 @@ TEST_F(StoreSessionTest, encryptedStore_opensButTitleAndViewsFail)
     EXPECT_THROW(db->GetView(QStringLiteral("($Inbox)")), NotesError);
 }
 
-TEST_F(StoreSessionTest, reopening_seesAStoreThatWasReplacedOnDisk)
-{
+TEST_F(StoreSessionTest, reopening_seesAStoreThatWasReplacedOnDisk) {
     EXPECT_EQ(View(QStringLiteral("($Inbox)"))->AllEntries()->Count(), 3);
     MemoryDatabaseData data = SampleData();
     data.title = QStringLiteral("Replaced");
@@ -235,16 +222,16 @@ TEST_F(StoreSessionTest, reopening_seesAStoreThatWasReplacedOnDisk)
     EXPECT_EQ(m_db->Title(), QStringLiteral("Sample – Überblick"));
 }
 
-TEST_F(StoreSessionTest, registry_createsTheStoreAsNotesSession)
-{
+TEST_F(StoreSessionTest, registry_createsTheStoreAsNotesSession) {
     velmora::RegisterStandardComponents();
-    auto session = velmora::automation::CreateObject<NotesSession>(QStringLiteral("notes.notessession"));
+    auto session =
+        velmora::automation::CreateObject<NotesSession>(QStringLiteral("notes.notessession"));
     ASSERT_NE(session, nullptr);
-    EXPECT_EQ(session->GetDatabase(QString(), m_path)->Title(), QStringLiteral("Sample – Überblick"));
+    EXPECT_EQ(session->GetDatabase(QString(), m_path)->Title(),
+              QStringLiteral("Sample – Überblick"));
 }
 
-TEST_F(StoreSessionTest, faultyDecorator_overTheStoreFailsOnlyWherePlanned)
-{
+TEST_F(StoreSessionTest, faultyDecorator_overTheStoreFailsOnlyWherePlanned) {
     auto plan = std::make_shared<FaultPlan>();
     plan->FailOn(QStringLiteral("Document.GetItemValue"), 2, QStringLiteral("Subject"));
     auto session = WithFaults(std::make_shared<StoreSession>(), plan);
@@ -261,8 +248,7 @@ TEST_F(StoreSessionTest, faultyDecorator_overTheStoreFailsOnlyWherePlanned)
     EXPECT_EQ(plan->Calls(QStringLiteral("View.GetNextDocument")), 3);
 }
 
-TEST(StoreExtraction, largeAttachment_isStreamedWithoutHoldingItInMemory)
-{
+TEST(StoreExtraction, largeAttachment_isStreamedWithoutHoldingItInMemory) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     constexpr qint64 kSize = 96 * 1024 * 1024 + 12345;
@@ -289,7 +275,8 @@ TEST(StoreExtraction, largeAttachment_isStreamedWithoutHoldingItInMemory)
         auto writer = StoreWriter::Create(store);
         DocumentData doc;
         doc.Add(QStringLiteral("Body"), {QStringLiteral("see attachment")}, kItemRichText)
-            .embedded.push_back(EmbeddedData{kEmbedAttachment, QStringLiteral("big.bin"), {}, source});
+            .embedded.push_back(
+                EmbeddedData{kEmbedAttachment, QStringLiteral("big.bin"), {}, source});
         writer->File(writer->AddView(QStringLiteral("F"), true), writer->AddDocument(doc));
         writer->Commit();
     }

@@ -10,8 +10,7 @@ namespace velmora::notesstore::test {
 
 using namespace velmora::notes;
 
-void WriteStore(const QString& path, const MemoryDatabaseData& data)
-{
+void WriteStore(const QString& path, const MemoryDatabaseData& data) {
     auto writer = StoreWriter::Create(path);
     writer->SetTitle(data.title);
     writer->SetEncrypted(data.encrypted);
@@ -38,8 +37,7 @@ void WriteStore(const QString& path, const MemoryDatabaseData& data)
     writer->Commit();
 }
 
-MemoryDatabaseData SampleData()
-{
+MemoryDatabaseData SampleData() {
     MemoryDatabaseData data;
     data.title = QStringLiteral("Sample – Überblick");
     MemoryDocument first;
@@ -54,7 +52,8 @@ MemoryDatabaseData SampleData()
               kItemDateTime);
     first.Set(QStringLiteral("Empty"), {}, kItemText);
     first.size = 12345;
-    MemoryItem body{QStringLiteral("Body"), kItemRichText, {QStringLiteral("Line one\nLine two")}, {}};
+    MemoryItem body{
+        QStringLiteral("Body"), kItemRichText, {QStringLiteral("Line one\nLine two")}, {}};
     body.embedded.push_back(MemoryEmbedded{kEmbedAttachment, QStringLiteral("a.txt"), "alpha"});
     body.embedded.push_back(MemoryEmbedded{kEmbedObject, QStringLiteral("Sheet"), "ole"});
     body.embedded.push_back(MemoryEmbedded{kEmbedObjectLink, QStringLiteral("Link"), ""});
@@ -78,22 +77,19 @@ MemoryDatabaseData SampleData()
     return data;
 }
 
-QByteArray ReadAll(const QString& path)
-{
+QByteArray ReadAll(const QString& path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
     return file.readAll();
 }
 
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
+void WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-qint64 ModifiedNs(const QString& path)
-{
+qint64 ModifiedNs(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
         return -1;
@@ -101,8 +97,7 @@ qint64 ModifiedNs(const QString& path)
     return qint64{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-QString Describe(const NotesValues& values)
-{
+QString Describe(const NotesValues& values) {
     QStringList parts;
     for (const NotesValue& value : values) {
         if (const auto* text = std::get_if<QString>(&value)) {

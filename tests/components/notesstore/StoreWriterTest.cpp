@@ -15,16 +15,14 @@ using namespace velmora::notesstore::test;
 
 namespace {
 
-QString Extracted(NotesEmbeddedObject& object, const QString& folder)
-{
+QString Extracted(NotesEmbeddedObject& object, const QString& folder) {
     const QString path = folder + QStringLiteral("/extracted");
     object.ExtractFile(path);
     return QString::fromLatin1(ReadAll(path).toHex());
 }
 
 // Everything a reader can observe of one document, item by item.
-QStringList Observe(NotesDocument& doc, const QStringList& names, const QString& folder)
-{
+QStringList Observe(NotesDocument& doc, const QStringList& names, const QString& folder) {
     QStringList seen{QStringLiteral("embedded=%1").arg(doc.HasEmbedded())};
     for (const QString& name : names) {
         seen << name + QLatin1Char('=') + Describe(doc.GetItemValue(name));
@@ -47,8 +45,7 @@ QStringList Observe(NotesDocument& doc, const QStringList& names, const QString&
     return seen;
 }
 
-TEST(StoreWriter, roundTrip_readsBackWhatTheMemoryDatabaseHolds)
-{
+TEST(StoreWriter, roundTrip_readsBackWhatTheMemoryDatabaseHolds) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const MemoryDatabaseData data = SampleData();
@@ -93,8 +90,7 @@ TEST(StoreWriter, roundTrip_readsBackWhatTheMemoryDatabaseHolds)
     EXPECT_EQ(documents, 11);
 }
 
-TEST(StoreWriter, sizeEstimate_growsWithTextAndAttachments)
-{
+TEST(StoreWriter, sizeEstimate_growsWithTextAndAttachments) {
     DocumentData small;
     small.AddText(QStringLiteral("Subject"), {QStringLiteral("Hi")});
     DocumentData larger = small;
@@ -106,8 +102,7 @@ TEST(StoreWriter, sizeEstimate_growsWithTextAndAttachments)
     EXPECT_LT(StoreWriter::EstimateSize(larger) + 10000, StoreWriter::EstimateSize(attached) + 1);
 }
 
-TEST(StoreWriter, append_addsViewsAndDocumentsAndKeepsWhatWasThere)
-{
+TEST(StoreWriter, append_addsViewsAndDocumentsAndKeepsWhatWasThere) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("append.nsf"));
     WriteStore(path, SampleData());
@@ -127,14 +122,14 @@ TEST(StoreWriter, append_addsViewsAndDocumentsAndKeepsWhatWasThere)
     auto receipts = db->GetView(QStringLiteral("Receipts"));
     ASSERT_EQ(receipts->AllEntries()->Count(), 2);
     auto second = receipts->GetNextDocument(receipts->GetFirstDocument());
-    EXPECT_EQ(FirstValueText(second->GetItemValue(QStringLiteral("Subject"))), QStringLiteral("Appended"));
+    EXPECT_EQ(FirstValueText(second->GetItemValue(QStringLiteral("Subject"))),
+              QStringLiteral("Appended"));
     EXPECT_EQ(db->GetView(QStringLiteral("New"))->AllEntries()->Count(), 1);
     EXPECT_EQ(db->GetView(QStringLiteral("($Inbox)"))->AllEntries()->Count(), 3);
     EXPECT_EQ(db->Views()->size(), 8u);
 }
 
-TEST(StoreWriter, withoutCommit_nothingChangesAndNoFileIsLeft)
-{
+TEST(StoreWriter, withoutCommit_nothingChangesAndNoFileIsLeft) {
     QTemporaryDir dir;
     const QString existing = dir.filePath(QStringLiteral("existing.nsf"));
     WriteStore(existing, SampleData());
@@ -158,8 +153,7 @@ TEST(StoreWriter, withoutCommit_nothingChangesAndNoFileIsLeft)
               QStringList{QStringLiteral("existing.nsf")});
 }
 
-TEST(StoreWriter, unwritableTargets_failWithStoreError)
-{
+TEST(StoreWriter, unwritableTargets_failWithStoreError) {
     QTemporaryDir dir;
     EXPECT_THROW(StoreWriter::Create(dir.filePath(QStringLiteral("no/folder/x.nsf"))), StoreError);
     EXPECT_THROW(StoreWriter::Create(dir.path()), StoreError);
@@ -172,13 +166,14 @@ TEST(StoreWriter, unwritableTargets_failWithStoreError)
     EXPECT_THROW(writer->File(999, 1), StoreError);
     DocumentData doc;
     doc.Add(QStringLiteral("Body"), {QString()}, kItemRichText)
-        .embedded.push_back(EmbeddedData{kEmbedAttachment, QStringLiteral("gone"), {},
+        .embedded.push_back(EmbeddedData{kEmbedAttachment,
+                                         QStringLiteral("gone"),
+                                         {},
                                          dir.filePath(QStringLiteral("gone.bin"))});
     EXPECT_THROW(writer->AddDocument(doc), StoreError);
 }
 
-TEST(StoreWriter, localAndZonedTimes_keepTheirMoment)
-{
+TEST(StoreWriter, localAndZonedTimes_keepTheirMoment) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("times.nsf"));
     const QDateTime local(QDate(2011, 7, 1), QTime(12, 30), Qt::LocalTime);
