@@ -11,6 +11,7 @@
 #undef signals
 #include <gmime/gmime.h>
 
+#include <functional>
 #include <memory>
 
 namespace velmora::notesstore {
@@ -227,10 +228,12 @@ bool LooksLikeMbox(const QString& file) {
 
 }  // namespace
 
-std::vector<DocumentData> ReadMessages(const QString& file) {
+int ForEachMessage(const QString& file, const std::function<void(const DocumentData&)>& take) {
     EnsureGMime();
-    if (QFileInfo(file).isDir()) {
-        throw StoreError(QStringLiteral("%1 is a folder, not a message file").arg(file));
+    // Only regular files: opening a pipe or a device would wait or read forever.
+    const QFileInfo info(file);
+    if (info.exists() && !info.isFile()) {
+        throw StoreError(QStringLiteral("%1 is not a regular file").arg(file));
     }
     GError* error = nullptr;
     GPtr<GMimeStream> stream(
@@ -243,21 +246,30 @@ std::vector<DocumentData> ReadMessages(const QString& file) {
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     const bool mbox = LooksLikeMbox(file);
     g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
-    std::vector<DocumentData> documents;
+    int count = 0;
     do {
         GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
         if (!message) {
             break;
         }
-        documents.push_back(ToDocument(message.get()));
+        DocumentData document = ToDocument(message.get());
+        // A text without any header line still parses; it is not a message for us.
+        if (!mbox && !document.Find(QStringLiteral("From")) &&
+            !document.Find(QStringLiteral("Subject")) && !document.Find(QStringLiteral("SendTo"))) {
+            break;
+        }
+        take(document);
+        ++count;
     } while (mbox && !g_mime_parser_eos(parser.get()));
-    // A text without any header line still parses; it is not a message for us.
-    if (documents.empty() ||
-        (!mbox && documents.size() == 1 && !documents.front().Find(QStringLiteral("From")) &&
-         !documents.front().Find(QStringLiteral("Subject")) &&
-         !documents.front().Find(QStringLiteral("SendTo")))) {
+    if (count == 0) {
         throw StoreError(QStringLiteral("%1 holds no message").arg(file));
     }
+    return count;
+}
+
+std::vector<DocumentData> ReadMessages(const QString& file) {
+    std::vector<DocumentData> documents;
+    ForEachMessage(file, [&](const DocumentData& document) { documents.push_back(document); });
     return documents;
 }
 
@@ -280,16 +292,24 @@ ImportOutcome ImportMail(const QString& storePath, const QString& folder,
     const std::int64_t view = existing ? *existing : writer->AddView(folder, true);
     ImportOutcome outcome;
     for (const QString& file : files) {
-        std::vector<DocumentData> documents;
+        // One message at a time, so that a large mbox never sits in memory whole. A file
+        // that cannot be read is skipped; a store that cannot be written ends the import
+        // with nothing committed.
+        struct WriteFailure {
+            StoreError error;
+        };
         try {
-            documents = ReadMessages(file);
+            outcome.imported += ForEachMessage(file, [&](const DocumentData& document) {
+                try {
+                    writer->File(view, writer->AddDocument(document));
+                } catch (const StoreError& error) {
+                    throw WriteFailure{error};
+                }
+            });
+        } catch (const WriteFailure& failure) {
+            throw failure.error;
         } catch (const StoreError& error) {
             outcome.problems << error.Message();
-            continue;
-        }
-        for (const DocumentData& document : documents) {
-            writer->File(view, writer->AddDocument(document));
-            ++outcome.imported;
         }
     }
     writer->Commit();

@@ -96,7 +96,7 @@ std::unique_ptr<StoreWriter> StoreWriter::Create(const QString& path) {
 }
 
 std::unique_ptr<StoreWriter> StoreWriter::Append(const QString& path) {
-    if (const QString problem = ProblemWithFile(path); !problem.isEmpty()) {
+    if (const QString problem = ProblemWithFile(path, true); !problem.isEmpty()) {
         throw Failure(path, problem);
     }
     std::unique_ptr<SqliteConnection> db;
@@ -156,6 +156,18 @@ StoreWriter::~StoreWriter() {
     m_db.reset();
     if (!m_committed && !m_temporary.isEmpty()) {
         QFile::remove(m_temporary);
+    }
+    if (!m_committed && m_temporary.isEmpty() &&
+        QFile::exists(m_path + QStringLiteral("-journal"))) {
+        // After an I/O error (a full disk) SQLite may leave the rollback to the next
+        // connection: open one now so that the store is whole again for read-only readers,
+        // which never replay a journal.
+        try {
+            SqliteConnection recovery(QFile::encodeName(m_path), SQLITE_OPEN_READWRITE);
+            recovery.Execute("SELECT count(*) FROM sqlite_master");
+        } catch (const SqliteError&) {
+            // Still pending; readers report the store as having an unfinished change.
+        }
     }
 }
 

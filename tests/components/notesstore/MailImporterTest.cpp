@@ -4,9 +4,14 @@
 #include "components/notesstore/StoreSession.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 
 using namespace velmora::notes;
 using namespace velmora::notesstore;
@@ -110,6 +115,10 @@ TEST(MailImporter, unreadableFiles_areRefused) {
     EXPECT_THROW(ReadMessages(Data("missing.eml")), StoreError);
     EXPECT_THROW(ReadMessages(Data("not-mail.txt")), StoreError);
     EXPECT_THROW(ReadMessages(QStringLiteral(VELMORA_TEST_DATA)), StoreError);
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe.eml"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_THROW(ReadMessages(pipe), StoreError);
 }
 
 TEST(MailImporter, import_createsTheStoreAndFolderAndSkipsBadFiles) {
@@ -156,6 +165,38 @@ TEST(MailImporter, import_intoSomethingThatIsNotAStore_changesNothing) {
     EXPECT_EQ(ReadAll(notStore), QByteArray("plain text"));
     EXPECT_THROW(ImportMail(dir.filePath(QStringLiteral("x.nsf")), QString(), {Data("plain.eml")}),
                  StoreError);
+}
+
+TEST(MailImporter, aStoreThatCannotGrow_failsTheImportAndKeepsItsContent) {
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("full.nsf"));
+    ASSERT_EQ(ImportMail(store, QStringLiteral("F"), {Data("plain.eml")}).imported, 1);
+    const QByteArray before = ReadAll(store);
+    // A big message that cannot fit under the file size limit below.
+    const QString big = dir.filePath(QStringLiteral("big.eml"));
+    WriteAll(big, "From: a@example.org\r\nSubject: big\r\n\r\n" + QByteArray(2 << 20, 'x'));
+
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limited = previous;
+    limited.rlim_cur = static_cast<rlim_t>(before.size() + 256 * 1024);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    bool failed = false;
+    try {
+        ImportMail(store, QStringLiteral("F"), {Data("multipart.eml"), big});
+    } catch (const StoreError&) {
+        failed = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_TRUE(failed);
+    EXPECT_FALSE(QFile::exists(store + QStringLiteral("-journal")));
+    EXPECT_EQ(ReadAll(store), before);
+    StoreSession session;
+    EXPECT_EQ(
+        session.GetDatabase(QString(), store)->GetView(QStringLiteral("F"))->AllEntries()->Count(),
+        1);
 }
 
 }  // namespace

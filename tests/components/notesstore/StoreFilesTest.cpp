@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <functional>
 
@@ -94,7 +95,7 @@ TEST_F(StoreFilesTest, aSession_leavesBytesModificationTimeAndFolderUnchanged) {
               QStringList{QStringLiteral("mail.nsf")});
 }
 
-TEST_F(StoreFilesTest, aHotJournalBesideTheStore_isNeitherReadNorRemoved) {
+TEST_F(StoreFilesTest, aStrayJournalBesideTheStore_isNeitherReadNorRemoved) {
     // A journal left by someone else must not be rolled back into (or deleted beside) a
     // file that we only read.
     const QString journal = m_store + QStringLiteral("-journal");
@@ -106,9 +107,42 @@ TEST_F(StoreFilesTest, aHotJournalBesideTheStore_isNeitherReadNorRemoved) {
     EXPECT_EQ(ReadAll(journal), QByteArray(2048, 'j'));
 }
 
+TEST_F(StoreFilesTest, anInterruptedChange_isRefusedUntilAWriterRepairsIt) {
+    // Freeze a store in the middle of a transaction that has spilled into the file: a
+    // copy of the file and its journal is what a crash leaves behind.
+    const QString crashed = Path(QStringLiteral("crashed.nsf"));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(m_store).constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "PRAGMA cache_size = 1; BEGIN; UPDATE store_info SET value = "
+                           "'Changed' WHERE key = 'title'; INSERT INTO item_values "
+                           "SELECT document_id + 1000, item_position, position, kind, text, "
+                           "number, msecs, offset_seconds, zone FROM item_values;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    ASSERT_TRUE(QFile::exists(m_store + QStringLiteral("-journal")));
+    WriteAll(crashed, ReadAll(m_store));
+    WriteAll(crashed + QStringLiteral("-journal"), ReadAll(m_store + QStringLiteral("-journal")));
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(ReadAll(m_store), m_bytes);
+
+    ExpectMembersFail(crashed, QStringLiteral("interrupted change"));
+    StoreWriter::Append(crashed).reset();  // opening for writing replays the journal
+    EXPECT_FALSE(QFile::exists(crashed + QStringLiteral("-journal")));
+    StoreSession session;
+    EXPECT_EQ(session.GetDatabase(QString(), crashed)->Title(),
+              QStringLiteral("Sample – Überblick"));
+}
+
 TEST_F(StoreFilesTest, filesThatAreNotStores_makeEveryDatabaseMemberFail) {
     ExpectMembersFail(Path(QStringLiteral("missing.nsf")), QStringLiteral("does not exist"));
     ExpectMembersFail(Path(QStringLiteral("store")), QStringLiteral("folder"));
+
+    // A named pipe with no writer would block a reader forever.
+    const QString pipe = Path(QStringLiteral("pipe.nsf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ExpectMembersFail(pipe, QStringLiteral("not a regular file"));
 
     WriteAll(Path(QStringLiteral("empty.nsf")), {});
     ExpectMembersFail(Path(QStringLiteral("empty.nsf")), QStringLiteral("empty"));
