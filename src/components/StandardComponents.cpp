@@ -1,10 +1,13 @@
 #include "components/StandardComponents.h"
 
 #include "components/mime/MimeComponent.h"
+#include "components/notesstore/StoreSession.h"
 
 namespace velmora {
 
-void RegisterStandardComponents() {
+void RegisterStandardComponents()
+{
+    notesstore::RegisterComponent();
     mime::RegisterComponent();
 }
 
