@@ -52,10 +52,13 @@ function(velmora_add_gtest name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     velmora_test_environment(env ${name})
+    # Discovered tests get their properties flattened, which splits a list-valued
+    # environment; running each test (and the discovery) through env(1) keeps it whole.
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+        PROPERTIES TIMEOUT 300)
 endfunction()
 
 # velmora_add_qtest(NAME SOURCES ... LIBS ...): one QtTest executable, one ctest entry.

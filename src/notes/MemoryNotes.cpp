@@ -17,7 +17,9 @@ public:
     void ExtractFile(const QString& path) override
     {
         QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(m_object.data) != m_object.data.size() ||
+        // Unbuffered: a buffered QSaveFile can commit a truncated file on a full disk.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+            file.write(m_object.data) != m_object.data.size() ||
             !file.commit()) {
             throw NotesError(QStringLiteral("Cannot write the attachment to %1").arg(path));
         }

@@ -147,3 +147,11 @@ TEST(RandomBetween, freshSequencesRepeatEachOther)
         ASSERT_EQ(a.Between(1, 40000), b.Between(1, 40000));
     }
 }
+
+TEST(TestEnvironment, isHermetic)
+{
+    // Guards the test harness itself: a fixed zone, no home, a private temporary folder.
+    EXPECT_EQ(qgetenv("TZ"), QByteArray("UTC"));
+    EXPECT_TRUE(qgetenv("HOME").endsWith("no-home"));
+    EXPECT_TRUE(GetTempFolder().contains(QStringLiteral("test-tmp/global_test")));
+}
