@@ -1,7 +1,11 @@
 #include "components/StandardComponents.h"
 
+#include "components/mailconverter/MailConverterX.h"
+
 namespace velmora {
 
-void RegisterStandardComponents() {}
+void RegisterStandardComponents() {
+    mailconverter::RegisterComponent();
+}
 
 }  // namespace velmora

@@ -1,0 +1,370 @@
+#include "components/mailconverter/MailRenderer.h"
+
+#include "components/mailconverter/MailConverterX.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <QUrl>
+
+namespace velmora::mailconverter {
+
+namespace {
+
+constexpr qreal kMargin = 42;  // points; the writer works at 72 dpi
+constexpr qreal kFooterSpace = 24;
+constexpr qint64 kMaxImagePixels = 40'000'000;
+
+QStringList Installed(const QStringList& wanted) {
+    static const QStringList available = QFontDatabase::families();
+    QStringList found;
+    for (const QString& family : wanted) {
+        if (available.contains(family, Qt::CaseInsensitive)) {
+            found << family;
+        }
+    }
+    return found;
+}
+
+const QStringList& FallbackFamilies() {
+    // TrueType faces first: CFF-flavoured CJK faces come out with broken text mappings.
+    static const QStringList families =
+        Installed({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
+                   QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UKai CN"),
+                   QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Naskh Arabic"),
+                   QStringLiteral("Noto Sans Hebrew")});
+    return families;
+}
+
+// Images for cid:, Content-Location and data: references; nothing else is ever loaded.
+class MailDocument : public QTextDocument {
+  public:
+    explicit MailDocument(QHash<QString, MailResource> resources)
+        : m_resources(std::move(resources)) {}
+
+  protected:
+    QVariant loadResource(int type, const QUrl& url) override {
+        if (type != QTextDocument::ImageResource) {
+            return {};
+        }
+        QByteArray data;
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String("cid")) {
+            data = Lookup(QStringLiteral("cid:") + url.path(QUrl::FullyDecoded).toLower());
+        } else if (scheme == QLatin1String("data")) {
+            const QByteArray text = url.toEncoded();
+            const qsizetype comma = text.indexOf(',');
+            if (comma > 0) {
+                const QByteArray payload = QByteArray::fromPercentEncoding(text.mid(comma + 1));
+                data = text.left(comma).endsWith(";base64") ? QByteArray::fromBase64(payload)
+                                                            : payload;
+            }
+        } else {
+            data = Lookup(QStringLiteral("loc:") + url.toString());
+        }
+        if (data.isEmpty()) {
+            return {};
+        }
+        QBuffer buffer(&data);
+        QImageReader reader(&buffer);
+        const QSize size = reader.size();
+        if (!size.isValid() || qint64(size.width()) * size.height() > kMaxImagePixels) {
+            return {};
+        }
+        const QImage image = reader.read();
+        return image.isNull() ? QVariant() : QVariant(image);
+    }
+
+  private:
+    QByteArray Lookup(const QString& key) const {
+        const auto it = m_resources.constFind(key);
+        return it == m_resources.constEnd() ? QByteArray() : it->data;
+    }
+
+    QHash<QString, MailResource> m_resources;
+};
+
+void CollectResources(const MailContent& mail, QHash<QString, MailResource>& out) {
+    for (auto it = mail.resources.constBegin(); it != mail.resources.constEnd(); ++it) {
+        if (!out.contains(it.key())) {
+            out.insert(it.key(), it.value());
+        }
+    }
+    for (const MailContent& inner : mail.attachedMessages) {
+        CollectResources(inner, out);
+    }
+}
+
+// Control characters would vanish on the page; show them as their visible pictures.
+QString VisiblePlainText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n') {
+                continue;
+            }
+            out += QChar(u'\n');
+        } else if (c == u'\n' || c == u'\t') {
+            out += QChar(c);
+        } else if (c < 0x20) {
+            out += QChar(static_cast<char16_t>(0x2400 + c));
+        } else if (c == 0x7F) {
+            out += QChar(u'\x2421');
+        } else {
+            out += QChar(c);
+        }
+    }
+    return out;
+}
+
+class Builder {
+  public:
+    Builder(QTextDocument& document, const RenderOptions& options, qreal textWidth)
+        : m_document(document), m_cursor(&document), m_textWidth(textWidth) {
+        m_text.setFont(TextFont(options.textFamilies, QStringLiteral("DejaVu Sans"), options));
+        m_mono.setFont(
+            TextFont(options.monospaceFamilies, QStringLiteral("DejaVu Sans Mono"), options));
+        m_label = m_text;
+        m_label.setFontWeight(QFont::Bold);
+        m_subject = m_label;
+        m_subject.setFontPointSize(options.pointSize * 1.4);
+        m_notice = m_text;
+        m_notice.setFontItalic(true);
+        m_notice.setForeground(QColor(0x80, 0x20, 0x20));
+        m_document.setDefaultFont(m_text.font());
+    }
+
+    void AddMessage(const MailContent& mail, bool attached) {
+        if (attached) {
+            NewBlock(m_label);
+            m_cursor.insertHtml(QStringLiteral("<hr/>"));
+            NewBlock(m_label);
+            m_cursor.insertText(QStringLiteral("Attached message"));
+        }
+        NewBlock(m_subject);
+        m_cursor.insertText(VisiblePlainText(mail.subject.isEmpty() ? QStringLiteral("(no subject)")
+                                                                    : mail.subject));
+        AddHeaderTable(mail);
+        for (const QString& notice : mail.notices) {
+            NewBlock(m_notice);
+            m_cursor.insertText(notice);
+        }
+        NewBlock(m_text);
+        m_cursor.insertHtml(QStringLiteral("<hr/>"));
+        for (const MailBodyPart& part : mail.body) {
+            if (part.kind == MailBodyPart::Kind::Html) {
+                NewBlock(m_text);
+                m_cursor.insertHtml(part.text);
+            } else {
+                NewBlock(m_mono);
+                m_cursor.insertText(VisiblePlainText(part.text), m_mono);
+            }
+            NewBlock(m_text);
+        }
+        for (const MailContent& inner : mail.attachedMessages) {
+            AddMessage(inner, true);
+        }
+    }
+
+    // Images wider than the text column are scaled down to fit, keeping their pixels.
+    void FitImages() {
+        struct Change {
+            int position;
+            int length;
+            QTextImageFormat format;
+        };
+        std::vector<Change> changes;
+        for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                if (!fragment.charFormat().isImageFormat()) {
+                    continue;
+                }
+                QTextImageFormat format = fragment.charFormat().toImageFormat();
+                const QVariant resource =
+                    m_document.resource(QTextDocument::ImageResource, QUrl(format.name()));
+                const QImage image = resource.value<QImage>();
+                qreal width = format.width();
+                qreal height = format.height();
+                if (!image.isNull()) {
+                    const qreal aspect = qreal(image.height()) / std::max(1, image.width());
+                    if (width <= 0 && height <= 0) {
+                        width = image.width();
+                        height = image.height();
+                    } else if (width <= 0) {
+                        width = height / aspect;
+                    } else if (height <= 0) {
+                        height = width * aspect;
+                    }
+                }
+                if (width > m_textWidth) {
+                    height = height * m_textWidth / width;
+                    width = m_textWidth;
+                    format.setWidth(width);
+                    format.setHeight(height);
+                    changes.push_back({fragment.position(), fragment.length(), format});
+                }
+            }
+        }
+        for (const Change& change : changes) {
+            QTextCursor cursor(&m_document);
+            cursor.setPosition(change.position);
+            cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
+            cursor.setCharFormat(change.format);
+        }
+    }
+
+  private:
+    static QFont TextFont(const QStringList& wanted, const QString& primary,
+                          const RenderOptions& options) {
+        QStringList families =
+            wanted.isEmpty() ? Installed({primary}) + FallbackFamilies() : wanted;
+        QFont font;
+        font.setFamilies(families);
+        font.setPointSizeF(options.pointSize);
+        return font;
+    }
+
+    void NewBlock(const QTextCharFormat& format) {
+        m_cursor.movePosition(QTextCursor::End);
+        if (m_started) {
+            m_cursor.insertBlock(QTextBlockFormat(), format);
+        } else {
+            m_cursor.setBlockFormat(QTextBlockFormat());
+            m_cursor.setBlockCharFormat(format);
+            m_started = true;
+        }
+        m_cursor.setCharFormat(format);
+    }
+
+    void AddHeaderTable(const MailContent& mail) {
+        std::vector<std::pair<QString, QString>> rows;
+        for (const MailContent::Field& field : mail.fields) {
+            rows.emplace_back(field.label + QLatin1Char(':'), field.value);
+        }
+        if (!mail.attachments.empty()) {
+            QStringList names;
+            for (const MailAttachment& file : mail.attachments) {
+                names << QStringLiteral("%1 (%2)").arg(file.name,
+                                                       MailRenderer::FormatSize(file.data.size()));
+            }
+            rows.emplace_back(QStringLiteral("Attachments:"), names.join(QLatin1Char('\n')));
+        }
+        NewBlock(m_text);
+        QTextTableFormat format;
+        format.setBorder(0);
+        format.setCellPadding(1);
+        format.setCellSpacing(0);
+        format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+        format.setColumnWidthConstraints({QTextLength(QTextLength::FixedLength, 96),
+                                          QTextLength(QTextLength::VariableLength, 0)});
+        QTextTable* table = m_cursor.insertTable(static_cast<int>(rows.size()), 2, format);
+        for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+            QTextCursor label = table->cellAt(row, 0).firstCursorPosition();
+            label.insertText(rows[row].first, m_label);
+            QTextCursor value = table->cellAt(row, 1).firstCursorPosition();
+            value.insertText(VisiblePlainText(rows[row].second), m_text);
+        }
+    }
+
+    QTextDocument& m_document;
+    QTextCursor m_cursor;
+    qreal m_textWidth;
+    bool m_started = false;
+    QTextCharFormat m_text;
+    QTextCharFormat m_mono;
+    QTextCharFormat m_label;
+    QTextCharFormat m_subject;
+    QTextCharFormat m_notice;
+};
+
+}  // namespace
+
+MailRenderer::MailRenderer(RenderOptions options) : m_options(std::move(options)) {}
+
+QString MailRenderer::FormatSize(qint64 bytes) {
+    if (bytes < 1024) {
+        return bytes == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(bytes);
+    }
+    if (bytes < 1024 * 1024) {
+        return QStringLiteral("%1 KB").arg(bytes / 1024.0, 0, 'f', 1);
+    }
+    return QStringLiteral("%1 MB").arg(bytes / (1024.0 * 1024.0), 0, 'f', 1);
+}
+
+QByteArray MailRenderer::Render(const MailContent& mail) const {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        throw ConversionError(QStringLiteral("PDF rendering needs a running QGuiApplication."));
+    }
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
+        writer.setResolution(72);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        writer.setTitle(mail.subject);
+        writer.setCreator(QStringLiteral("Velmora"));
+        const QSizeF page = writer.pageLayout().fullRectPoints().size();
+        const qreal contentWidth = page.width() - 2 * kMargin;
+        const qreal contentHeight = page.height() - 2 * kMargin - kFooterSpace;
+
+        QHash<QString, MailResource> resources;
+        CollectResources(mail, resources);
+        MailDocument document(std::move(resources));
+        document.documentLayout()->setPaintDevice(&writer);
+        document.setDocumentMargin(0);
+        QTextOption option = document.defaultTextOption();
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        document.setDefaultTextOption(option);
+        document.setPageSize(QSizeF(contentWidth, contentHeight));
+
+        Builder builder(document, m_options, contentWidth);
+        builder.AddMessage(mail, false);
+        builder.FitImages();
+
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            throw ConversionError(QStringLiteral("The PDF writer could not start a page."));
+        }
+        QFont footerFont = document.defaultFont();
+        footerFont.setPointSizeF(m_options.pointSize * 0.8);
+        const int pages = std::max(1, document.pageCount());
+        for (int i = 0; i < pages; ++i) {
+            if (i > 0) {
+                writer.newPage();
+            }
+            painter.save();
+            painter.translate(kMargin, kMargin - i * contentHeight);
+            QAbstractTextDocumentLayout::PaintContext context;
+            context.clip = QRectF(0, i * contentHeight, contentWidth, contentHeight);
+            context.palette.setColor(QPalette::Text, Qt::black);
+            painter.setClipRect(context.clip);
+            document.documentLayout()->draw(&painter, context);
+            painter.restore();
+            painter.setFont(footerFont);
+            painter.setPen(Qt::darkGray);
+            painter.drawText(QRectF(kMargin, page.height() - kMargin, contentWidth, kMargin / 2),
+                             Qt::AlignHCenter | Qt::AlignTop,
+                             QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
+        }
+        if (!painter.end()) {
+            throw ConversionError(QStringLiteral("The PDF writer could not finish the document."));
+        }
+    }
+    return pdf;
+}
+
+}  // namespace velmora::mailconverter
