@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTimeZone>
 #include <QUrl>
@@ -171,6 +172,42 @@ QString PlainName(QString name) {
         clean.clear();
     }
     return clean;
+}
+
+// Qt lays out nested tables in time that grows steeply with depth; deeper ones are
+// shown with their cells one after another instead.
+QString FlattenDeepTables(const QString& html, int maxDepth, bool& flattened) {
+    static const QRegularExpression tag(
+        QStringLiteral(
+            "<\\s*(/?)\\s*(table|tr|td|th|tbody|thead|tfoot|caption|colgroup|col)\\b[^>]*>"),
+        QRegularExpression::CaseInsensitiveOption);
+    flattened = false;
+    QString out;
+    qsizetype copied = 0;
+    int depth = 0;
+    auto it = tag.globalMatch(html);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const bool closing = !m.captured(1).isEmpty();
+        const bool table = m.captured(2).compare(QLatin1String("table"), Qt::CaseInsensitive) == 0;
+        if (table && !closing) {
+            ++depth;
+        }
+        if (depth > maxDepth) {
+            out += QStringView(html).mid(copied, m.capturedStart() - copied);
+            out += QLatin1Char(' ');
+            copied = m.capturedEnd();
+            flattened = true;
+        }
+        if (table && closing && depth > 0) {
+            --depth;
+        }
+    }
+    if (!flattened) {
+        return html;
+    }
+    out += QStringView(html).mid(copied);
+    return out;
 }
 
 class Walker {
@@ -427,6 +464,17 @@ class Walker {
                                .arg(name);
             text.truncate(allowed);
             Attach(out, bytes, name, MimeTypeOf(object));
+        }
+        if (html) {
+            bool flattened = false;
+            text = FlattenDeepTables(text, m_limits.maxTableDepth, flattened);
+            if (flattened) {
+                out.notices << QStringLiteral(
+                                   "Tables nested more than %1 deep in text part %2 are shown "
+                                   "without their grid.")
+                                   .arg(m_limits.maxTableDepth)
+                                   .arg(index);
+            }
         }
         m_charsLeft -= text.size();
         out.body.push_back(

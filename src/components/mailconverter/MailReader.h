@@ -16,6 +16,7 @@ struct ReaderLimits {
     qsizetype maxFieldChars = 16'000;       // one header field in the header block
     qint64 maxFileBytes = 512LL * 1024 * 1024;
     qint64 maxImagePixels = 40'000'000;  // inline images decoded for display
+    int maxTableDepth = 10;              // HTML tables inside tables
 };
 
 // Parses any Internet message (RFC 5322/MIME, leniently) into what the PDF shows.

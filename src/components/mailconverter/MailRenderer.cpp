@@ -12,6 +12,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTextList>
 #include <QTextTable>
 #include <QUrl>
 
@@ -70,20 +72,26 @@ class MailDocument : public QTextDocument {
         } else {
             data = Lookup(QStringLiteral("loc:") + url.toString());
         }
-        if (data.isEmpty()) {
-            return {};
+        QImage image;
+        if (!data.isEmpty()) {
+            QBuffer buffer(&data);
+            QImageReader reader(&buffer);
+            const QSize size = reader.size();
+            if (size.isValid() && qint64(size.width()) * size.height() <= kMaxImagePixels) {
+                image = reader.read();
+            }
         }
-        QBuffer buffer(&data);
-        QImageReader reader(&buffer);
-        const QSize size = reader.size();
-        if (!size.isValid() || qint64(size.width()) * size.height() > kMaxImagePixels) {
-            return {};
-        }
-        const QImage image = reader.read();
-        return image.isNull() ? QVariant() : QVariant(image);
+        // Given nothing, Qt would try the reference as a file name on this machine.
+        return image.isNull() ? QVariant(Placeholder()) : QVariant(image);
     }
 
   private:
+    static QImage Placeholder() {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.fill(QColor(0xEE, 0xEE, 0xEE));
+        return image;
+    }
+
     QByteArray Lookup(const QString& key) const {
         const auto it = m_resources.constFind(key);
         return it == m_resources.constEnd() ? QByteArray() : it->data;
@@ -123,6 +131,24 @@ QString VisiblePlainText(const QString& text) {
         } else {
             out += QChar(c);
         }
+    }
+    return out;
+}
+
+// Qt lays out one very long line in time that grows with the square of its length, so
+// such lines go in as blocks of whole output lines each: the page looks the same.
+QString SplitLongLines(const QString& text, qsizetype chunk) {
+    QString out;
+    qsizetype lineStart = 0;
+    out.reserve(text.size() + text.size() / chunk + 1);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') {
+            lineStart = i + 1;
+        } else if (i - lineStart == chunk) {
+            out += QChar(u'\n');
+            lineStart = i;
+        }
+        out += text[i];
     }
     return out;
 }
@@ -167,12 +193,49 @@ class Builder {
                 m_cursor.insertHtml(part.text);
             } else {
                 NewBlock(m_mono);
-                m_cursor.insertText(VisiblePlainText(part.text), m_mono);
+                m_cursor.insertText(SplitLongLines(VisiblePlainText(part.text), Chunk()), m_mono);
             }
             NewBlock(m_text);
         }
         for (const MailContent& inner : mail.attachedMessages) {
             AddMessage(inner, true);
+        }
+    }
+
+    // Deeply nested lists and quotes would push their text off the page; their indents
+    // are capped so that every line keeps most of the column.
+    void CapIndents() {
+        constexpr int kMaxIndentLevels = 6;
+        const qreal maxMargin = m_textWidth / 3;
+        for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+            QTextBlockFormat format = block.blockFormat();
+            bool changed = false;
+            if (format.leftMargin() > maxMargin) {
+                format.setLeftMargin(maxMargin);
+                changed = true;
+            }
+            if (format.rightMargin() > maxMargin) {
+                format.setRightMargin(maxMargin);
+                changed = true;
+            }
+            if (std::abs(format.textIndent()) > maxMargin) {
+                format.setTextIndent(format.textIndent() > 0 ? maxMargin : -maxMargin);
+                changed = true;
+            }
+            if (format.indent() > kMaxIndentLevels) {
+                format.setIndent(kMaxIndentLevels);
+                changed = true;
+            }
+            if (changed) {
+                QTextCursor(block).setBlockFormat(format);
+            }
+            if (QTextList* list = block.textList()) {
+                QTextListFormat listFormat = list->format();
+                if (listFormat.indent() > kMaxIndentLevels) {
+                    listFormat.setIndent(kMaxIndentLevels);
+                    list->setFormat(listFormat);
+                }
+            }
         }
     }
 
@@ -225,6 +288,25 @@ class Builder {
     }
 
   private:
+    // Characters of a run without spaces that fill 16 lines of the plain-text column,
+    // measured the way the document itself lays them out.
+    qsizetype Chunk() {
+        if (m_chunk == 0) {
+            QTextDocument probe;
+            probe.documentLayout()->setPaintDevice(m_document.documentLayout()->paintDevice());
+            probe.setDefaultTextOption(m_document.defaultTextOption());
+            probe.setDefaultFont(m_document.defaultFont());
+            probe.rootFrame()->setFrameFormat(m_document.rootFrame()->frameFormat());
+            probe.setPageSize(m_document.pageSize());
+            QTextCursor(&probe).insertText(QString(2000, QLatin1Char('x')), m_mono);
+            probe.documentLayout()->documentSize();  // lays it out
+            const QTextLayout* layout = probe.firstBlock().layout();
+            const int perLine = layout->lineCount() > 0 ? layout->lineAt(0).textLength() : 80;
+            m_chunk = std::max<qsizetype>(200, qsizetype(std::max(1, perLine)) * 16);
+        }
+        return m_chunk;
+    }
+
     static QFont TextFont(const QStringList& wanted, const QString& primary,
                           const RenderOptions& options) {
         QStringList families =
@@ -280,6 +362,7 @@ class Builder {
     QTextDocument& m_document;
     QTextCursor m_cursor;
     qreal m_textWidth;
+    qsizetype m_chunk = 0;
     bool m_started = false;
     QTextCharFormat m_text;
     QTextCharFormat m_mono;
@@ -319,20 +402,27 @@ QByteArray MailRenderer::Render(const MailContent& mail) const {
         writer.setCreator(QStringLiteral("Velmora"));
         const QSizeF page = writer.pageLayout().fullRectPoints().size();
         const qreal contentWidth = page.width() - 2 * kMargin;
-        const qreal contentHeight = page.height() - 2 * kMargin - kFooterSpace;
-
         QHash<QString, MailResource> resources;
         CollectResources(mail, resources);
         MailDocument document(std::move(resources));
         document.documentLayout()->setPaintDevice(&writer);
-        document.setDocumentMargin(0);
+        // The page margins belong to the document, so that each page is laid out on a
+        // whole sheet: whatever a page's drawing spills past its clip lands off the sheet.
+        QTextFrameFormat frame = document.rootFrame()->frameFormat();
+        frame.setMargin(0);
+        frame.setTopMargin(kMargin);
+        frame.setBottomMargin(kMargin + kFooterSpace);
+        frame.setLeftMargin(kMargin);
+        frame.setRightMargin(kMargin);
+        document.rootFrame()->setFrameFormat(frame);
         QTextOption option = document.defaultTextOption();
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         document.setDefaultTextOption(option);
-        document.setPageSize(QSizeF(contentWidth, contentHeight));
+        document.setPageSize(page);
 
         Builder builder(document, m_options, contentWidth);
         builder.AddMessage(mail, false);
+        builder.CapIndents();
         builder.FitImages();
 
         QPainter painter;
@@ -347,9 +437,9 @@ QByteArray MailRenderer::Render(const MailContent& mail) const {
                 writer.newPage();
             }
             painter.save();
-            painter.translate(kMargin, kMargin - i * contentHeight);
+            painter.translate(0, -i * page.height());
             QAbstractTextDocumentLayout::PaintContext context;
-            context.clip = QRectF(0, i * contentHeight, contentWidth, contentHeight);
+            context.clip = QRectF(0, i * page.height(), page.width(), page.height());
             context.palette.setColor(QPalette::Text, Qt::black);
             painter.setClipRect(context.clip);
             document.documentLayout()->draw(&painter, context);

@@ -1,0 +1,4 @@
+// placeholder
+int main() {
+    return 0;
+}
