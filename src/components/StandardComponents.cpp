@@ -1,10 +1,13 @@
 #include "components/StandardComponents.h"
 
 #include "components/mailconverter/MailConverterX.h"
+#include "components/mime/MimeComponent.h"
 
 namespace velmora {
 
-void RegisterStandardComponents() {
+void RegisterStandardComponents()
+{
+    mime::RegisterComponent();
     mailconverter::RegisterComponent();
 }
 
