@@ -16,24 +16,6 @@ void CollectFiles(const MailContent& mail, std::vector<MailAttachment>& out) {
     }
 }
 
-void WriteAtomically(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw ConversionError(
-            QStringLiteral("The PDF \"%1\" cannot be created: %2").arg(path, file.errorString()));
-    }
-    if (file.write(data) != data.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw ConversionError(
-            QStringLiteral("The PDF \"%1\" cannot be written: %2").arg(path, reason));
-    }
-    if (!file.commit()) {
-        throw ConversionError(
-            QStringLiteral("The PDF \"%1\" cannot be written: %2").arg(path, file.errorString()));
-    }
-}
-
 }  // namespace
 
 MailConverter::MailConverter(ReaderLimits limits, RenderOptions options)
@@ -56,9 +38,17 @@ void MailConverter::Convert(const QString& emlPath, const QString& pdfPath,
     const QByteArray painted = m_renderer.Render(mail);
     std::vector<MailAttachment> files;
     CollectFiles(mail, files);
-    const QByteArray pdf =
-        PdfFinisher::Finish(painted, {mail.subject, mail.sender, mail.date}, files);
-    WriteAtomically(pdfPath, pdf);
+    // Written beside the destination under a temporary name and renamed into place.
+    QSaveFile file(pdfPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw ConversionError(QStringLiteral("The PDF \"%1\" cannot be created: %2")
+                                  .arg(pdfPath, file.errorString()));
+    }
+    PdfFinisher::Finish(painted, {mail.subject, mail.sender, mail.date}, files, file);
+    if (!file.commit()) {
+        throw ConversionError(QStringLiteral("The PDF \"%1\" cannot be written: %2")
+                                  .arg(pdfPath, file.errorString()));
+    }
 }
 
 void RegisterComponent() {

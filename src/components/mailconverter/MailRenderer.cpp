@@ -158,12 +158,17 @@ class Builder {
     Builder(QTextDocument& document, const RenderOptions& options, qreal textWidth)
         : m_document(document), m_cursor(&document), m_textWidth(textWidth) {
         m_text.setFont(TextFont(options.textFamilies, QStringLiteral("DejaVu Sans"), options));
-        m_mono.setFont(
-            TextFont(options.monospaceFamilies, QStringLiteral("DejaVu Sans Mono"), options));
+        // Every face the page uses is embedded and indexed anew in each PDF, which is most
+        // of the cost of a short message: the header block sets itself apart by colour and
+        // size, not by other faces, and plain text uses the text face unless told.
+        m_mono = m_text;
+        if (!options.plainTextFamilies.isEmpty()) {
+            m_mono.setFont(TextFont(options.plainTextFamilies, QString(), options));
+        }
         m_label = m_text;
-        m_label.setFontWeight(QFont::Bold);
-        m_subject = m_label;
-        m_subject.setFontPointSize(options.pointSize * 1.4);
+        m_label.setForeground(QColor(0x55, 0x55, 0x55));
+        m_subject = m_text;
+        m_subject.setFontPointSize(options.pointSize * 1.5);
         m_notice = m_text;
         m_notice.setFontItalic(true);
         m_notice.setForeground(QColor(0x80, 0x20, 0x20));

@@ -11,7 +11,7 @@ struct RenderOptions {
     // Families tried in order for every character; empty means the built-in choice,
     // which puts TrueType CJK faces before CFF ones so that CJK text stays real text.
     QStringList textFamilies;
-    QStringList monospaceFamilies;
+    QStringList plainTextFamilies;  // for plain-text bodies; empty means textFamilies
     qreal pointSize = 10;
 };
 

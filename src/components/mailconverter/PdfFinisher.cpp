@@ -4,10 +4,12 @@
 #include "components/mailconverter/ToUnicodeRepair.h"
 
 #include <QFileInfo>
+#include <QIODevice>
 #include <QSet>
 #include <QTimeZone>
 
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFEFStreamObjectHelper.hh>
 #include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
@@ -181,6 +183,24 @@ void SetMetadata(QPDF& pdf, const PdfMetadata& metadata) {
     pdf.getRoot().replaceKey("/Metadata", stream);
 }
 
+// Streams qpdf's output straight into the destination device.
+class DevicePipeline : public Pipeline {
+  public:
+    explicit DevicePipeline(QIODevice& device)
+        : Pipeline("output device", nullptr), m_device(device) {}
+    void write(unsigned char const* data, size_t length) override {
+        const auto size = static_cast<qint64>(length);
+        if (m_device.write(reinterpret_cast<const char*>(data), size) != size) {
+            throw ConversionError(
+                QStringLiteral("The PDF cannot be written: %1").arg(m_device.errorString()));
+        }
+    }
+    void finish() override {}
+
+  private:
+    QIODevice& m_device;
+};
+
 }  // namespace
 
 std::vector<QString> PdfFinisher::UniqueNames(const std::vector<MailAttachment>& files) {
@@ -201,8 +221,8 @@ std::vector<QString> PdfFinisher::UniqueNames(const std::vector<MailAttachment>&
     return names;
 }
 
-QByteArray PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
-                               const std::vector<MailAttachment>& files) {
+void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
+                         const std::vector<MailAttachment>& files, QIODevice& out) {
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
@@ -215,17 +235,13 @@ QByteArray PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& met
         SetMetadata(pdf, metadata);
 
         QPDFWriter writer(pdf);
-        writer.setOutputMemory();
+        DevicePipeline pipeline(out);
+        writer.setOutputPipeline(&pipeline);
         writer.setMinimumPDFVersion("1.7");
         // Qt's streams are compressed already: pass every stream through as it is.
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(false);
         writer.write();
-        Buffer* buffer = writer.getBuffer();
-        QByteArray out(reinterpret_cast<const char*>(buffer->getBuffer()),
-                       static_cast<qsizetype>(buffer->getSize()));
-        delete buffer;
-        return out;
     } catch (const ConversionError&) {
         throw;
     } catch (const std::exception& e) {

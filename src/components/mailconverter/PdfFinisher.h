@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QString>
 
+class QIODevice;
+
 #include <vector>
 
 namespace velmora::mailconverter {
@@ -18,11 +20,12 @@ struct PdfMetadata {
 
 // Turns the PDF that Qt painted into the archival document: repaired text mapping,
 // the message's files embedded as associated files, metadata in the document
-// information and in XMP (PDF/A-3b identification). Throws ConversionError.
+// information and in XMP (PDF/A-3b identification), written to `out`. Throws
+// ConversionError.
 class PdfFinisher {
   public:
-    static QByteArray Finish(const QByteArray& painted, const PdfMetadata& metadata,
-                             const std::vector<MailAttachment>& files);
+    static void Finish(const QByteArray& painted, const PdfMetadata& metadata,
+                       const std::vector<MailAttachment>& files, QIODevice& out);
 
     // Names unique within the document, in order: "a.txt", "a (2).txt", ...
     static std::vector<QString> UniqueNames(const std::vector<MailAttachment>& files);

@@ -192,7 +192,6 @@ class MailConverterTest : public QObject {
         }
         RenderOptions options;
         options.textFamilies = {QStringLiteral("Noto Sans CJK SC")};
-        options.monospaceFamilies = options.textFamilies;
         MailConverter converter({}, options);
         const QString pdf = Convert(CorpusPath("scripts.eml"), converter);
         QVERIFY(QString::fromUtf8(Run("pdffonts", {pdf}).out).contains("NotoSansCJK"));
