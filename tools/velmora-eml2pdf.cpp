@@ -34,6 +34,14 @@ bool ConvertOne(velmora::mailconverter::MailConverter& converter, const QString&
     }
 }
 
+// stderr carries one line per failed file and nothing else: Qt's own chatter (about
+// runtime folders, fonts and the like) is dropped unless it is an error.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "velmora-eml2pdf: %s\n", qUtf8Printable(message.simplified()));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,6 +49,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    qInstallMessageHandler(QuietMessages);
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     velmora::mailconverter::MailConverter converter;

@@ -105,7 +105,16 @@ void RepairTextMappings(QPDF& pdf) {
 
 // Compressed only when that pays: most attachments (images, archives, office files)
 // are compressed already and deflating them again only costs time.
-QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data) {
+// The stream reads the bytes where they are; `keepAlive` holds them until qpdf has
+// written the document, so that a large attachment is not copied again.
+QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data,
+                                    std::vector<QByteArray>& keepAlive) {
+    const auto borrowed = [&keepAlive](const QByteArray& bytes) {
+        keepAlive.push_back(bytes);
+        auto* raw =
+            reinterpret_cast<unsigned char*>(const_cast<char*>(keepAlive.back().constData()));
+        return std::make_shared<Buffer>(raw, static_cast<size_t>(keepAlive.back().size()));
+    };
     QPDFObjectHandle stream = pdf.newStream();
     const QByteArray sample = data.left(16 * 1024);
     const bool worthIt =
@@ -113,10 +122,10 @@ QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data) {
     if (worthIt) {
         // qCompress prefixes the zlib stream with the length; FlateDecode wants it bare.
         const QByteArray deflated = qCompress(data, 6).mid(4);
-        stream.replaceStreamData(deflated.toStdString(), QPDFObjectHandle::newName("/FlateDecode"),
+        stream.replaceStreamData(borrowed(deflated), QPDFObjectHandle::newName("/FlateDecode"),
                                  QPDFObjectHandle::newNull());
     } else {
-        stream.replaceStreamData(data.toStdString(), QPDFObjectHandle::newNull(),
+        stream.replaceStreamData(borrowed(data), QPDFObjectHandle::newNull(),
                                  QPDFObjectHandle::newNull());
     }
     QPDFObjectHandle dict = stream.getDict();
@@ -127,7 +136,8 @@ QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data) {
     return stream;
 }
 
-void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const std::string& date) {
+void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const std::string& date,
+                std::vector<QByteArray>& keepAlive) {
     if (files.empty()) {
         return;
     }
@@ -136,13 +146,19 @@ void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const std::
     const std::vector<QString> names = PdfFinisher::UniqueNames(files);
     for (size_t i = 0; i < files.size(); ++i) {
         const MailAttachment& file = files[i];
-        QPDFEFStreamObjectHelper stream(EmbeddedFileStream(pdf, file.data));
+        QPDFEFStreamObjectHelper stream(EmbeddedFileStream(pdf, file.data, keepAlive));
         stream.setModDate(date);
         if (!file.mimeType.isEmpty()) {
             stream.setSubtype(file.mimeType.toStdString());
         }
         const std::string name = names[i].toStdString();
         auto spec = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
+        // /F is read by older readers as PDFDocEncoding: give them a plain ASCII name.
+        QString compat;
+        for (const QChar c : names[i]) {
+            compat += (c.unicode() >= 0x20 && c.unicode() < 0x7F) ? c : QChar(u'_');
+        }
+        spec.setFilename(name, compat.toStdString());
         spec.setDescription(file.name.toStdString());
         QPDFObjectHandle specObject = spec.getObjectHandle();
         specObject.replaceKey("/AFRelationship", QPDFObjectHandle::newName("/Unspecified"));
@@ -231,7 +247,9 @@ void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
         RepairTextMappings(pdf);
         const QDateTime created =
             metadata.created.isValid() ? metadata.created : QDateTime::currentDateTime();
-        EmbedFiles(pdf, files, PdfDate(created));
+        std::vector<QByteArray> keepAlive;
+        keepAlive.reserve(files.size());
+        EmbedFiles(pdf, files, PdfDate(created), keepAlive);
         SetMetadata(pdf, metadata);
 
         QPDFWriter writer(pdf);
