@@ -4,6 +4,7 @@
 #include "components/mailconverter/ToUnicodeRepair.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QIODevice>
 #include <QSet>
 #include <QTimeZone>
@@ -222,14 +223,20 @@ class DevicePipeline : public Pipeline {
 std::vector<QString> PdfFinisher::UniqueNames(const std::vector<MailAttachment>& files) {
     std::vector<QString> names;
     QSet<QString> taken;
+    QHash<QString, int> nextNumber;  // per repeated name, where to go on counting
     for (const MailAttachment& file : files) {
         QString name = file.name;
-        const QFileInfo parts(name);
-        const QString suffix = parts.completeSuffix();
-        const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
-        for (int n = 2; taken.contains(name.toLower()); ++n) {
-            name = suffix.isEmpty() ? QStringLiteral("%1 (%2)").arg(base).arg(n)
-                                    : QStringLiteral("%1 (%2).%3").arg(base).arg(n).arg(suffix);
+        if (taken.contains(name.toLower())) {
+            const QString suffix = QFileInfo(name).completeSuffix();
+            const QString base =
+                suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
+            int& n = nextNumber[file.name.toLower()];
+            n = std::max(n, 2);
+            do {
+                name = suffix.isEmpty() ? QStringLiteral("%1 (%2)").arg(base).arg(n)
+                                        : QStringLiteral("%1 (%2).%3").arg(base).arg(n).arg(suffix);
+                ++n;
+            } while (taken.contains(name.toLower()));
         }
         taken.insert(name.toLower());
         names.push_back(name);

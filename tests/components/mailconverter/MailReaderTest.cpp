@@ -102,6 +102,16 @@ class MailReaderTest : public QObject {
                  (std::vector<QString>{"отчёт.bin", "notes.txt", "notes (2).txt", "evil.sh"}));
     }
 
+    void uniqueNames_skipNamesAlreadyTaken_ignoringCase() {
+        const auto file = [](const char* name) { return MailAttachment{name, {}, {}}; };
+        const std::vector<MailAttachment> files = {file("a.txt"),  file("a (2).txt"),
+                                                   file("A.TXT"),  file("a.txt"),
+                                                   file("README"), file("readme")};
+        QCOMPARE(PdfFinisher::UniqueNames(files),
+                 (std::vector<QString>{"a.txt", "a (2).txt", "A (3).TXT", "a (4).txt", "README",
+                                       "readme (2)"}));
+    }
+
     void alternative_picksHtml_relatedImagesResolvedOrAttached() {
         const MailContent mail = MailReader().ReadBytes(Corpus("html-related.eml"));
         QCOMPARE(mail.body.size(), size_t(1));
