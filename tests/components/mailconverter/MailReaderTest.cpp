@@ -1,8 +1,10 @@
+#include "components/mailconverter/MailConverterX.h"
 #include "components/mailconverter/MailReader.h"
 #include "components/mailconverter/MailRenderer.h"
 #include "components/mailconverter/PdfFinisher.h"
 #include "components/mailconverter/ToUnicodeRepair.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QTest>
 
@@ -232,6 +234,15 @@ class MailReaderTest : public QObject {
 
         QVERIFY(
             !RepairToUnicodeCMap("1 beginbfrange\n<0001> <0002> [<0041> <4E00>]\nendbfrange\n"));
+    }
+
+    void finisher_damagedInput_throwsAndWritesNothing() {
+        QByteArray written;
+        QBuffer out(&written);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QVERIFY_THROWS_EXCEPTION(ConversionError,
+                                 PdfFinisher::Finish("this is no PDF at all", {}, {}, out));
+        QCOMPARE(written, QByteArray());
     }
 
     void formatSize_readableUnits() {
