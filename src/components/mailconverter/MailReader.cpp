@@ -412,17 +412,22 @@ class Walker {
         resource.mimeType = MimeTypeOf(GMIME_OBJECT(part));
         resource.data = DecodedContent(part);
         resource.name = FromUtf8(g_mime_part_get_filename(part));
-        QBuffer buffer(&resource.data);
-        QImageReader reader(&buffer);
-        const QSize size = reader.size();
-        if (!reader.canRead() || !size.isValid() ||
-            qint64(size.width()) * size.height() > m_limits.maxImagePixels) {
+        if (!Displayable(resource.data)) {
             return false;
         }
         for (const QString& key : std::as_const(keys)) {
             out.resources.insert(key, resource);
         }
         return true;
+    }
+
+    // An image Qt can decode, of a size that is safe to decode.
+    bool Displayable(QByteArray data) const {
+        QBuffer buffer(&data);
+        QImageReader reader(&buffer);
+        const QSize size = reader.size();
+        return reader.canRead() && size.isValid() &&
+               qint64(size.width()) * size.height() <= m_limits.maxImagePixels;
     }
 
     void AddLeaf(GMimePart* part, MailContent& out) {
@@ -432,8 +437,19 @@ class Walker {
                                  IsType(object, "text", "rfc822-headers") ||
                                  IsType(object, "message", "delivery-status");
         if (!shownAsText || g_mime_part_is_attachment(part)) {
-            Attach(out, DecodedContent(part), FromUtf8(g_mime_part_get_filename(part)),
-                   MimeTypeOf(object));
+            QByteArray data = DecodedContent(part);
+            const QString name = FromUtf8(g_mime_part_get_filename(part));
+            const char* disposition = g_mime_object_get_disposition(object);
+            // An image meant to be seen where it stands (as some mailers send photos
+            // between text parts) is shown there, and kept as a file all the same.
+            if (IsType(object, "image", "*") && disposition &&
+                g_ascii_strcasecmp(disposition, "inline") == 0 && Displayable(data)) {
+                const QString key = QStringLiteral("cid:velmora-inline-%1").arg(++m_inlineImages);
+                out.resources.insert(key, {MimeTypeOf(object), data, name});
+                out.body.push_back(
+                    {MailBodyPart::Kind::Html, QStringLiteral("<p><img src=\"%1\"></p>").arg(key)});
+            }
+            Attach(out, std::move(data), name, MimeTypeOf(object));
             return;
         }
         const QByteArray bytes = DecodedContent(part);
@@ -498,6 +514,7 @@ class Walker {
     int m_unnamed = 0;
     int m_bodyParts = 0;
     int m_nestedDumps = 0;
+    int m_inlineImages = 0;
 };
 
 MailContent ReadStream(GMimeStream* stream, const ReaderLimits& limits,

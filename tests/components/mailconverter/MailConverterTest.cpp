@@ -286,6 +286,15 @@ class MailConverterTest : public QObject {
         QCOMPARE(AttachmentNames(pdf).size(), 1);
     }
 
+    void inlineImageBetweenTextParts_shownAndKept() {
+        const QString pdf = Convert("inline-photo.eml");
+        const QString text = PdfText(pdf);
+        QVERIFY(text.indexOf("BEFOREPHOTO") >= 0);
+        QVERIFY(text.indexOf("AFTERPHOTO") > text.indexOf("BEFOREPHOTO"));
+        QCOMPARE(ImageSizes(pdf), QStringList{"64x48"});
+        QCOMPARE(AttachmentNames(pdf), QStringList{"photo.png"});
+    }
+
     void html_localAndRemoteReferences_neverLoaded() {
         // A real image beside the message and by absolute path: neither may appear.
         QImage image(20, 20, QImage::Format_RGB32);
