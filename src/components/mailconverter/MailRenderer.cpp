@@ -434,6 +434,9 @@ QByteArray MailRenderer::Render(const MailContent& mail) const {
         if (!painter.begin(&writer)) {
             throw ConversionError(QStringLiteral("The PDF writer could not start a page."));
         }
+        // Screenshots and logos keep their pixels; Qt would otherwise re-encode every
+        // image as JPEG.
+        painter.setRenderHint(QPainter::LosslessImageRendering);
         QFont footerFont = document.defaultFont();
         footerFont.setPointSizeF(m_options.pointSize * 0.8);
         const int pages = std::max(1, document.pageCount());

@@ -292,6 +292,8 @@ class MailConverterTest : public QObject {
         QVERIFY(text.indexOf("BEFOREPHOTO") >= 0);
         QVERIFY(text.indexOf("AFTERPHOTO") > text.indexOf("BEFOREPHOTO"));
         QCOMPARE(ImageSizes(pdf), QStringList{"64x48"});
+        const QString list = QString::fromUtf8(Run("pdfimages", {"-list", pdf}).out);
+        QVERIFY2(!list.contains(" jpeg "), qPrintable(list));
         QCOMPARE(AttachmentNames(pdf), QStringList{"photo.png"});
     }
 
