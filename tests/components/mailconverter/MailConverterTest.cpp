@@ -90,6 +90,24 @@ QStringList ImageSizes(const QString& pdf) {
     return sizes;
 }
 
+// Every font of the document is embedded, as pdffonts reports it.
+bool FontsEmbedded(const QString& pdf, QString& problem) {
+    const QStringList fonts =
+        QString::fromUtf8(Run("pdffonts", {pdf}).out).split('\n', Qt::SkipEmptyParts).mid(2);
+    if (fonts.isEmpty()) {
+        problem = "no fonts";
+        return false;
+    }
+    for (const QString& line : fonts) {
+        const QStringList columns = line.split(' ', Qt::SkipEmptyParts);
+        if (columns.size() < 5 || columns[columns.size() - 5] != "yes") {
+            problem = "not embedded: " + line;
+            return false;
+        }
+    }
+    return true;
+}
+
 QStringList FilesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
@@ -176,14 +194,8 @@ class MailConverterTest : public QObject {
         for (char32_t c = 0x2F00; c <= 0x2FDF; ++c) {
             QVERIFY2(!raw.contains(QString::fromUcs4(&c, 1)), "Kangxi radical in text");
         }
-        const QStringList fonts =
-            QString::fromUtf8(Run("pdffonts", {pdf}).out).split('\n', Qt::SkipEmptyParts).mid(2);
-        QVERIFY(!fonts.isEmpty());
-        for (const QString& line : fonts) {
-            const QStringList columns = line.split(' ', Qt::SkipEmptyParts);
-            QVERIFY2(columns.size() >= 5 && columns[columns.size() - 5] == "yes",
-                     qPrintable("not embedded: " + line));
-        }
+        QString problem;
+        QVERIFY2(FontsEmbedded(pdf, problem), qPrintable(problem));
     }
 
     void cffCjkFace_textMappingRepaired() {
@@ -352,6 +364,8 @@ class MailConverterTest : public QObject {
             QVERIFY2(text.contains(needle), qPrintable("missing: " + needle + "\n" + text));
         }
         QCOMPARE(AttachmentNames(pdf), files);
+        QString problem;
+        QVERIFY2(FontsEmbedded(pdf, problem), qPrintable(problem));
     }
 
     void failures_throwAndLeaveNoFile_data() {
@@ -386,6 +400,18 @@ class MailConverterTest : public QObject {
         QVERIFY_THROWS_EXCEPTION(ConversionError,
                                  converter.Convert(eml, target.filePath(pdf), switches));
         QCOMPARE(FilesIn(target.path()), before);
+    }
+
+    void success_replacesExistingFile() {
+        QTemporaryDir target;
+        const QString pdf = target.filePath("same.pdf");
+        MailConverter converter;
+        converter.Convert(CorpusPath("charsets.eml"), pdf, "-c PDF");
+        converter.Convert(CorpusPath("truncated.eml"), pdf, "-c PDF");
+        const QString text = PdfText(pdf);
+        QVERIFY(text.contains("TRUNCATEDBODY"));
+        QVERIFY(!text.contains("Latin1Part"));
+        QCOMPARE(FilesIn(target.path()), QStringList{"same.pdf"});
     }
 
     void failure_keepsExistingFileUntouched() {
