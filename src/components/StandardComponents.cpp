@@ -1,5 +1,6 @@
 #include "components/StandardComponents.h"
 
+#include "components/mailconverter/MailConverterX.h"
 #include "components/mime/MimeComponent.h"
 #include "components/notesstore/StoreSession.h"
 
@@ -9,6 +10,7 @@ void RegisterStandardComponents()
 {
     notesstore::RegisterComponent();
     mime::RegisterComponent();
+    mailconverter::RegisterComponent();
 }
 
 }  // namespace velmora

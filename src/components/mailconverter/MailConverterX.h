@@ -1,0 +1,30 @@
+#pragma once
+
+#include "components/automation/Automation.h"
+
+#include <QString>
+
+#include <stdexcept>
+#include <string>
+
+namespace velmora::mailconverter {
+
+// A conversion that did not produce its PDF. No file is left at the destination.
+class ConversionError : public std::runtime_error {
+  public:
+    explicit ConversionError(const QString& what) : std::runtime_error(what.toStdString()) {}
+};
+
+// The e-mail-to-PDF converter, created by the name "MailConverter.MailConverterX".
+class MailConverterX : public automation::AutomationObject {
+  public:
+    // Renders the message file at emlPath as a PDF at pdfPath; switches must be "-c PDF".
+    // Returns once the PDF is complete; throws ConversionError otherwise.
+    virtual void Convert(const QString& emlPath, const QString& pdfPath,
+                         const QString& switches) = 0;
+};
+
+// Registers the converter under "MailConverter.MailConverterX".
+void RegisterComponent();
+
+}  // namespace velmora::mailconverter

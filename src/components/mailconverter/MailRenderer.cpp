@@ -1,0 +1,468 @@
+#include "components/mailconverter/MailRenderer.h"
+
+#include "components/mailconverter/MailConverterX.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QTextList>
+#include <QTextTable>
+#include <QUrl>
+
+namespace velmora::mailconverter {
+
+namespace {
+
+constexpr qreal kMargin = 42;  // points; the writer works at 72 dpi
+constexpr qreal kFooterSpace = 24;
+constexpr qint64 kMaxImagePixels = 40'000'000;
+
+QStringList Installed(const QStringList& wanted) {
+    static const QStringList available = QFontDatabase::families();
+    QStringList found;
+    for (const QString& family : wanted) {
+        if (available.contains(family, Qt::CaseInsensitive)) {
+            found << family;
+        }
+    }
+    return found;
+}
+
+const QStringList& FallbackFamilies() {
+    // TrueType faces first: CFF-flavoured CJK faces come out with broken text mappings.
+    static const QStringList families =
+        Installed({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
+                   QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UKai CN"),
+                   QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Naskh Arabic"),
+                   QStringLiteral("Noto Sans Hebrew")});
+    return families;
+}
+
+// Images for cid:, Content-Location and data: references; nothing else is ever loaded.
+class MailDocument : public QTextDocument {
+  public:
+    explicit MailDocument(QHash<QString, MailResource> resources)
+        : m_resources(std::move(resources)) {}
+
+  protected:
+    QVariant loadResource(int type, const QUrl& url) override {
+        if (type != QTextDocument::ImageResource) {
+            return {};
+        }
+        QByteArray data;
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String("cid")) {
+            data = Lookup(QStringLiteral("cid:") + url.path(QUrl::FullyDecoded).toLower());
+        } else if (scheme == QLatin1String("data")) {
+            const QByteArray text = url.toEncoded();
+            const qsizetype comma = text.indexOf(',');
+            if (comma > 0) {
+                const QByteArray payload = QByteArray::fromPercentEncoding(text.mid(comma + 1));
+                data = text.left(comma).endsWith(";base64") ? QByteArray::fromBase64(payload)
+                                                            : payload;
+            }
+        } else {
+            data = Lookup(QStringLiteral("loc:") + url.toString());
+        }
+        QImage image;
+        if (!data.isEmpty()) {
+            QBuffer buffer(&data);
+            QImageReader reader(&buffer);
+            const QSize size = reader.size();
+            if (size.isValid() && qint64(size.width()) * size.height() <= kMaxImagePixels) {
+                image = reader.read();
+            }
+        }
+        // Given nothing, Qt would try the reference as a file name on this machine.
+        return image.isNull() ? QVariant(Placeholder()) : QVariant(image);
+    }
+
+  private:
+    static QImage Placeholder() {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.fill(QColor(0xEE, 0xEE, 0xEE));
+        return image;
+    }
+
+    QByteArray Lookup(const QString& key) const {
+        const auto it = m_resources.constFind(key);
+        return it == m_resources.constEnd() ? QByteArray() : it->data;
+    }
+
+    QHash<QString, MailResource> m_resources;
+};
+
+void CollectResources(const MailContent& mail, QHash<QString, MailResource>& out) {
+    for (auto it = mail.resources.constBegin(); it != mail.resources.constEnd(); ++it) {
+        if (!out.contains(it.key())) {
+            out.insert(it.key(), it.value());
+        }
+    }
+    for (const MailContent& inner : mail.attachedMessages) {
+        CollectResources(inner, out);
+    }
+}
+
+// Control characters would vanish on the page; show them as their visible pictures.
+QString VisiblePlainText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n') {
+                continue;
+            }
+            out += QChar(u'\n');
+        } else if (c == u'\n' || c == u'\t') {
+            out += QChar(c);
+        } else if (c < 0x20) {
+            out += QChar(static_cast<char16_t>(0x2400 + c));
+        } else if (c == 0x7F) {
+            out += QChar(u'\x2421');
+        } else {
+            out += QChar(c);
+        }
+    }
+    return out;
+}
+
+// Qt lays out one very long line in time that grows with the square of its length, so
+// such lines go in as blocks of whole output lines each: the page looks the same.
+QString SplitLongLines(const QString& text, qsizetype chunk) {
+    QString out;
+    qsizetype lineStart = 0;
+    out.reserve(text.size() + text.size() / chunk + 1);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n') {
+            lineStart = i + 1;
+        } else if (i - lineStart == chunk) {
+            out += QChar(u'\n');
+            lineStart = i;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+class Builder {
+  public:
+    Builder(QTextDocument& document, const RenderOptions& options, qreal textWidth)
+        : m_document(document), m_cursor(&document), m_textWidth(textWidth) {
+        m_text.setFont(TextFont(options.textFamilies, QStringLiteral("DejaVu Sans"), options));
+        // Every face the page uses is embedded and indexed anew in each PDF, which is most
+        // of the cost of a short message: the header block sets itself apart by colour and
+        // size, not by other faces, and plain text uses the text face unless told.
+        m_mono = m_text;
+        if (!options.plainTextFamilies.isEmpty()) {
+            m_mono.setFont(TextFont(options.plainTextFamilies, QString(), options));
+        }
+        m_label = m_text;
+        m_label.setForeground(QColor(0x55, 0x55, 0x55));
+        m_subject = m_text;
+        m_subject.setFontPointSize(options.pointSize * 1.5);
+        m_notice = m_text;
+        m_notice.setFontItalic(true);
+        m_notice.setForeground(QColor(0x80, 0x20, 0x20));
+        m_document.setDefaultFont(m_text.font());
+    }
+
+    void AddMessage(const MailContent& mail, bool attached) {
+        if (attached) {
+            NewBlock(m_label);
+            m_cursor.insertHtml(QStringLiteral("<hr/>"));
+            NewBlock(m_label);
+            m_cursor.insertText(QStringLiteral("Attached message"));
+        }
+        NewBlock(m_subject);
+        m_cursor.insertText(VisiblePlainText(mail.subject.isEmpty() ? QStringLiteral("(no subject)")
+                                                                    : mail.subject));
+        AddHeaderTable(mail);
+        for (const QString& notice : mail.notices) {
+            NewBlock(m_notice);
+            m_cursor.insertText(notice);
+        }
+        NewBlock(m_text);
+        m_cursor.insertHtml(QStringLiteral("<hr/>"));
+        for (const MailBodyPart& part : mail.body) {
+            if (part.kind == MailBodyPart::Kind::Html) {
+                NewBlock(m_text);
+                m_cursor.insertHtml(part.text);
+            } else {
+                NewBlock(m_mono);
+                m_cursor.insertText(SplitLongLines(VisiblePlainText(part.text), Chunk()), m_mono);
+            }
+            NewBlock(m_text);
+        }
+        for (const MailContent& inner : mail.attachedMessages) {
+            AddMessage(inner, true);
+        }
+    }
+
+    // Deeply nested lists and quotes would push their text off the page; their indents
+    // are capped so that every line keeps most of the column.
+    void CapIndents() {
+        constexpr int kMaxIndentLevels = 6;
+        const qreal maxMargin = m_textWidth / 3;
+        for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+            QTextBlockFormat format = block.blockFormat();
+            bool changed = false;
+            if (format.leftMargin() > maxMargin) {
+                format.setLeftMargin(maxMargin);
+                changed = true;
+            }
+            if (format.rightMargin() > maxMargin) {
+                format.setRightMargin(maxMargin);
+                changed = true;
+            }
+            if (std::abs(format.textIndent()) > maxMargin) {
+                format.setTextIndent(format.textIndent() > 0 ? maxMargin : -maxMargin);
+                changed = true;
+            }
+            if (format.indent() > kMaxIndentLevels) {
+                format.setIndent(kMaxIndentLevels);
+                changed = true;
+            }
+            if (changed) {
+                QTextCursor(block).setBlockFormat(format);
+            }
+            if (QTextList* list = block.textList()) {
+                QTextListFormat listFormat = list->format();
+                if (listFormat.indent() > kMaxIndentLevels) {
+                    listFormat.setIndent(kMaxIndentLevels);
+                    list->setFormat(listFormat);
+                }
+            }
+        }
+    }
+
+    // Images wider than the text column are scaled down to fit, keeping their pixels.
+    void FitImages() {
+        struct Change {
+            int position;
+            int length;
+            QTextImageFormat format;
+        };
+        std::vector<Change> changes;
+        for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                if (!fragment.charFormat().isImageFormat()) {
+                    continue;
+                }
+                QTextImageFormat format = fragment.charFormat().toImageFormat();
+                const QVariant resource =
+                    m_document.resource(QTextDocument::ImageResource, QUrl(format.name()));
+                const QImage image = resource.value<QImage>();
+                qreal width = format.width();
+                qreal height = format.height();
+                if (!image.isNull()) {
+                    const qreal aspect = qreal(image.height()) / std::max(1, image.width());
+                    if (width <= 0 && height <= 0) {
+                        width = image.width();
+                        height = image.height();
+                    } else if (width <= 0) {
+                        width = height / aspect;
+                    } else if (height <= 0) {
+                        height = width * aspect;
+                    }
+                }
+                if (width > m_textWidth) {
+                    height = height * m_textWidth / width;
+                    width = m_textWidth;
+                    format.setWidth(width);
+                    format.setHeight(height);
+                    changes.push_back({fragment.position(), fragment.length(), format});
+                }
+            }
+        }
+        for (const Change& change : changes) {
+            QTextCursor cursor(&m_document);
+            cursor.setPosition(change.position);
+            cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
+            cursor.setCharFormat(change.format);
+        }
+    }
+
+  private:
+    // Characters of a run without spaces that fill 16 lines of the plain-text column,
+    // measured the way the document itself lays them out.
+    qsizetype Chunk() {
+        if (m_chunk == 0) {
+            QTextDocument probe;
+            probe.documentLayout()->setPaintDevice(m_document.documentLayout()->paintDevice());
+            probe.setDefaultTextOption(m_document.defaultTextOption());
+            probe.setDefaultFont(m_document.defaultFont());
+            probe.rootFrame()->setFrameFormat(m_document.rootFrame()->frameFormat());
+            probe.setPageSize(m_document.pageSize());
+            QTextCursor(&probe).insertText(QString(2000, QLatin1Char('x')), m_mono);
+            probe.documentLayout()->documentSize();  // lays it out
+            const QTextLayout* layout = probe.firstBlock().layout();
+            const int perLine = layout->lineCount() > 0 ? layout->lineAt(0).textLength() : 80;
+            m_chunk = std::max<qsizetype>(200, qsizetype(std::max(1, perLine)) * 16);
+        }
+        return m_chunk;
+    }
+
+    static QFont TextFont(const QStringList& wanted, const QString& primary,
+                          const RenderOptions& options) {
+        QStringList families =
+            wanted.isEmpty() ? Installed({primary}) + FallbackFamilies() : wanted;
+        QFont font;
+        font.setFamilies(families);
+        font.setPointSizeF(options.pointSize);
+        return font;
+    }
+
+    void NewBlock(const QTextCharFormat& format) {
+        m_cursor.movePosition(QTextCursor::End);
+        if (m_started) {
+            m_cursor.insertBlock(QTextBlockFormat(), format);
+        } else {
+            m_cursor.setBlockFormat(QTextBlockFormat());
+            m_cursor.setBlockCharFormat(format);
+            m_started = true;
+        }
+        m_cursor.setCharFormat(format);
+    }
+
+    void AddHeaderTable(const MailContent& mail) {
+        std::vector<std::pair<QString, QString>> rows;
+        for (const MailContent::Field& field : mail.fields) {
+            rows.emplace_back(field.label + QLatin1Char(':'), field.value);
+        }
+        if (!mail.attachments.empty()) {
+            QStringList names;
+            for (const MailAttachment& file : mail.attachments) {
+                names << QStringLiteral("%1 (%2)").arg(file.name,
+                                                       MailRenderer::FormatSize(file.data.size()));
+            }
+            rows.emplace_back(QStringLiteral("Attachments:"), names.join(QLatin1Char('\n')));
+        }
+        NewBlock(m_text);
+        QTextTableFormat format;
+        format.setBorder(0);
+        format.setCellPadding(1);
+        format.setCellSpacing(0);
+        format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+        format.setColumnWidthConstraints({QTextLength(QTextLength::FixedLength, 96),
+                                          QTextLength(QTextLength::VariableLength, 0)});
+        QTextTable* table = m_cursor.insertTable(static_cast<int>(rows.size()), 2, format);
+        for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+            QTextCursor label = table->cellAt(row, 0).firstCursorPosition();
+            label.insertText(rows[row].first, m_label);
+            QTextCursor value = table->cellAt(row, 1).firstCursorPosition();
+            value.insertText(VisiblePlainText(rows[row].second), m_text);
+        }
+    }
+
+    QTextDocument& m_document;
+    QTextCursor m_cursor;
+    qreal m_textWidth;
+    qsizetype m_chunk = 0;
+    bool m_started = false;
+    QTextCharFormat m_text;
+    QTextCharFormat m_mono;
+    QTextCharFormat m_label;
+    QTextCharFormat m_subject;
+    QTextCharFormat m_notice;
+};
+
+}  // namespace
+
+MailRenderer::MailRenderer(RenderOptions options) : m_options(std::move(options)) {}
+
+QString MailRenderer::FormatSize(qint64 bytes) {
+    if (bytes < 1024) {
+        return bytes == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(bytes);
+    }
+    if (bytes < 1024 * 1024) {
+        return QStringLiteral("%1 KB").arg(bytes / 1024.0, 0, 'f', 1);
+    }
+    return QStringLiteral("%1 MB").arg(bytes / (1024.0 * 1024.0), 0, 'f', 1);
+}
+
+QByteArray MailRenderer::Render(const MailContent& mail) const {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        throw ConversionError(QStringLiteral("PDF rendering needs a running QGuiApplication."));
+    }
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
+        writer.setResolution(72);
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        writer.setTitle(mail.subject);
+        writer.setCreator(QStringLiteral("Velmora"));
+        const QSizeF page = writer.pageLayout().fullRectPoints().size();
+        const qreal contentWidth = page.width() - 2 * kMargin;
+        QHash<QString, MailResource> resources;
+        CollectResources(mail, resources);
+        MailDocument document(std::move(resources));
+        document.documentLayout()->setPaintDevice(&writer);
+        // The page margins belong to the document, so that each page is laid out on a
+        // whole sheet: whatever a page's drawing spills past its clip lands off the sheet.
+        QTextFrameFormat frame = document.rootFrame()->frameFormat();
+        frame.setMargin(0);
+        frame.setTopMargin(kMargin);
+        frame.setBottomMargin(kMargin + kFooterSpace);
+        frame.setLeftMargin(kMargin);
+        frame.setRightMargin(kMargin);
+        document.rootFrame()->setFrameFormat(frame);
+        QTextOption option = document.defaultTextOption();
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        document.setDefaultTextOption(option);
+        document.setPageSize(page);
+
+        Builder builder(document, m_options, contentWidth);
+        builder.AddMessage(mail, false);
+        builder.CapIndents();
+        builder.FitImages();
+
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            throw ConversionError(QStringLiteral("The PDF writer could not start a page."));
+        }
+        // Screenshots and logos keep their pixels; Qt would otherwise re-encode every
+        // image as JPEG.
+        painter.setRenderHint(QPainter::LosslessImageRendering);
+        QFont footerFont = document.defaultFont();
+        footerFont.setPointSizeF(m_options.pointSize * 0.8);
+        const int pages = std::max(1, document.pageCount());
+        for (int i = 0; i < pages; ++i) {
+            if (i > 0) {
+                writer.newPage();
+            }
+            painter.save();
+            painter.translate(0, -i * page.height());
+            QAbstractTextDocumentLayout::PaintContext context;
+            context.clip = QRectF(0, i * page.height(), page.width(), page.height());
+            context.palette.setColor(QPalette::Text, Qt::black);
+            painter.setClipRect(context.clip);
+            document.documentLayout()->draw(&painter, context);
+            painter.restore();
+            painter.setFont(footerFont);
+            painter.setPen(Qt::darkGray);
+            painter.drawText(QRectF(kMargin, page.height() - kMargin, contentWidth, kMargin / 2),
+                             Qt::AlignHCenter | Qt::AlignTop,
+                             QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
+        }
+        if (!painter.end()) {
+            throw ConversionError(QStringLiteral("The PDF writer could not finish the document."));
+        }
+    }
+    return pdf;
+}
+
+}  // namespace velmora::mailconverter

@@ -1,0 +1,278 @@
+#include "components/mailconverter/PdfFinisher.h"
+
+#include "components/mailconverter/MailConverterX.h"
+#include "components/mailconverter/ToUnicodeRepair.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QIODevice>
+#include <QSet>
+#include <QTimeZone>
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFEFStreamObjectHelper.hh>
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFFileSpecObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <exception>
+
+namespace velmora::mailconverter {
+
+namespace {
+
+// XML 1.0 and PDF text strings both do badly with control characters.
+QString Printable(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        out += (c.unicode() < 0x20 || c.unicode() == 0x7F) ? QChar(u' ') : c;
+    }
+    return out;
+}
+
+QString XmlEscaped(const QString& text) {
+    return Printable(text).toHtmlEscaped();
+}
+
+std::string PdfDate(const QDateTime& when) {
+    const int offset = when.offsetFromUtc();
+    const int hours = std::abs(offset) / 3600;
+    const int minutes = (std::abs(offset) % 3600) / 60;
+    const QString zone = offset == 0 ? QStringLiteral("Z")
+                                     : QStringLiteral("%1%2'%3'")
+                                           .arg(offset < 0 ? '-' : '+')
+                                           .arg(hours, 2, 10, QLatin1Char('0'))
+                                           .arg(minutes, 2, 10, QLatin1Char('0'));
+    return (QStringLiteral("D:") + when.toString(QStringLiteral("yyyyMMddHHmmss")) + zone)
+        .toStdString();
+}
+
+QString XmpDate(const QDateTime& when) {
+    return when.toString(Qt::ISODate);
+}
+
+QByteArray XmpPacket(const PdfMetadata& metadata, const QDateTime& created,
+                     const QDateTime& modified, const QString& producer) {
+    QString xmp = QStringLiteral(
+        "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
+        "<rdf:Description rdf:about=\"\"\n"
+        " xmlns:dc=\"http://purl.org/dc/elements/1.1/\"\n"
+        " xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\"\n"
+        " xmlns:pdf=\"http://ns.adobe.com/pdf/1.3/\"\n"
+        " xmlns:pdfaid=\"http://www.aiim.org/pdfa/ns/id/\">\n"
+        "<dc:format>application/pdf</dc:format>\n"
+        "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">%1</rdf:li></rdf:Alt></dc:title>\n"
+        "<dc:creator><rdf:Seq><rdf:li>%2</rdf:li></rdf:Seq></dc:creator>\n"
+        "<xmp:CreateDate>%3</xmp:CreateDate>\n"
+        "<xmp:ModifyDate>%4</xmp:ModifyDate>\n"
+        "<xmp:MetadataDate>%4</xmp:MetadataDate>\n"
+        "<xmp:CreatorTool>Velmora</xmp:CreatorTool>\n"
+        "<pdf:Producer>%5</pdf:Producer>\n"
+        "<pdfaid:part>3</pdfaid:part>\n"
+        "<pdfaid:conformance>B</pdfaid:conformance>\n"
+        "</rdf:Description>\n"
+        "</rdf:RDF>\n"
+        "</x:xmpmeta>\n"
+        "<?xpacket end=\"w\"?>");
+    return xmp
+        .arg(XmlEscaped(metadata.title), XmlEscaped(metadata.author), XmpDate(created),
+             XmpDate(modified), XmlEscaped(producer))
+        .toUtf8();
+}
+
+void RepairTextMappings(QPDF& pdf) {
+    for (QPDFObjectHandle& object : pdf.getAllObjects()) {
+        if (!object.isDictionary() || !object.hasKey("/ToUnicode")) {
+            continue;
+        }
+        QPDFObjectHandle cmap = object.getKey("/ToUnicode");
+        if (!cmap.isStream()) {
+            continue;
+        }
+        const std::shared_ptr<Buffer> data = cmap.getStreamData(qpdf_dl_generalized);
+        const QByteArray text(reinterpret_cast<const char*>(data->getBuffer()),
+                              static_cast<qsizetype>(data->getSize()));
+        if (const auto repaired = RepairToUnicodeCMap(text)) {
+            cmap.replaceStreamData(repaired->toStdString(), QPDFObjectHandle::newNull(),
+                                   QPDFObjectHandle::newNull());
+        }
+    }
+}
+
+// Compressed only when that pays: most attachments (images, archives, office files)
+// are compressed already and deflating them again only costs time.
+// The stream reads the bytes where they are; `keepAlive` holds them until qpdf has
+// written the document, so that a large attachment is not copied again.
+QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data,
+                                    std::vector<QByteArray>& keepAlive) {
+    const auto borrowed = [&keepAlive](const QByteArray& bytes) {
+        keepAlive.push_back(bytes);
+        auto* raw =
+            reinterpret_cast<unsigned char*>(const_cast<char*>(keepAlive.back().constData()));
+        return std::make_shared<Buffer>(raw, static_cast<size_t>(keepAlive.back().size()));
+    };
+    QPDFObjectHandle stream = pdf.newStream();
+    const QByteArray sample = data.left(16 * 1024);
+    const bool worthIt =
+        data.size() >= 512 && qCompress(sample, 1).size() - 4 < sample.size() * 9 / 10;
+    if (worthIt) {
+        // qCompress prefixes the zlib stream with the length; FlateDecode wants it bare.
+        const QByteArray deflated = qCompress(data, 6).mid(4);
+        stream.replaceStreamData(borrowed(deflated), QPDFObjectHandle::newName("/FlateDecode"),
+                                 QPDFObjectHandle::newNull());
+    } else {
+        stream.replaceStreamData(borrowed(data), QPDFObjectHandle::newNull(),
+                                 QPDFObjectHandle::newNull());
+    }
+    QPDFObjectHandle dict = stream.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/EmbeddedFile"));
+    QPDFObjectHandle params = QPDFObjectHandle::newDictionary();
+    params.replaceKey("/Size", QPDFObjectHandle::newInteger(data.size()));
+    dict.replaceKey("/Params", params);
+    return stream;
+}
+
+void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const std::string& date,
+                std::vector<QByteArray>& keepAlive) {
+    if (files.empty()) {
+        return;
+    }
+    QPDFEmbeddedFileDocumentHelper embedded(pdf);
+    QPDFObjectHandle associated = QPDFObjectHandle::newArray();
+    const std::vector<QString> names = PdfFinisher::UniqueNames(files);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const MailAttachment& file = files[i];
+        QPDFEFStreamObjectHelper stream(EmbeddedFileStream(pdf, file.data, keepAlive));
+        stream.setModDate(date);
+        if (!file.mimeType.isEmpty()) {
+            stream.setSubtype(file.mimeType.toStdString());
+        }
+        const std::string name = names[i].toStdString();
+        auto spec = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
+        // /F is read by older readers as PDFDocEncoding: give them a plain ASCII name.
+        QString compat;
+        for (const QChar c : names[i]) {
+            compat += (c.unicode() >= 0x20 && c.unicode() < 0x7F) ? c : QChar(u'_');
+        }
+        spec.setFilename(name, compat.toStdString());
+        spec.setDescription(file.name.toStdString());
+        QPDFObjectHandle specObject = spec.getObjectHandle();
+        specObject.replaceKey("/AFRelationship", QPDFObjectHandle::newName("/Unspecified"));
+        embedded.replaceEmbeddedFile(name, spec);
+        associated.appendItem(specObject);
+    }
+    QPDFObjectHandle root = pdf.getRoot();
+    root.replaceKey("/AF", associated);
+    root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
+}
+
+void SetMetadata(QPDF& pdf, const PdfMetadata& metadata) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime created = metadata.created.isValid() ? metadata.created : now;
+    QPDFObjectHandle trailer = pdf.getTrailer();
+    QString producer = QStringLiteral("Velmora");
+    QPDFObjectHandle oldInfo = trailer.getKey("/Info");
+    if (oldInfo.isDictionary() && oldInfo.getKey("/Producer").isString()) {
+        producer = QString::fromStdString(oldInfo.getKey("/Producer").getUTF8Value()) +
+                   QStringLiteral("; Velmora");
+    }
+    QPDFObjectHandle info = QPDFObjectHandle::newDictionary();
+    info.replaceKey("/Title",
+                    QPDFObjectHandle::newUnicodeString(Printable(metadata.title).toStdString()));
+    info.replaceKey("/Author",
+                    QPDFObjectHandle::newUnicodeString(Printable(metadata.author).toStdString()));
+    info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString("Velmora"));
+    info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString(producer.toStdString()));
+    info.replaceKey("/CreationDate", QPDFObjectHandle::newString(PdfDate(created)));
+    info.replaceKey("/ModDate", QPDFObjectHandle::newString(PdfDate(now)));
+    trailer.replaceKey("/Info", pdf.makeIndirectObject(info));
+
+    QPDFObjectHandle stream =
+        pdf.newStream(XmpPacket(metadata, created, now, producer).toStdString());
+    QPDFObjectHandle dict = stream.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+    pdf.getRoot().replaceKey("/Metadata", stream);
+}
+
+// Streams qpdf's output straight into the destination device.
+class DevicePipeline : public Pipeline {
+  public:
+    explicit DevicePipeline(QIODevice& device)
+        : Pipeline("output device", nullptr), m_device(device) {}
+    void write(unsigned char const* data, size_t length) override {
+        const auto size = static_cast<qint64>(length);
+        if (m_device.write(reinterpret_cast<const char*>(data), size) != size) {
+            throw ConversionError(
+                QStringLiteral("The PDF cannot be written: %1").arg(m_device.errorString()));
+        }
+    }
+    void finish() override {}
+
+  private:
+    QIODevice& m_device;
+};
+
+}  // namespace
+
+std::vector<QString> PdfFinisher::UniqueNames(const std::vector<MailAttachment>& files) {
+    std::vector<QString> names;
+    QSet<QString> taken;
+    QHash<QString, int> nextNumber;  // per repeated name, where to go on counting
+    for (const MailAttachment& file : files) {
+        QString name = file.name;
+        if (taken.contains(name.toLower())) {
+            const QString suffix = QFileInfo(name).completeSuffix();
+            const QString base =
+                suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
+            int& n = nextNumber[file.name.toLower()];
+            n = std::max(n, 2);
+            do {
+                name = suffix.isEmpty() ? QStringLiteral("%1 (%2)").arg(base).arg(n)
+                                        : QStringLiteral("%1 (%2).%3").arg(base).arg(n).arg(suffix);
+                ++n;
+            } while (taken.contains(name.toLower()));
+        }
+        taken.insert(name.toLower());
+        names.push_back(name);
+    }
+    return names;
+}
+
+void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
+                         const std::vector<MailAttachment>& files, QIODevice& out) {
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processMemoryFile("painted message", painted.constData(),
+                              static_cast<size_t>(painted.size()));
+        RepairTextMappings(pdf);
+        const QDateTime created =
+            metadata.created.isValid() ? metadata.created : QDateTime::currentDateTime();
+        std::vector<QByteArray> keepAlive;
+        keepAlive.reserve(files.size());
+        EmbedFiles(pdf, files, PdfDate(created), keepAlive);
+        SetMetadata(pdf, metadata);
+
+        QPDFWriter writer(pdf);
+        DevicePipeline pipeline(out);
+        writer.setOutputPipeline(&pipeline);
+        writer.setMinimumPDFVersion("1.7");
+        // Qt's streams are compressed already: pass every stream through as it is.
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
+        writer.write();
+    } catch (const ConversionError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw ConversionError(QStringLiteral("The PDF could not be finished: %1")
+                                  .arg(QString::fromLocal8Bit(e.what())));
+    }
+}
+
+}  // namespace velmora::mailconverter

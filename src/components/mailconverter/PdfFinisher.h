@@ -1,0 +1,34 @@
+#pragma once
+
+#include "components/mailconverter/MailContent.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+class QIODevice;
+
+#include <vector>
+
+namespace velmora::mailconverter {
+
+struct PdfMetadata {
+    QString title;
+    QString author;
+    QDateTime created;  // the message's date; the conversion time when invalid
+};
+
+// Turns the PDF that Qt painted into the archival document: repaired text mapping,
+// the message's files embedded as associated files, metadata in the document
+// information and in XMP (PDF/A-3b identification), written to `out`. Throws
+// ConversionError.
+class PdfFinisher {
+  public:
+    static void Finish(const QByteArray& painted, const PdfMetadata& metadata,
+                       const std::vector<MailAttachment>& files, QIODevice& out);
+
+    // Names unique within the document, in order: "a.txt", "a (2).txt", ...
+    static std::vector<QString> UniqueNames(const std::vector<MailAttachment>& files);
+};
+
+}  // namespace velmora::mailconverter
