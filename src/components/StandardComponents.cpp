@@ -1,7 +1,12 @@
 #include "components/StandardComponents.h"
 
+#include "components/notesstore/StoreSession.h"
+
 namespace velmora {
 
-void RegisterStandardComponents() {}
+void RegisterStandardComponents()
+{
+    notesstore::RegisterComponent();
+}
 
 }  // namespace velmora

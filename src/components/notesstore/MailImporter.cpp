@@ -1,0 +1,306 @@
+#include "components/notesstore/MailImporter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTimeZone>
+
+#include <fcntl.h>
+
+// GLib names a struct member "signals", which Qt's keyword macro would rewrite.
+#undef signals
+#include <gmime/gmime.h>
+
+#include <memory>
+
+namespace velmora::notesstore {
+
+using namespace velmora::notes;
+
+namespace {
+
+struct GObjectUnref {
+    void operator()(gpointer object) const
+    {
+        if (object) {
+            g_object_unref(object);
+        }
+    }
+};
+template <class T>
+using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+void EnsureGMime()
+{
+    static const bool initialised = [] {
+        g_mime_init();
+        return true;
+    }();
+    Q_UNUSED(initialised);
+}
+
+struct Address {
+    QString display;
+    QString internet;
+};
+
+void CollectAddresses(InternetAddressList* list, std::vector<Address>& out, int depth = 0)
+{
+    if (list == nullptr || depth > 4) {
+        return;
+    }
+    for (int i = 0; i < internet_address_list_length(list); ++i) {
+        InternetAddress* address = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_GROUP(address)) {
+            CollectAddresses(
+                internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out,
+                depth + 1);
+            continue;
+        }
+        const char* mailbox = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
+        char* display = internet_address_to_string(address, nullptr, FALSE);
+        out.push_back(Address{QString::fromUtf8(display), QString::fromUtf8(mailbox)});
+        g_free(display);
+    }
+}
+
+void AddAddressItems(DocumentData& doc, const QString& notesItem, const QString& internetItem,
+                     InternetAddressList* list)
+{
+    std::vector<Address> addresses;
+    CollectAddresses(list, addresses);
+    if (addresses.empty()) {
+        return;
+    }
+    QStringList display, internet;
+    for (const Address& address : addresses) {
+        display << address.display;
+        internet << (address.internet.isEmpty() ? QStringLiteral(".") : address.internet);
+    }
+    doc.AddText(notesItem, display);
+    doc.AddText(internetItem, internet);
+}
+
+QByteArray DecodedContent(GMimePart* part)
+{
+    GMimeDataWrapper* content = g_mime_part_get_content(part);
+    if (content == nullptr) {
+        return {};
+    }
+    GPtr<GMimeStream> memory(g_mime_stream_mem_new());
+    g_mime_data_wrapper_write_to_stream(content, memory.get());
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data), static_cast<qsizetype>(bytes->len));
+}
+
+QString HtmlToText(QString html)
+{
+    static const QRegularExpression hidden(QStringLiteral("<(script|style)[^>]*>.*?</\\1>"),
+                                           QRegularExpression::CaseInsensitiveOption |
+                                               QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression breaks(QStringLiteral("<(br|/p|/div|/tr|/li|/h[1-6])[^>]*>"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression numeric(QStringLiteral("&#(x?)([0-9a-fA-F]+);"));
+    html.remove(hidden);
+    html.replace(breaks, QStringLiteral("\n"));
+    html.remove(tags);
+    QString text;
+    qsizetype last = 0;
+    for (auto match = numeric.globalMatch(html); match.hasNext();) {
+        const auto m = match.next();
+        text += html.mid(last, m.capturedStart() - last);
+        bool ok = false;
+        const uint code = m.captured(2).toUInt(&ok, m.captured(1).isEmpty() ? 10 : 16);
+        text += ok && code > 0 && code <= 0x10FFFF ? QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1)
+                                                   : m.captured(0);
+        last = m.capturedEnd();
+    }
+    text += html.mid(last);
+    text.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
+    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    return text.trimmed();
+}
+
+// An attachment name without any folder part: a name is all the store keeps.
+QString SafeFileName(const QString& name, int number)
+{
+    QString leaf = name;
+    leaf.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    leaf = leaf.section(QLatin1Char('/'), -1);
+    leaf.remove(QChar(0));
+    if (leaf.isEmpty() || leaf == QLatin1String(".") || leaf == QLatin1String("..")) {
+        leaf = QStringLiteral("attachment-%1.bin").arg(number);
+    }
+    return leaf;
+}
+
+struct Walk {
+    QString plain, html;
+    std::vector<EmbeddedData> attachments;
+};
+
+void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data)
+{
+    auto& walk = *static_cast<Walk*>(data);
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
+        if (inner == nullptr) {
+            return;
+        }
+        char* text = g_mime_object_to_string(GMIME_OBJECT(inner), nullptr);
+        const QString subject = QString::fromUtf8(g_mime_message_get_subject(inner));
+        walk.attachments.push_back(
+            EmbeddedData{kEmbedAttachment,
+                         SafeFileName((subject.isEmpty() ? QStringLiteral("message") : subject) +
+                                          QStringLiteral(".eml"),
+                                      static_cast<int>(walk.attachments.size()) + 1),
+                         QByteArray(text ? text : ""), {}});
+        g_free(text);
+        return;
+    }
+    if (!GMIME_IS_PART(object)) {
+        return;
+    }
+    GMimePart* part = GMIME_PART(object);
+    GMimeContentType* type = g_mime_object_get_content_type(object);
+    const bool attachment = g_mime_part_is_attachment(part) ||
+                            (g_mime_part_get_filename(part) != nullptr && !GMIME_IS_TEXT_PART(object));
+    if (!attachment && GMIME_IS_TEXT_PART(object)) {
+        char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(object));
+        const QString decoded = QString::fromUtf8(text ? text : "");
+        g_free(text);
+        if (g_mime_content_type_is_type(type, "text", "plain") && walk.plain.isNull()) {
+            walk.plain = decoded;
+            return;
+        }
+        if (g_mime_content_type_is_type(type, "text", "html") && walk.html.isNull()) {
+            walk.html = decoded;
+            return;
+        }
+    }
+    const char* filename = g_mime_part_get_filename(part);
+    walk.attachments.push_back(EmbeddedData{
+        kEmbedAttachment,
+        SafeFileName(QString::fromUtf8(filename ? filename : ""),
+                     static_cast<int>(walk.attachments.size()) + 1),
+        DecodedContent(part),
+        {}});
+}
+
+DocumentData ToDocument(GMimeMessage* message)
+{
+    DocumentData doc;
+    doc.AddText(QStringLiteral("Form"), {QStringLiteral("Memo")});
+    std::vector<Address> from;
+    CollectAddresses(g_mime_message_get_from(message), from);
+    if (!from.empty()) {
+        doc.AddText(QStringLiteral("From"), {from.front().display});
+        doc.AddText(QStringLiteral("INetFrom"), {from.front().internet.isEmpty()
+                                                     ? QStringLiteral(".")
+                                                     : from.front().internet});
+    }
+    AddAddressItems(doc, QStringLiteral("SendTo"), QStringLiteral("InetSendTo"),
+                    g_mime_message_get_addresses(message, GMIME_ADDRESS_TYPE_TO));
+    AddAddressItems(doc, QStringLiteral("CopyTo"), QStringLiteral("InetCopyTo"),
+                    g_mime_message_get_addresses(message, GMIME_ADDRESS_TYPE_CC));
+    AddAddressItems(doc, QStringLiteral("BlindCopyTo"), QStringLiteral("InetBlindCopyTo"),
+                    g_mime_message_get_addresses(message, GMIME_ADDRESS_TYPE_BCC));
+    if (const char* subject = g_mime_message_get_subject(message)) {
+        doc.AddText(QStringLiteral("Subject"), {QString::fromUtf8(subject)});
+    }
+    if (GDateTime* date = g_mime_message_get_date(message)) {
+        const qint64 seconds = g_date_time_to_unix(date);
+        const int offset = static_cast<int>(g_date_time_get_utc_offset(date) / G_TIME_SPAN_SECOND);
+        doc.AddDate(QStringLiteral("PostedDate"),
+                    QDateTime::fromSecsSinceEpoch(seconds, QTimeZone(offset)));
+    }
+    Walk walk;
+    g_mime_message_foreach(message, Visit, &walk);
+    const QString body = !walk.plain.isNull() ? walk.plain : HtmlToText(walk.html);
+    ItemData& item = doc.Add(QStringLiteral("Body"), {body}, kItemRichText);
+    item.embedded = std::move(walk.attachments);
+    return doc;
+}
+
+bool LooksLikeMbox(const QString& file)
+{
+    QFile in(file);
+    return in.open(QIODevice::ReadOnly) && in.read(5) == "From ";
+}
+
+}  // namespace
+
+std::vector<DocumentData> ReadMessages(const QString& file)
+{
+    EnsureGMime();
+    if (QFileInfo(file).isDir()) {
+        throw StoreError(QStringLiteral("%1 is a folder, not a message file").arg(file));
+    }
+    GError* error = nullptr;
+    GPtr<GMimeStream> stream(
+        g_mime_stream_fs_open(QFile::encodeName(file).constData(), O_RDONLY, 0, &error));
+    if (!stream) {
+        const QString reason = QString::fromUtf8(error ? error->message : "cannot be opened");
+        g_clear_error(&error);
+        throw StoreError(QStringLiteral("Cannot read %1: %2").arg(file, reason));
+    }
+    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    const bool mbox = LooksLikeMbox(file);
+    g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
+    std::vector<DocumentData> documents;
+    do {
+        GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+        if (!message) {
+            break;
+        }
+        documents.push_back(ToDocument(message.get()));
+    } while (mbox && !g_mime_parser_eos(parser.get()));
+    // A text without any header line still parses; it is not a message for us.
+    if (documents.empty() || (!mbox && documents.size() == 1 && !documents.front().Find(QStringLiteral("From")) &&
+                              !documents.front().Find(QStringLiteral("Subject")) &&
+                              !documents.front().Find(QStringLiteral("SendTo")))) {
+        throw StoreError(QStringLiteral("%1 holds no message").arg(file));
+    }
+    return documents;
+}
+
+ImportOutcome ImportMail(const QString& storePath, const QString& folder, const QStringList& files)
+{
+    if (folder.isEmpty()) {
+        throw StoreError(QStringLiteral("The folder name is empty"));
+    }
+    if (!QFileInfo::exists(storePath)) {
+        auto writer = StoreWriter::Create(storePath);
+        writer->SetTitle(QFileInfo(storePath).completeBaseName());
+        for (const char* name : {"($Inbox)", "($Drafts)", "($Sent)", "($Follow-Up)",
+                                 "($JunkMail)", "($Trash)"}) {
+            writer->AddView(QString::fromLatin1(name), true);
+        }
+        writer->Commit();
+    }
+    auto writer = StoreWriter::Append(storePath);
+    const auto existing = writer->FindView(folder);
+    const std::int64_t view = existing ? *existing : writer->AddView(folder, true);
+    ImportOutcome outcome;
+    for (const QString& file : files) {
+        std::vector<DocumentData> documents;
+        try {
+            documents = ReadMessages(file);
+        } catch (const StoreError& error) {
+            outcome.problems << error.Message();
+            continue;
+        }
+        for (const DocumentData& document : documents) {
+            writer->File(view, writer->AddDocument(document));
+            ++outcome.imported;
+        }
+    }
+    writer->Commit();
+    return outcome;
+}
+
+}  // namespace velmora::notesstore

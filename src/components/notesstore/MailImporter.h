@@ -1,0 +1,32 @@
+#pragma once
+
+// Internet messages (.eml files and mbox files) turned into Notes mail documents.
+
+#include "components/notesstore/StoreWriter.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace velmora::notesstore {
+
+// Every message of file: one for an .eml file, each of them for an mbox file (a file
+// that begins with "From "). Items follow a Notes mail file: From/INetFrom,
+// SendTo/InetSendTo, CopyTo/InetCopyTo, BlindCopyTo/InetBlindCopyTo, Subject, PostedDate
+// and a rich-text Body holding the plain text and the attachments.
+// Throws StoreError when the file cannot be read or holds no message.
+std::vector<DocumentData> ReadMessages(const QString& file);
+
+struct ImportOutcome {
+    int imported = 0;
+    QStringList problems;  // one line per file that was skipped
+};
+
+// Files the messages of files into the folder of the store (each created when missing;
+// a new store gets the standard views). Files that cannot be read are skipped and
+// reported; the rest is committed in one transaction, so a failure leaves the store as
+// it was. Throws StoreError when the store itself cannot be written.
+ImportOutcome ImportMail(const QString& storePath, const QString& folder, const QStringList& files);
+
+}  // namespace velmora::notesstore
