@@ -3,7 +3,9 @@
 namespace velmora::notes {
 
 void FolderTree::Clear() {
+    emit aboutToClear();
     m_nodes.clear();
+    m_rows.clear();
     m_parents.clear();
     m_children.clear();
     m_indexByKey.clear();
@@ -33,15 +35,18 @@ bool FolderTree::Add(FolderNode node) {
             return false;
         }
     }
-    m_nodes.push_back(std::move(node));
-    m_parents.push_back(parent);
     if (m_children.empty()) {
         m_children.emplace_back();
     }
-    m_children.emplace_back();
+    std::vector<int>& siblings = m_children[static_cast<std::size_t>(parent)];
+    emit aboutToAddNode(parent, static_cast<int>(siblings.size()));
+    m_rows.push_back(static_cast<int>(siblings.size()));
+    m_nodes.push_back(std::move(node));
+    m_parents.push_back(parent);
     const int index = Count();
+    siblings.push_back(index);
+    m_children.emplace_back();
     m_indexByKey.insert(m_nodes.back().key, index);
-    m_children[static_cast<std::size_t>(parent)].push_back(index);
     emit nodeAdded(index);
     return true;
 }

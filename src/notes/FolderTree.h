@@ -44,17 +44,23 @@ class FolderTree : public QObject {
     int ParentIndex(int index) const { return m_parents.at(static_cast<std::size_t>(index - 1)); }
     // Node numbers of index's children in the order they were added (0 gives the top level).
     const std::vector<int>& Children(int index) const;
+    // The position of index among its parent's children, from 0.
+    int RowInParent(int index) const { return m_rows.at(static_cast<std::size_t>(index - 1)); }
 
     void SetChecked(int index, bool checked);
 
   signals:
+    void aboutToClear();
     void cleared();
+    // parent is 0 for a top-level node; row is the new node's position among its siblings.
+    void aboutToAddNode(int parent, int row);
     void nodeAdded(int index);
     void checkChanged(int index);
 
   private:
     std::vector<FolderNode> m_nodes;
     std::vector<int> m_parents;
+    std::vector<int> m_rows;
     std::vector<std::vector<int>> m_children;  // [0] holds the top level
     QHash<QString, int> m_indexByKey;
 };

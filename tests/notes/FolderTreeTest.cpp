@@ -32,6 +32,9 @@ TEST(FolderTree, numbersNodesFromOneAndLinksParentsByKey) {
     EXPECT_EQ(tree.Children(1), (std::vector<int>{2, 5}));
     EXPECT_EQ(tree.Children(0), (std::vector<int>{1}));
     EXPECT_TRUE(tree.Children(4).empty());
+    EXPECT_EQ(tree.RowInParent(5), 1);
+    EXPECT_EQ(tree.RowInParent(2), 0);
+    EXPECT_EQ(tree.RowInParent(1), 0);
 }
 
 TEST(FolderTree, refusesTakenEmptyOrOrphanKeys) {
@@ -49,11 +52,20 @@ TEST(FolderTree, refusesTakenEmptyOrOrphanKeys) {
 TEST(FolderTree, reportsChangesAndClearsCompletely) {
     FolderTree tree;
     QList<int> added;
+    QList<QPair<int, int>> announced;
     QList<int> checked;
     int clears = 0;
     QObject::connect(&tree, &FolderTree::nodeAdded, [&](int index) { added << index; });
     QObject::connect(&tree, &FolderTree::checkChanged, [&](int index) { checked << index; });
-    QObject::connect(&tree, &FolderTree::cleared, [&] { ++clears; });
+    QObject::connect(&tree, &FolderTree::aboutToAddNode, [&](int parent, int row) {
+        EXPECT_EQ(tree.Count(), added.size()) << "announced before the node exists";
+        announced << qMakePair(parent, row);
+    });
+    QObject::connect(&tree, &FolderTree::aboutToClear, [&] { EXPECT_GT(tree.Count(), 0); });
+    QObject::connect(&tree, &FolderTree::cleared, [&] {
+        ++clears;
+        added.clear();
+    });
 
     tree.Add(Node(QStringLiteral("root")));
     tree.Add(Node(QStringLiteral("Inbox"), QStringLiteral("root")));
@@ -61,6 +73,7 @@ TEST(FolderTree, reportsChangesAndClearsCompletely) {
     tree.SetChecked(2, true);  // no change, no signal
     EXPECT_TRUE(tree.Node(2).checked);
     EXPECT_EQ(added, (QList<int>{1, 2}));
+    EXPECT_EQ(announced, (QList<QPair<int, int>>{{0, 0}, {1, 0}}));
     EXPECT_EQ(checked, (QList<int>{2}));
 
     tree.Clear();
