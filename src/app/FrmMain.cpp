@@ -118,6 +118,8 @@ void FrmMain::BuildMenu() {
     m_menuBar->setObjectName(QStringLiteral("MenuTop"));
     m_menuBar->setNativeMenuBar(false);
     m_menuBar->setGeometry(0, 112, 713, 25);
+    // A menu bar on a plain window follows the window's width unless held to its size.
+    m_menuBar->setFixedSize(713, 25);
 
     QMenu* file = m_menuBar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFileTop"));
@@ -170,10 +172,9 @@ void FrmMain::BuildToolBar() {
 }
 
 void FrmMain::BuildSelectFileTab() {
-    m_tab = new NotesTabControl(QStringLiteral(" Select File"), 64,
+    m_tab = new NotesTabControl(QRect(8, 184, 681, 409), QStringLiteral(" Select File"), 64,
                                 QStringLiteral(" Emails Preview"), 106, this);
     m_tab->setObjectName(QStringLiteral("NotesTab"));
-    m_tab->setGeometry(8, 184, 681, 409);
     m_tab->SetTabIcon(2, Artwork::PreviewTabIcon());
     QWidget* page = m_tab->Page(1);
 

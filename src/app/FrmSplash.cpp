@@ -23,13 +23,16 @@ FrmSplash::FrmSplash(std::function<void()> openMain, int pauseMs)
     picture->setPixmap(Artwork::Splash());
     picture->setGeometry(0, 0, kWidth, Artwork::Splash().height());
 
-    m_timer1.setObjectName(QStringLiteral("Timer1"));
-    m_timer1.setInterval(kTimerInterval);
-    connect(&m_timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(kTimerInterval);
+    connect(m_timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
     // The pause waits on a timer rather than blocking, so a key press still gets through.
-    m_pause.setSingleShot(true);
-    connect(&m_pause, &QTimer::timeout, this, [this] { OpenMainOnce(); });
-    m_timer1.start();
+    m_pause = new QTimer(this);
+    m_pause->setObjectName(QStringLiteral("SplashPause"));
+    m_pause->setSingleShot(true);
+    connect(m_pause, &QTimer::timeout, this, [this] { OpenMainOnce(); });
+    m_timer1->start();
 }
 
 void FrmSplash::showEvent(QShowEvent* event) {
@@ -47,8 +50,8 @@ void FrmSplash::keyPressEvent(QKeyEvent* event) {
 }
 
 void FrmSplash::Timer1_Timer() {
-    m_timer1.stop();
-    m_pause.start(m_pauseMs);
+    m_timer1->stop();
+    m_pause->start(m_pauseMs);
 }
 
 void FrmSplash::Form_KeyPress() {
@@ -60,8 +63,8 @@ void FrmSplash::OpenMainOnce() {
         return;
     }
     m_opened = true;
-    m_timer1.stop();
-    m_pause.stop();
+    m_timer1->stop();
+    m_pause->stop();
     // The main window first: closing the only window would end the program.
     if (m_openMain) {
         m_openMain();

@@ -33,8 +33,8 @@ class FrmSplash : public QWidget {
     std::function<void()> m_openMain;
     int m_pauseMs;
     bool m_opened = false;
-    QTimer m_timer1;
-    QTimer m_pause;
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_pause = nullptr;
 };
 
 }  // namespace velmora::app

@@ -24,9 +24,10 @@ class FixedTabBar : public QTabBar {
 
 }  // namespace
 
-NotesTabControl::NotesTabControl(const QString& firstCaption, int firstWidth,
+NotesTabControl::NotesTabControl(const QRect& geometry, const QString& firstCaption, int firstWidth,
                                  const QString& secondCaption, int secondWidth, QWidget* parent)
     : QWidget(parent) {
+    setGeometry(geometry);
     m_pane = new QFrame(this);
     m_pane->setObjectName(QStringLiteral("NotesTabPane"));
     m_pane->setStyleSheet(QStringLiteral(
@@ -53,9 +54,15 @@ NotesTabControl::NotesTabControl(const QString& firstCaption, int firstWidth,
         emit selectedTabChanged(index + 1);
     });
     ShowPage(0);
+    // Children get their places now: a hidden control sees no resize event until it is shown.
+    LayOut();
 }
 
 void NotesTabControl::resizeEvent(QResizeEvent*) {
+    LayOut();
+}
+
+void NotesTabControl::LayOut() {
     m_bar->setGeometry(0, 0, width(), kTabHeight);
     m_pane->setGeometry(0, kTabHeight - 1, width(), height() - kTabHeight + 1);
     for (QWidget* page : m_pages) {

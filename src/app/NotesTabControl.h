@@ -15,8 +15,8 @@ class NotesTabControl : public QWidget {
   public:
     static constexpr int kTabHeight = 22;
 
-    NotesTabControl(const QString& firstCaption, int firstWidth, const QString& secondCaption,
-                    int secondWidth, QWidget* parent = nullptr);
+    NotesTabControl(const QRect& geometry, const QString& firstCaption, int firstWidth,
+                    const QString& secondCaption, int secondWidth, QWidget* parent = nullptr);
 
     // The page of tab; children at (x, y) appear at (x, y) of the whole control.
     QWidget* Page(int tab) const;
@@ -36,6 +36,7 @@ class NotesTabControl : public QWidget {
 
   private:
     void ShowPage(int index);
+    void LayOut();
 
     QTabBar* m_bar = nullptr;
     QWidget* m_pane = nullptr;
