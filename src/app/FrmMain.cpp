@@ -181,6 +181,9 @@ void FrmMain::BuildSelectFileTab() {
     auto* label3 = new QLabel(QStringLiteral("Select Lotus Notes Database (.nsf)"), page);
     label3->setObjectName(QStringLiteral("Label3"));
     label3->setGeometry(OnTab(16, 48, 168, 13));
+    label3->ensurePolished();
+    // The free fonts that stand in for Tahoma run wider; the caption must not lose its end.
+    label3->resize(qMax(168, label3->sizeHint().width()), 13);
 
     m_txtPath = new QLineEdit(page);
     m_txtPath->setObjectName(QStringLiteral("txtNotesDatabaseFile"));
@@ -237,6 +240,10 @@ void FrmMain::BuildPreviewTab() {
     m_treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_treeView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_treeView->header()->setStretchLastSection(true);
+    // A light selection keeps the tick of the selected folder readable.
+    m_treeView->setStyleSheet(QStringLiteral(
+        "QTreeView::item:selected { background: #cfe3f5; color: #10304f; }"
+        "QTreeView::item:selected:!active { background: #dde9f4; color: #10304f; }"));
     connect(m_treeView, &QTreeView::clicked, this, [this] { ContactsTreeView_Click(); });
 
     m_mailList = new QTableWidget(0, 4, page);

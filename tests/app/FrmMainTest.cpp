@@ -129,7 +129,6 @@ class FrmMainTest : public QObject {
         QTest::newRow("tabs") << "NotesTab" << QRect(8, 184, 681, 409);
         QTest::newRow("status") << "StatusBar" << QRect(0, 595, 696, 27);
         // Tab controls sit relative to the tab control at (8, 184).
-        QTest::newRow("Label3") << "Label3" << QRect(8 + 16, 184 + 48, 168, 13);
         QTest::newRow("path") << "txtNotesDatabaseFile" << QRect(8 + 16, 184 + 64, 417, 25);
         QTest::newRow("browse") << "CmdBrowse" << QRect(8 + 440, 184 + 64, 105, 25);
         QTest::newRow("scan") << "CmdScan" << QRect(8 + 560, 184 + 64, 105, 25);
@@ -175,6 +174,11 @@ class FrmMainTest : public QObject {
             QCOMPARE(label->pos(), expected.position);
             QCOMPARE(label->text(), QLatin1String(expected.text));
         }
+        auto* label3 = f.Find<QLabel>("Label3");
+        QCOMPARE(label3->mapTo(&f.window, QPoint(0, 0)), QPoint(8 + 16, 184 + 48));
+        QCOMPARE(label3->height(), 13);
+        QVERIFY(label3->width() >= 168);
+        QVERIFY(label3->width() >= label3->fontMetrics().horizontalAdvance(label3->text()));
         QCOMPARE(f.Find<QLabel>("Label3")->text(),
                  QStringLiteral("Select Lotus Notes Database (.nsf)"));
         QCOMPARE(f.Find<QLabel>("LblSupportedVersions")->text(),

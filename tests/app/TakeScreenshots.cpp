@@ -1,6 +1,8 @@
 // Saves pictures of the main window before and after a scan of the demo database.
 //
-//   take_screenshots DEMO.nsf OUT_FOLDER [FOLDER_KEY]
+//   take_screenshots DEMO.nsf OUT_FOLDER [FOLDER_CAPTION [DETAILS.png]]
+//
+// DETAILS.png, when given, gets the first tab as the scan left it.
 //
 // Message boxes are answered by a recorder, so the run needs no one at the screen.
 
@@ -13,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTreeView>
 
 #include <cstdio>
@@ -72,6 +75,15 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "take_screenshots: the scan did not complete: %s\n",
                      ui.messages.empty() ? "no message" : qPrintable(ui.messages.back().text));
         return 1;
+    }
+    auto* tabs = window.findChild<QTabBar*>(QStringLiteral("NotesTabBar"));
+    if (args.size() > 4) {
+        tabs->setCurrentIndex(0);
+        QApplication::processEvents();
+        if (!Save(window, args[4])) {
+            return 1;
+        }
+        tabs->setCurrentIndex(1);
     }
     auto* tree = window.findChild<QTreeView*>(QStringLiteral("ContactsTreeView"));
     const QString caption = args.size() > 3 ? args[3] : QStringLiteral("Inbox (");
