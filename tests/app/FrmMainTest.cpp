@@ -415,6 +415,14 @@ class FrmMainTest : public QObject {
             f.Find<QToolBar>("NotesToolBar")->widgetForAction(f.Action("tbScan")))
             ->click();
         QCOMPARE(f.ui.messages.size(), std::size_t{1});
+
+        // Choosing another file from the preview tab locks that tab and goes back to the first,
+        // where the scan can be started; the tree stays as it was.
+        f.window.NotesToolBar_ButtonClick(1);
+        QVERIFY(!f.Tabs()->isTabEnabled(1));
+        QCOMPARE(f.Tabs()->currentIndex(), 0);
+        QCOMPARE(model.rowCount(root), 7);
+        QVERIFY(f.Action("tbExport")->isEnabled());
     }
 
     void treeClick_fillsTheMailList() {
