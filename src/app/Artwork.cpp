@@ -32,14 +32,14 @@ const QColor kRed(0xd9, 0x44, 0x3a);
 const QColor kOrangeTint(0xf2, 0x9f, 0x3d);
 const QColor kSteel(0x8a, 0x9b, 0xab);
 
-struct IconSpec {
+struct IconDrawing {
     Glyph glyph;
     QColor tint;
 };
 
 // Position -> picture. The positions the windows address (see SmallIconPosition and the toolbar)
 // carry the pictures their use calls for; the rest form a general-purpose set.
-std::array<IconSpec, kSmallIconCount> IconTable() {
+std::array<IconDrawing, kSmallIconCount> IconTable() {
     return {{
         {Glyph::Page, {}},           {Glyph::TextPage, {}},
         {Glyph::PdfPage, {}},        {Glyph::Folder, {}},
@@ -218,12 +218,13 @@ QPixmap Banner() {
 
     // Faint envelopes drifting to the right, the program's subject.
     p.setOpacity(0.16);
+    // They stay clear of the vendor name and badge at the right end of the visible part.
     const std::array<std::pair<QPointF, qreal>, 5> drift = {{
-        {{430, 14}, 30},
-        {{480, 40}, 22},
-        {{528, 10}, 38},
-        {{588, 36}, 26},
-        {{632, 12}, 18},
+        {{392, 16}, 30},
+        {{446, 44}, 22},
+        {{492, 8}, 36},
+        {{548, 42}, 24},
+        {{590, 14}, 18},
     }};
     for (const auto& [at, size] : drift) {
         Glyphs::Paint(p, Glyph::Envelope, QRectF(at, QSizeF(size, size)));
@@ -305,9 +306,10 @@ QPixmap StepArrow() {
 }
 
 QPixmap FolderArrow() {
-    QImage image = Glyphs::Render(Glyph::Folder, 16);
+    // A blue folder, so that the orange step marker on it stands out as on the plain steps.
+    QImage image = Glyphs::Render(Glyph::Folder, 16, kBlue.lighter(130));
     QPainter p(&image);
-    Glyphs::Paint(p, Glyph::StepMarker, QRectF(6, 6, 10, 10));
+    Glyphs::Paint(p, Glyph::StepMarker, QRectF(5, 5, 11, 11));
     p.end();
     return QPixmap::fromImage(image);
 }
@@ -344,8 +346,8 @@ const QList<QPixmap>& SmallIcons() {
     QList<QPixmap>& icons = SmallIconStore();
     if (icons.isEmpty()) {
         icons.reserve(kSmallIconCount);
-        for (const IconSpec& spec : IconTable()) {
-            icons.append(Picture(spec.glyph, kSmallIconSize, spec.tint));
+        for (const IconDrawing& drawing : IconTable()) {
+            icons.append(Picture(drawing.glyph, kSmallIconSize, drawing.tint));
         }
         qAddPostRoutine(ClearSmallIcons);
     }

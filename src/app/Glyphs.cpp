@@ -139,7 +139,9 @@ void DrawEnvelope(QPainter& p, const QRectF& r) {
     p.drawPath(flap);
 }
 
-void DrawFolder(QPainter& p, const QColor& color, bool open) {
+void DrawFolder(QPainter& p, const QColor& tint, bool open) {
+    const QColor color = Pick(tint, kFolder);
+    const QColor edge = tint.isValid() ? tint.darker(175) : kFolderEdge;
     QPainterPath back;
     back.moveTo(1.5, 13.5);
     back.lineTo(1.5, 3.5);
@@ -148,7 +150,7 @@ void DrawFolder(QPainter& p, const QColor& color, bool open) {
     back.lineTo(13.5, 5);
     back.lineTo(13.5, 13.5);
     back.closeSubpath();
-    p.setPen(Stroke(kFolderEdge));
+    p.setPen(Stroke(edge));
     p.setBrush(color.darker(118));
     p.drawPath(back);
     QPainterPath front;
@@ -332,13 +334,13 @@ void Draw(QPainter& p, Glyph glyph, const QColor& tint) {
             break;
         }
         case Glyph::Folder:
-            DrawFolder(p, Pick(tint, kFolder), false);
+            DrawFolder(p, tint, false);
             break;
         case Glyph::OpenFolder:
-            DrawFolder(p, Pick(tint, kFolder), true);
+            DrawFolder(p, tint, true);
             break;
         case Glyph::MailFolder:
-            DrawFolder(p, Pick(tint, kFolder), false);
+            DrawFolder(p, tint, false);
             DrawEnvelope(p, QRectF(6.5, 8.5, 9, 6.5));
             break;
         case Glyph::Magnifier:

@@ -1,10 +1,11 @@
 #include "app/Theme.h"
 
+#include "app/ThemeStyle.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QPalette>
 #include <QStyle>
-#include <QStyleFactory>
 #include <QWidget>
 
 namespace velmora::app::Theme {
@@ -134,7 +135,7 @@ QTabBar::tab {
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7fafd, stop:1 #dbe6f0);
     border: 1px solid #9db4c8; border-bottom: none;
     border-top-left-radius: 4px; border-top-right-radius: 4px;
-    padding: 2px 6px; margin-right: 2px;
+    padding: 2px 3px; margin-right: 1px; height: 15px;
 }
 QTabBar::tab:selected {
     background: #f8fbfd;
@@ -213,7 +214,7 @@ QMenu {
     color: #1b2733; background: white;
     border: 1px solid #7f9bb6; padding: 3px;
 }
-QMenu::item { padding: 4px 28px 4px 26px; border-radius: 3px; }
+QMenu::item { padding: 4px 28px 4px 8px; border-radius: 3px; }
 QMenu::item:selected { background: #2f7fc1; color: white; }
 QMenu::item:disabled { color: #93a1af; }
 QMenu::icon { padding-left: 6px; }
@@ -251,8 +252,8 @@ void Apply(QWidget* window) {
     }
     // Fusion draws the same everywhere and honours our palette; the platform styles do not.
     if (QApplication::style() == nullptr ||
-        QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0) {
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::style()->objectName() != QLatin1String("VelmoraStyle")) {
+        QApplication::setStyle(new ThemeStyle);
     }
     // Font and palette also go to the application, so that every later window and widget starts
     // from them: under a style sheet Qt hands a window's font only to widgets not yet polished.

@@ -109,6 +109,10 @@ void TitleStrip::paintEvent(QPaintEvent*) {
     band.setColorAt(0.75, Theme::kTeal);
     band.setColorAt(1, Theme::kTeal.lighter(115));
     p.fillRect(rect(), band);
+    // An inactive window's strip fades a little toward grey, as title bars do.
+    if (m_window && !m_window->isActiveWindow()) {
+        p.fillRect(rect(), QColor(0x8a, 0x9b, 0xab, 90));
+    }
     // A glassy upper half and a thin light edge on top.
     QLinearGradient gloss(0, 0, 0, height());
     gloss.setColorAt(0, QColor(255, 255, 255, 40));
@@ -151,6 +155,10 @@ bool TitleStrip::eventFilter(QObject* watched, QEvent* event) {
             m_caption->setText(m_window->windowTitle());
         } else if (event->type() == QEvent::WindowIconChange) {
             ShowWindowIcon();
+        } else if (event->type() == QEvent::Resize && parentWidget() == m_window) {
+            resize(m_window->width(), kHeight);
+        } else if (event->type() == QEvent::ActivationChange) {
+            update();
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -6,9 +6,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOption>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -97,7 +101,9 @@ class ThemeTest : public QObject {
     void apply_setsFusionPaletteFontAndSheet() {
         SampleWindow sample;
         Theme::Apply(&sample.window);
-        QCOMPARE(QApplication::style()->name().toLower(), QStringLiteral("fusion"));
+        auto* style = qobject_cast<QProxyStyle*>(QApplication::style());
+        QVERIFY(style != nullptr);
+        QCOMPARE(style->baseStyle()->name().toLower(), QStringLiteral("fusion"));
         QCOMPARE(sample.window.palette().color(QPalette::Window), Theme::kWindow);
         QCOMPARE(sample.window.palette().color(QPalette::Highlight), Theme::kSelection);
         QCOMPARE(sample.button->font().family(), Theme::WindowFont().family());
@@ -129,6 +135,79 @@ class ThemeTest : public QObject {
         QVERIFY(sample.statusBar->font().bold());
         QCOMPARE(sample.button->font().family(), Theme::WindowFont().family());
         QCOMPARE(sample.button->font().pointSizeF(), 8.25);
+    }
+
+    void labelColourSetByTheWindow_survivesTheSheet() {
+        SampleWindow sample;
+        Theme::Apply(&sample.window);
+        auto* web = new QLabel(QStringLiteral("www.velmora.example"), sample.statusBar);
+        sample.statusBar->addWidget(web);
+        QPalette blue = web->palette();
+        blue.setColor(QPalette::WindowText, QColor(0, 0, 0xc0));
+        web->setPalette(blue);
+        QFont bold = web->font();
+        bold.setBold(true);
+        bold.setPointSize(14);  // big enough for solid strokes
+        web->setFont(bold);
+        web->adjustSize();
+        const QImage image = sample.Grab(web);
+        int bluePixels = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                bluePixels += (c.blue() > 150 && c.red() < 60 && c.green() < 60) ? 1 : 0;
+            }
+        }
+        QVERIFY2(bluePixels > 20, qPrintable(QString::number(bluePixels)));
+    }
+
+    void tabs_are22PixelsHigh() {
+        SampleWindow sample;
+        sample.tabs->addTab(new QWidget, QStringLiteral(" Emails Preview"));
+        Theme::Apply(&sample.window);
+        sample.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sample.window));
+        QCOMPARE(sample.tabs->tabBar()->tabRect(0).height(), 22);
+        QCOMPARE(sample.tabs->tabBar()->tabRect(1).height(), 22);
+        // Narrow side padding keeps a short caption's tab close to its text.
+        QVERIFY(sample.tabs->tabBar()->tabRect(0).width() <= 72);
+    }
+
+    void checkBoxes_blueWithWhiteTickWhenOnWhiteWhenOff() {
+        QWidget window;
+        Theme::Apply(&window);
+        const auto draw = [](QStyle::State state) {
+            QImage image(16, 16, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            QStyleOptionViewItem option;
+            option.rect = image.rect();
+            option.state = QStyle::State_Enabled | state;
+            QPainter painter(&image);
+            QApplication::style()->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &option,
+                                                 &painter, nullptr);
+            return image;
+        };
+        const auto count = [](const QImage& image, auto test) {
+            int n = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    n += (c.alpha() == 255 && test(c)) ? 1 : 0;
+                }
+            }
+            return n;
+        };
+        const auto blue = [](const QColor& c) { return c.blue() > c.red() + 80; };
+        const auto white = [](const QColor& c) { return c.lightness() > 245; };
+        const QImage on = draw(QStyle::State_On);
+        const QImage off = draw(QStyle::State_Off);
+        const QImage partly = draw(QStyle::State_NoChange);
+        QVERIFY(count(on, blue) > 40);
+        QVERIFY(count(on, white) > 4);  // the tick
+        QVERIFY(count(off, blue) == 0);
+        QVERIFY(count(off, white) > 60);
+        QVERIFY(count(partly, blue) > 4 && count(partly, blue) < count(on, blue));
+        QVERIFY(on != off && partly != off);
     }
 
     void apply_twiceChangesNothing() {

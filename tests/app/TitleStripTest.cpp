@@ -80,6 +80,13 @@ class TitleStripTest : public QObject {
         QVERIFY(minimize.top() >= 0 && minimize.bottom() < 30);
     }
 
+    void strip_followsTheWindowWidth() {
+        StripWindow w;
+        QVERIFY(w.Show());
+        w.window.resize(500, 300);
+        QTRY_COMPARE(w.strip->geometry(), QRect(0, 0, 500, 30));
+    }
+
     void closeButton_closesTheWindow() {
         StripWindow w;
         QVERIFY(w.Show());
