@@ -4,8 +4,7 @@
 
 namespace velmora {
 
-void RegisterStandardComponents()
-{
+void RegisterStandardComponents() {
     notesstore::RegisterComponent();
 }
 

@@ -18,20 +18,17 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-QTextStream& Out()
-{
+QTextStream& Out() {
     static QTextStream out(stdout);
     return out;
 }
 
-QTextStream& Err()
-{
+QTextStream& Err() {
     static QTextStream err(stderr);
     return err;
 }
 
-int Usage()
-{
+int Usage() {
     Err() << "Usage:\n"
              "  velmora-store generate OUT.nsf [--messages N]\n"
              "      writes the demo mail database, or N generated messages in N/100 folders\n"
@@ -43,8 +40,7 @@ int Usage()
     return kUsageError;
 }
 
-int Generate(const QStringList& args)
-{
+int Generate(const QStringList& args) {
     if (args.size() != 1 && !(args.size() == 3 && args[1] == QLatin1String("--messages"))) {
         return Usage();
     }
@@ -67,8 +63,7 @@ int Generate(const QStringList& args)
     return 0;
 }
 
-int Import(const QStringList& args)
-{
+int Import(const QStringList& args) {
     if (args.size() < 4 || args[1] != QLatin1String("--folder")) {
         return Usage();
     }
@@ -80,8 +75,7 @@ int Import(const QStringList& args)
     return outcome.problems.isEmpty() ? 0 : 1;
 }
 
-int Dump(const QStringList& args)
-{
+int Dump(const QStringList& args) {
     if (args.size() != 1 && args.size() != 3 && args.size() != 5) {
         return Usage();
     }
@@ -91,7 +85,8 @@ int Dump(const QStringList& args)
         DumpViews(*database, Out());
         return 0;
     }
-    if (args[1] != QLatin1String("--view") || (args.size() == 5 && args[3] != QLatin1String("--document"))) {
+    if (args[1] != QLatin1String("--view") ||
+        (args.size() == 5 && args[3] != QLatin1String("--document"))) {
         return Usage();
     }
     auto view = database->GetView(args[2]);
@@ -123,8 +118,7 @@ int Dump(const QStringList& args)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.size() < 2) {

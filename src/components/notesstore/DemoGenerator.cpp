@@ -16,10 +16,9 @@ namespace {
 
 // splitmix64: tiny, fast and the same everywhere (std distributions are not).
 class Random {
-public:
+  public:
     explicit Random(quint64 seed) : m_state(seed) {}
-    quint64 Next()
-    {
+    quint64 Next() {
         quint64 z = (m_state += 0x9e3779b97f4a7c15ULL);
         z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
         z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
@@ -27,7 +26,7 @@ public:
     }
     int Below(int bound) { return static_cast<int>(Next() % static_cast<quint64>(bound)); }
 
-private:
+  private:
     quint64 m_state;
 };
 
@@ -40,7 +39,8 @@ const Person kOwner{QStringLiteral("CN=Demo User/O=Quarnix"),
                     QStringLiteral("demo.user@quarnix.example")};
 
 const std::array<Person, 9> kPeople{{
-    {QStringLiteral("CN=Anna Berg/OU=Sales/O=Quarnix"), QStringLiteral("anna.berg@quarnix.example")},
+    {QStringLiteral("CN=Anna Berg/OU=Sales/O=Quarnix"),
+     QStringLiteral("anna.berg@quarnix.example")},
     {QStringLiteral("CN=Jonas Keller/O=Quarnix"), QStringLiteral("jonas.keller@quarnix.example")},
     {QStringLiteral("CN=Marie Dubois/OU=Paris/O=Quarnix"),
      QStringLiteral("marie.dubois@quarnix.example")},
@@ -54,13 +54,11 @@ const std::array<Person, 9> kPeople{{
 
 enum PersonIndex { Anna, Jonas, Marie, Dmitri, Eleni, LiWei, Omar, Robot, Petra };
 
-const Person& P(int index)
-{
+const Person& P(int index) {
     return kPeople[static_cast<std::size_t>(index)];
 }
 
-QDateTime At(int year, int month, int day, int hour, int minute, int offsetHours)
-{
+QDateTime At(int year, int month, int day, int hour, int minute, int offsetHours) {
     return QDateTime(QDate(year, month, day), QTime(hour, minute, 0),
                      QTimeZone(offsetHours * 3600));
 }
@@ -74,14 +72,12 @@ struct Mail {
     bool richBody = true;
 };
 
-QString InternetOrPlaceholder(const Person& person)
-{
+QString InternetOrPlaceholder(const Person& person) {
     return person.internet.isEmpty() ? QStringLiteral(".") : person.internet;
 }
 
 void AddAddresses(DocumentData& doc, const QString& notesItem, const QString& internetItem,
-                  const std::vector<Person>& people)
-{
+                  const std::vector<Person>& people) {
     if (people.empty()) {
         return;
     }
@@ -99,8 +95,7 @@ void AddAddresses(DocumentData& doc, const QString& notesItem, const QString& in
 }
 
 // The items of a memo in the order a Notes mail file holds them.
-DocumentData MakeMemo(const Mail& mail)
-{
+DocumentData MakeMemo(const Mail& mail) {
     DocumentData doc;
     doc.AddText(QStringLiteral("Form"), {QStringLiteral("Memo")});
     doc.AddText(QStringLiteral("From"), {mail.from.notesName});
@@ -121,24 +116,20 @@ DocumentData MakeMemo(const Mail& mail)
     return doc;
 }
 
-ItemData& Body(DocumentData& doc)
-{
+ItemData& Body(DocumentData& doc) {
     return *doc.Find(QStringLiteral("Body"));
 }
 
-EmbeddedData Attachment(const QString& name, QByteArray data)
-{
+EmbeddedData Attachment(const QString& name, QByteArray data) {
     return EmbeddedData{kEmbedAttachment, name, std::move(data), {}};
 }
 
-QByteArray TextFile(const QString& text)
-{
+QByteArray TextFile(const QString& text) {
     return text.toUtf8();
 }
 
 // A one-page PDF with a line of text; offsets in the cross-reference table are exact.
-QByteArray PdfFile(const QByteArray& line)
-{
+QByteArray PdfFile(const QByteArray& line) {
     const QByteArray content = "BT /F1 18 Tf 72 720 Td (" + line + ") Tj ET";
     const std::array<QByteArray, 5> objects{
         "<< /Type /Catalog /Pages 2 0 R >>",
@@ -166,8 +157,7 @@ QByteArray PdfFile(const QByteArray& line)
     return pdf;
 }
 
-QByteArray PngFile(int width, int height)
-{
+QByteArray PngFile(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -182,8 +172,7 @@ QByteArray PngFile(int width, int height)
 }
 
 // Whole lines of sensor readings, at least the given number of bytes.
-QByteArray CsvFile(int minimumBytes)
-{
+QByteArray CsvFile(int minimumBytes) {
     QByteArray csv = "time,sensor,celsius\n";
     csv.reserve(minimumBytes + 64);
     Random random(2011);
@@ -197,10 +186,11 @@ QByteArray CsvFile(int minimumBytes)
     return csv;
 }
 
-const QStringList kWords = QStringLiteral(
-    "budget review offer contract shipment workshop migration invoice forecast schedule "
-    "training meeting report figures proposal")
-                               .split(QLatin1Char(' '));
+const QStringList kWords =
+    QStringLiteral(
+        "budget review offer contract shipment workshop migration invoice forecast schedule "
+        "training meeting report figures proposal")
+        .split(QLatin1Char(' '));
 
 const QStringList kSentences{
     QStringLiteral("Thanks for the quick answer yesterday."),
@@ -221,8 +211,7 @@ const QStringList kSentences{
     QStringLiteral("The test results look good; two minor issues remain open."),
 };
 
-QString Paragraphs(Random& random, int count)
-{
+QString Paragraphs(Random& random, int count) {
     QStringList paragraphs;
     for (int p = 0; p < count; ++p) {
         QStringList sentences;
@@ -237,15 +226,13 @@ QString Paragraphs(Random& random, int count)
 }
 
 class DemoBuilder {
-public:
+  public:
     explicit DemoBuilder(StoreWriter& writer) : m_writer(writer) {}
 
-    std::int64_t View(const QString& name, bool isFolder = true)
-    {
+    std::int64_t View(const QString& name, bool isFolder = true) {
         return m_writer.AddView(name, isFolder);
     }
-    std::int64_t Add(const DocumentData& doc, std::initializer_list<std::int64_t> views)
-    {
+    std::int64_t Add(const DocumentData& doc, std::initializer_list<std::int64_t> views) {
         const std::int64_t id = m_writer.AddDocument(doc);
         for (std::int64_t view : views) {
             m_writer.File(view, id);
@@ -255,13 +242,12 @@ public:
     }
     const std::vector<std::int64_t>& All() const { return m_all; }
 
-private:
+  private:
     StoreWriter& m_writer;
     std::vector<std::int64_t> m_all;
 };
 
-Mail Incoming(const Person& from, QString subject, QDateTime posted, QString body)
-{
+Mail Incoming(const Person& from, QString subject, QDateTime posted, QString body) {
     Mail mail;
     mail.from = from;
     mail.to = {kOwner};
@@ -274,8 +260,7 @@ Mail Incoming(const Person& from, QString subject, QDateTime posted, QString bod
 
 }  // namespace
 
-void GenerateDemo(StoreWriter& writer)
-{
+void GenerateDemo(StoreWriter& writer) {
     writer.SetTitle(QStringLiteral("Demo Mail (Demo User)"));
     Random random(1);
     DemoBuilder demo(writer);
@@ -318,13 +303,13 @@ void GenerateDemo(StoreWriter& writer)
             Attachment(QStringLiteral("figures-q1.pdf"), PdfFile("Quarterly figures, Q1 2011")));
         demo.Add(doc, {inbox, projects, customersA, bySender});
     }
-    demo.Add(MakeMemo(Incoming(P(Marie),
-                               QStringLiteral("Café crème – réunion à Zürich, déjà prévue"),
-                               At(2011, 3, 15, 17, 45, 1),
-                               QStringLiteral("Bonjour,\n\nLa réunion à Zürich est confirmée pour "
-                                              "jeudi. Nous préparerons les pièces jointes.\n\n"
-                                              "Amitiés,\nMarie"))),
-             {inbox, clients, bySender});
+    demo.Add(
+        MakeMemo(Incoming(P(Marie), QStringLiteral("Café crème – réunion à Zürich, déjà prévue"),
+                          At(2011, 3, 15, 17, 45, 1),
+                          QStringLiteral("Bonjour,\n\nLa réunion à Zürich est confirmée pour "
+                                         "jeudi. Nous préparerons les pièces jointes.\n\n"
+                                         "Amitiés,\nMarie"))),
+        {inbox, clients, bySender});
     demo.Add(MakeMemo(Incoming(P(Dmitri), QStringLiteral("Отчёт о поставках за март"),
                                At(2011, 3, 16, 11, 3, 3),
                                QStringLiteral("Добрый день!\n\nОтчёт о поставках за март во "
@@ -336,8 +321,7 @@ void GenerateDemo(StoreWriter& writer)
                                QStringLiteral("Καλημέρα,\n\nΕπιβεβαιώνω τη συνάντηση της Τρίτης."
                                               "\n\nΕλένη"))),
              {inbox, followUp, bySender});
-    demo.Add(MakeMemo(Incoming(P(LiWei), QStringLiteral("季度销售报告"),
-                               At(2011, 3, 18, 16, 20, 8),
+    demo.Add(MakeMemo(Incoming(P(LiWei), QStringLiteral("季度销售报告"), At(2011, 3, 18, 16, 20, 8),
                                QStringLiteral("您好，\n\n附上本季度的销售报告，请查收。\n\n李伟"))),
              {inbox, bySender});
     demo.Add(MakeMemo(Incoming(P(Omar), QStringLiteral("تقرير الاجتماع الأسبوعي"),
@@ -375,10 +359,10 @@ void GenerateDemo(StoreWriter& writer)
                              At(2011, 3, 24, 12, 0, 1),
                              QStringLiteral("Both versions attached; they carry the same name."));
         DocumentData doc = MakeMemo(mail);
-        Body(doc).embedded.push_back(
-            Attachment(QStringLiteral("report.txt"), TextFile(QStringLiteral("Report, version A\n"))));
-        Body(doc).embedded.push_back(
-            Attachment(QStringLiteral("report.txt"), TextFile(QStringLiteral("Report, version B\n"))));
+        Body(doc).embedded.push_back(Attachment(QStringLiteral("report.txt"),
+                                                TextFile(QStringLiteral("Report, version A\n"))));
+        Body(doc).embedded.push_back(Attachment(QStringLiteral("report.txt"),
+                                                TextFile(QStringLiteral("Report, version B\n"))));
         demo.Add(doc, {inbox, projects2010, bySender});
     }
     {
@@ -391,8 +375,8 @@ void GenerateDemo(StoreWriter& writer)
             kEmbedObject, QStringLiteral("Budget Worksheet"), QByteArray(4096, '\x2a'), {}});
         Body(doc).embedded.push_back(Attachment(QStringLiteral("summary.txt"),
                                                 TextFile(QStringLiteral("Budget summary\n"))));
-        Body(doc).embedded.push_back(
-            EmbeddedData{kEmbedObjectLink, QStringLiteral("Link to Budget 2011"), QByteArray(), {}});
+        Body(doc).embedded.push_back(EmbeddedData{
+            kEmbedObjectLink, QStringLiteral("Link to Budget 2011"), QByteArray(), {}});
         demo.Add(doc, {inbox, projectsQ4, bySender});
     }
     {
@@ -408,9 +392,9 @@ void GenerateDemo(StoreWriter& writer)
         demo.Add(doc, {inbox, archiveOld, bySender});
     }
     {
-        Mail mail = Incoming(P(Robot), QStringLiteral("Nightly build finished"),
-                             At(2011, 3, 27, 3, 2, 1),
-                             QStringLiteral("Build 2011.03.27 finished without errors."));
+        Mail mail =
+            Incoming(P(Robot), QStringLiteral("Nightly build finished"), At(2011, 3, 27, 3, 2, 1),
+                     QStringLiteral("Build 2011.03.27 finished without errors."));
         DocumentData doc = MakeMemo(mail);
         doc.Add(QStringLiteral("BuildNumber"), {2011.0327}, kItemNumber);
         doc.Add(QStringLiteral("Importance"), {1.0}, kItemNumber);
@@ -509,8 +493,8 @@ void GenerateDemo(StoreWriter& writer)
                              At(2010, 6, 10 + i, 10, 0, 3), Paragraphs(random, 2));
         demo.Add(MakeMemo(mail), {projects2010, customersA});
     }
-    demo.Add(MakeMemo(Incoming(P(Jonas), QStringLiteral("Kick-off notes"),
-                               At(2010, 1, 5, 9, 0, 1), Paragraphs(random, 2))),
+    demo.Add(MakeMemo(Incoming(P(Jonas), QStringLiteral("Kick-off notes"), At(2010, 1, 5, 9, 0, 1),
+                               Paragraphs(random, 2))),
              {projects});
     demo.Add(MakeMemo(Incoming(P(Anna), QStringLiteral("Old archive entry"),
                                At(2009, 11, 30, 18, 0, 1), Paragraphs(random, 1))),
@@ -521,8 +505,8 @@ void GenerateDemo(StoreWriter& writer)
     demo.Add(MakeMemo(Incoming(P(Petra), QStringLiteral("A message kept in a folder named Trash"),
                                At(2011, 2, 3, 8, 0, 1), Paragraphs(random, 1))),
              {userTrash});
-    demo.Add(MakeMemo(Incoming(P(Petra), QStringLiteral("Receipt 0211"),
-                               At(2011, 2, 28, 17, 0, 1), Paragraphs(random, 1))),
+    demo.Add(MakeMemo(Incoming(P(Petra), QStringLiteral("Receipt 0211"), At(2011, 2, 28, 17, 0, 1),
+                               Paragraphs(random, 1))),
              {receiptsUpper});
     demo.Add(MakeMemo(Incoming(P(Marie), QStringLiteral("Planning session"),
                                At(2011, 4, 4, 15, 0, 2), Paragraphs(random, 1))),
@@ -544,8 +528,7 @@ void GenerateDemo(StoreWriter& writer)
     }
 }
 
-void GenerateScaled(StoreWriter& writer, int messages)
-{
+void GenerateScaled(StoreWriter& writer, int messages) {
     writer.SetTitle(QStringLiteral("Generated Mail (%1 messages)").arg(messages));
     Random random(static_cast<quint64>(messages) * 7919 + 17);
     const std::array<std::int64_t, 6> standard{
@@ -563,11 +546,11 @@ void GenerateScaled(StoreWriter& writer, int messages)
     for (int f = 0; f < folderCount; ++f) {
         // Every tenth folder is an area; the nine after it are its teams.
         const int area = f / 10 + 1;
-        const QString name =
-            f % 10 == 0 ? QStringLiteral("Area %1").arg(area, 3, 10, QLatin1Char('0'))
-                        : QStringLiteral("Area %1\\Team %2")
-                              .arg(area, 3, 10, QLatin1Char('0'))
-                              .arg(f, 4, 10, QLatin1Char('0'));
+        const QString name = f % 10 == 0
+                                 ? QStringLiteral("Area %1").arg(area, 3, 10, QLatin1Char('0'))
+                                 : QStringLiteral("Area %1\\Team %2")
+                                       .arg(area, 3, 10, QLatin1Char('0'))
+                                       .arg(f, 4, 10, QLatin1Char('0'));
         folders.push_back(writer.AddView(name, true));
     }
     const QDateTime start(QDate(2008, 1, 1), QTime(8, 0), QTimeZone(3600));
@@ -594,9 +577,9 @@ void GenerateScaled(StoreWriter& writer, int messages)
                     kItemDateTime);
         }
         if (i % 50 == 7) {
-            Body(doc).embedded.push_back(Attachment(
-                QStringLiteral("attachment-%1.txt").arg(i + 1),
-                QByteArray(2048 + random.Below(2048), static_cast<char>('a' + i % 26))));
+            Body(doc).embedded.push_back(
+                Attachment(QStringLiteral("attachment-%1.txt").arg(i + 1),
+                           QByteArray(2048 + random.Below(2048), static_cast<char>('a' + i % 26))));
         }
         const std::int64_t id = writer.AddDocument(doc);
         writer.File(all, id);

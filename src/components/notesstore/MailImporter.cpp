@@ -11,6 +11,7 @@
 #undef signals
 #include <gmime/gmime.h>
 
+#include <functional>
 #include <memory>
 
 namespace velmora::notesstore {
@@ -20,8 +21,7 @@ using namespace velmora::notes;
 namespace {
 
 struct GObjectUnref {
-    void operator()(gpointer object) const
-    {
+    void operator()(gpointer object) const {
         if (object) {
             g_object_unref(object);
         }
@@ -30,8 +30,7 @@ struct GObjectUnref {
 template <class T>
 using GPtr = std::unique_ptr<T, GObjectUnref>;
 
-void EnsureGMime()
-{
+void EnsureGMime() {
     static const bool initialised = [] {
         g_mime_init();
         return true;
@@ -44,17 +43,15 @@ struct Address {
     QString internet;
 };
 
-void CollectAddresses(InternetAddressList* list, std::vector<Address>& out, int depth = 0)
-{
+void CollectAddresses(InternetAddressList* list, std::vector<Address>& out, int depth = 0) {
     if (list == nullptr || depth > 4) {
         return;
     }
     for (int i = 0; i < internet_address_list_length(list); ++i) {
         InternetAddress* address = internet_address_list_get_address(list, i);
         if (INTERNET_ADDRESS_IS_GROUP(address)) {
-            CollectAddresses(
-                internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)), out,
-                depth + 1);
+            CollectAddresses(internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address)),
+                             out, depth + 1);
             continue;
         }
         const char* mailbox = internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address));
@@ -65,8 +62,7 @@ void CollectAddresses(InternetAddressList* list, std::vector<Address>& out, int 
 }
 
 void AddAddressItems(DocumentData& doc, const QString& notesItem, const QString& internetItem,
-                     InternetAddressList* list)
-{
+                     InternetAddressList* list) {
     std::vector<Address> addresses;
     CollectAddresses(list, addresses);
     if (addresses.empty()) {
@@ -81,8 +77,7 @@ void AddAddressItems(DocumentData& doc, const QString& notesItem, const QString&
     doc.AddText(internetItem, internet);
 }
 
-QByteArray DecodedContent(GMimePart* part)
-{
+QByteArray DecodedContent(GMimePart* part) {
     GMimeDataWrapper* content = g_mime_part_get_content(part);
     if (content == nullptr) {
         return {};
@@ -90,14 +85,14 @@ QByteArray DecodedContent(GMimePart* part)
     GPtr<GMimeStream> memory(g_mime_stream_mem_new());
     g_mime_data_wrapper_write_to_stream(content, memory.get());
     GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-    return QByteArray(reinterpret_cast<const char*>(bytes->data), static_cast<qsizetype>(bytes->len));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data),
+                      static_cast<qsizetype>(bytes->len));
 }
 
-QString HtmlToText(QString html)
-{
-    static const QRegularExpression hidden(QStringLiteral("<(script|style)[^>]*>.*?</\\1>"),
-                                           QRegularExpression::CaseInsensitiveOption |
-                                               QRegularExpression::DotMatchesEverythingOption);
+QString HtmlToText(QString html) {
+    static const QRegularExpression hidden(
+        QStringLiteral("<(script|style)[^>]*>.*?</\\1>"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression breaks(QStringLiteral("<(br|/p|/div|/tr|/li|/h[1-6])[^>]*>"),
                                            QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
@@ -112,8 +107,9 @@ QString HtmlToText(QString html)
         text += html.mid(last, m.capturedStart() - last);
         bool ok = false;
         const uint code = m.captured(2).toUInt(&ok, m.captured(1).isEmpty() ? 10 : 16);
-        text += ok && code > 0 && code <= 0x10FFFF ? QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1)
-                                                   : m.captured(0);
+        text += ok && code > 0 && code <= 0x10FFFF
+                    ? QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1)
+                    : m.captured(0);
         last = m.capturedEnd();
     }
     text += html.mid(last);
@@ -126,8 +122,7 @@ QString HtmlToText(QString html)
 }
 
 // An attachment name without any folder part: a name is all the store keeps.
-QString SafeFileName(const QString& name, int number)
-{
+QString SafeFileName(const QString& name, int number) {
     QString leaf = name;
     leaf.replace(QLatin1Char('\\'), QLatin1Char('/'));
     leaf = leaf.section(QLatin1Char('/'), -1);
@@ -143,8 +138,7 @@ struct Walk {
     std::vector<EmbeddedData> attachments;
 };
 
-void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data)
-{
+void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data) {
     auto& walk = *static_cast<Walk*>(data);
     if (GMIME_IS_MESSAGE_PART(object)) {
         GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
@@ -153,12 +147,13 @@ void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data)
         }
         char* text = g_mime_object_to_string(GMIME_OBJECT(inner), nullptr);
         const QString subject = QString::fromUtf8(g_mime_message_get_subject(inner));
-        walk.attachments.push_back(
-            EmbeddedData{kEmbedAttachment,
-                         SafeFileName((subject.isEmpty() ? QStringLiteral("message") : subject) +
-                                          QStringLiteral(".eml"),
-                                      static_cast<int>(walk.attachments.size()) + 1),
-                         QByteArray(text ? text : ""), {}});
+        walk.attachments.push_back(EmbeddedData{
+            kEmbedAttachment,
+            SafeFileName(
+                (subject.isEmpty() ? QStringLiteral("message") : subject) + QStringLiteral(".eml"),
+                static_cast<int>(walk.attachments.size()) + 1),
+            QByteArray(text ? text : ""),
+            {}});
         g_free(text);
         return;
     }
@@ -167,8 +162,9 @@ void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data)
     }
     GMimePart* part = GMIME_PART(object);
     GMimeContentType* type = g_mime_object_get_content_type(object);
-    const bool attachment = g_mime_part_is_attachment(part) ||
-                            (g_mime_part_get_filename(part) != nullptr && !GMIME_IS_TEXT_PART(object));
+    const bool attachment =
+        g_mime_part_is_attachment(part) ||
+        (g_mime_part_get_filename(part) != nullptr && !GMIME_IS_TEXT_PART(object));
     if (!attachment && GMIME_IS_TEXT_PART(object)) {
         char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(object));
         const QString decoded = QString::fromUtf8(text ? text : "");
@@ -183,25 +179,24 @@ void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data)
         }
     }
     const char* filename = g_mime_part_get_filename(part);
-    walk.attachments.push_back(EmbeddedData{
-        kEmbedAttachment,
-        SafeFileName(QString::fromUtf8(filename ? filename : ""),
-                     static_cast<int>(walk.attachments.size()) + 1),
-        DecodedContent(part),
-        {}});
+    walk.attachments.push_back(
+        EmbeddedData{kEmbedAttachment,
+                     SafeFileName(QString::fromUtf8(filename ? filename : ""),
+                                  static_cast<int>(walk.attachments.size()) + 1),
+                     DecodedContent(part),
+                     {}});
 }
 
-DocumentData ToDocument(GMimeMessage* message)
-{
+DocumentData ToDocument(GMimeMessage* message) {
     DocumentData doc;
     doc.AddText(QStringLiteral("Form"), {QStringLiteral("Memo")});
     std::vector<Address> from;
     CollectAddresses(g_mime_message_get_from(message), from);
     if (!from.empty()) {
         doc.AddText(QStringLiteral("From"), {from.front().display});
-        doc.AddText(QStringLiteral("INetFrom"), {from.front().internet.isEmpty()
-                                                     ? QStringLiteral(".")
-                                                     : from.front().internet});
+        doc.AddText(
+            QStringLiteral("INetFrom"),
+            {from.front().internet.isEmpty() ? QStringLiteral(".") : from.front().internet});
     }
     AddAddressItems(doc, QStringLiteral("SendTo"), QStringLiteral("InetSendTo"),
                     g_mime_message_get_addresses(message, GMIME_ADDRESS_TYPE_TO));
@@ -226,19 +221,19 @@ DocumentData ToDocument(GMimeMessage* message)
     return doc;
 }
 
-bool LooksLikeMbox(const QString& file)
-{
+bool LooksLikeMbox(const QString& file) {
     QFile in(file);
     return in.open(QIODevice::ReadOnly) && in.read(5) == "From ";
 }
 
 }  // namespace
 
-std::vector<DocumentData> ReadMessages(const QString& file)
-{
+int ForEachMessage(const QString& file, const std::function<void(const DocumentData&)>& take) {
     EnsureGMime();
-    if (QFileInfo(file).isDir()) {
-        throw StoreError(QStringLiteral("%1 is a folder, not a message file").arg(file));
+    // Only regular files: opening a pipe or a device would wait or read forever.
+    const QFileInfo info(file);
+    if (info.exists() && !info.isFile()) {
+        throw StoreError(QStringLiteral("%1 is not a regular file").arg(file));
     }
     GError* error = nullptr;
     GPtr<GMimeStream> stream(
@@ -251,33 +246,43 @@ std::vector<DocumentData> ReadMessages(const QString& file)
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     const bool mbox = LooksLikeMbox(file);
     g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
-    std::vector<DocumentData> documents;
+    int count = 0;
     do {
         GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
         if (!message) {
             break;
         }
-        documents.push_back(ToDocument(message.get()));
+        DocumentData document = ToDocument(message.get());
+        // A text without any header line still parses; it is not a message for us.
+        if (!mbox && !document.Find(QStringLiteral("From")) &&
+            !document.Find(QStringLiteral("Subject")) && !document.Find(QStringLiteral("SendTo"))) {
+            break;
+        }
+        take(document);
+        ++count;
     } while (mbox && !g_mime_parser_eos(parser.get()));
-    // A text without any header line still parses; it is not a message for us.
-    if (documents.empty() || (!mbox && documents.size() == 1 && !documents.front().Find(QStringLiteral("From")) &&
-                              !documents.front().Find(QStringLiteral("Subject")) &&
-                              !documents.front().Find(QStringLiteral("SendTo")))) {
+    if (count == 0) {
         throw StoreError(QStringLiteral("%1 holds no message").arg(file));
     }
+    return count;
+}
+
+std::vector<DocumentData> ReadMessages(const QString& file) {
+    std::vector<DocumentData> documents;
+    ForEachMessage(file, [&](const DocumentData& document) { documents.push_back(document); });
     return documents;
 }
 
-ImportOutcome ImportMail(const QString& storePath, const QString& folder, const QStringList& files)
-{
+ImportOutcome ImportMail(const QString& storePath, const QString& folder,
+                         const QStringList& files) {
     if (folder.isEmpty()) {
         throw StoreError(QStringLiteral("The folder name is empty"));
     }
     if (!QFileInfo::exists(storePath)) {
         auto writer = StoreWriter::Create(storePath);
         writer->SetTitle(QFileInfo(storePath).completeBaseName());
-        for (const char* name : {"($Inbox)", "($Drafts)", "($Sent)", "($Follow-Up)",
-                                 "($JunkMail)", "($Trash)"}) {
+        for (const char* name :
+             {"($Inbox)", "($Drafts)", "($Sent)", "($Follow-Up)", "($JunkMail)", "($Trash)"}) {
             writer->AddView(QString::fromLatin1(name), true);
         }
         writer->Commit();
@@ -287,16 +292,24 @@ ImportOutcome ImportMail(const QString& storePath, const QString& folder, const 
     const std::int64_t view = existing ? *existing : writer->AddView(folder, true);
     ImportOutcome outcome;
     for (const QString& file : files) {
-        std::vector<DocumentData> documents;
+        // One message at a time, so that a large mbox never sits in memory whole. A file
+        // that cannot be read is skipped; a store that cannot be written ends the import
+        // with nothing committed.
+        struct WriteFailure {
+            StoreError error;
+        };
         try {
-            documents = ReadMessages(file);
+            outcome.imported += ForEachMessage(file, [&](const DocumentData& document) {
+                try {
+                    writer->File(view, writer->AddDocument(document));
+                } catch (const StoreError& error) {
+                    throw WriteFailure{error};
+                }
+            });
+        } catch (const WriteFailure& failure) {
+            throw failure.error;
         } catch (const StoreError& error) {
             outcome.problems << error.Message();
-            continue;
-        }
-        for (const DocumentData& document : documents) {
-            writer->File(view, writer->AddDocument(document));
-            ++outcome.imported;
         }
     }
     writer->Commit();

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace velmora::notesstore {
@@ -17,6 +18,9 @@ namespace velmora::notesstore {
 // and a rich-text Body holding the plain text and the attachments.
 // Throws StoreError when the file cannot be read or holds no message.
 std::vector<DocumentData> ReadMessages(const QString& file);
+
+// The same, handing each message to take as soon as it is read; answers the count.
+int ForEachMessage(const QString& file, const std::function<void(const DocumentData&)>& take);
 
 struct ImportOutcome {
     int imported = 0;

@@ -6,12 +6,11 @@
 
 namespace velmora::notesstore {
 
-SqliteConnection::SqliteConnection(const QByteArray& uri, int flags)
-{
+SqliteConnection::SqliteConnection(const QByteArray& uri, int flags) {
     const int rc = sqlite3_open_v2(uri.constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                     : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString message =
+            m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close_v2(m_db);
         m_db = nullptr;
         throw SqliteError(rc, message);
@@ -19,19 +18,16 @@ SqliteConnection::SqliteConnection(const QByteArray& uri, int flags)
     sqlite3_extended_result_codes(m_db, 1);
 }
 
-SqliteConnection::~SqliteConnection()
-{
+SqliteConnection::~SqliteConnection() {
     sqlite3_close_v2(m_db);
 }
 
-void SqliteConnection::Fail(int code, const char* what) const
-{
+void SqliteConnection::Fail(int code, const char* what) const {
     throw SqliteError(code, QStringLiteral("%1: %2").arg(QString::fromUtf8(what),
                                                          QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
-void SqliteConnection::Execute(const char* sql)
-{
+void SqliteConnection::Execute(const char* sql) {
     char* error = nullptr;
     const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &error);
     if (rc != SQLITE_OK) {
@@ -41,19 +37,16 @@ void SqliteConnection::Execute(const char* sql)
     }
 }
 
-SqliteStatement SqliteConnection::Prepare(const char* sql)
-{
+SqliteStatement SqliteConnection::Prepare(const char* sql) {
     return SqliteStatement(*this, sql);
 }
 
-std::int64_t SqliteConnection::LastInsertRowId() const
-{
+std::int64_t SqliteConnection::LastInsertRowId() const {
     return sqlite3_last_insert_rowid(m_db);
 }
 
 SqliteStatement::SqliteStatement(SqliteConnection& connection, const char* sql)
-    : m_connection(&connection)
-{
+    : m_connection(&connection) {
     const int rc = sqlite3_prepare_v3(connection.Handle(), sql, -1, SQLITE_PREPARE_PERSISTENT,
                                       &m_statement, nullptr);
     if (rc != SQLITE_OK) {
@@ -61,34 +54,28 @@ SqliteStatement::SqliteStatement(SqliteConnection& connection, const char* sql)
     }
 }
 
-SqliteStatement::~SqliteStatement()
-{
+SqliteStatement::~SqliteStatement() {
     sqlite3_finalize(m_statement);
 }
 
 SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
-    : m_connection(other.m_connection), m_statement(std::exchange(other.m_statement, nullptr))
-{
-}
+    : m_connection(other.m_connection), m_statement(std::exchange(other.m_statement, nullptr)) {}
 
-SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value)
-{
+SqliteStatement& SqliteStatement::Bind(int index, std::int64_t value) {
     if (const int rc = sqlite3_bind_int64(m_statement, index, value); rc != SQLITE_OK) {
         m_connection->Fail(rc, "bind");
     }
     return *this;
 }
 
-SqliteStatement& SqliteStatement::Bind(int index, double value)
-{
+SqliteStatement& SqliteStatement::Bind(int index, double value) {
     if (const int rc = sqlite3_bind_double(m_statement, index, value); rc != SQLITE_OK) {
         m_connection->Fail(rc, "bind");
     }
     return *this;
 }
 
-SqliteStatement& SqliteStatement::Bind(int index, const QString& value)
-{
+SqliteStatement& SqliteStatement::Bind(int index, const QString& value) {
     const QByteArray utf8 = value.toUtf8();
     if (const int rc = sqlite3_bind_text64(m_statement, index, utf8.constData(),
                                            static_cast<sqlite3_uint64>(utf8.size()),
@@ -99,8 +86,7 @@ SqliteStatement& SqliteStatement::Bind(int index, const QString& value)
     return *this;
 }
 
-SqliteStatement& SqliteStatement::BindBlob(int index, const QByteArray& value)
-{
+SqliteStatement& SqliteStatement::BindBlob(int index, const QByteArray& value) {
     if (const int rc =
             sqlite3_bind_blob64(m_statement, index, value.constData(),
                                 static_cast<sqlite3_uint64>(value.size()), SQLITE_TRANSIENT);
@@ -110,8 +96,7 @@ SqliteStatement& SqliteStatement::BindBlob(int index, const QByteArray& value)
     return *this;
 }
 
-SqliteStatement& SqliteStatement::BindZeroBlob(int index, std::int64_t size)
-{
+SqliteStatement& SqliteStatement::BindZeroBlob(int index, std::int64_t size) {
     if (const int rc =
             sqlite3_bind_zeroblob64(m_statement, index, static_cast<sqlite3_uint64>(size));
         rc != SQLITE_OK) {
@@ -120,16 +105,14 @@ SqliteStatement& SqliteStatement::BindZeroBlob(int index, std::int64_t size)
     return *this;
 }
 
-SqliteStatement& SqliteStatement::BindNull(int index)
-{
+SqliteStatement& SqliteStatement::BindNull(int index) {
     if (const int rc = sqlite3_bind_null(m_statement, index); rc != SQLITE_OK) {
         m_connection->Fail(rc, "bind");
     }
     return *this;
 }
 
-bool SqliteStatement::Step()
-{
+bool SqliteStatement::Step() {
     const int rc = sqlite3_step(m_statement);
     if (rc == SQLITE_ROW) {
         return true;
@@ -141,35 +124,29 @@ bool SqliteStatement::Step()
     m_connection->Fail(rc, "step");
 }
 
-void SqliteStatement::Run()
-{
+void SqliteStatement::Run() {
     Step();
     Reset();
 }
 
-void SqliteStatement::Reset()
-{
+void SqliteStatement::Reset() {
     sqlite3_reset(m_statement);
     sqlite3_clear_bindings(m_statement);
 }
 
-bool SqliteStatement::IsNull(int column) const
-{
+bool SqliteStatement::IsNull(int column) const {
     return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
 }
 
-std::int64_t SqliteStatement::Int(int column) const
-{
+std::int64_t SqliteStatement::Int(int column) const {
     return sqlite3_column_int64(m_statement, column);
 }
 
-double SqliteStatement::Real(int column) const
-{
+double SqliteStatement::Real(int column) const {
     return sqlite3_column_double(m_statement, column);
 }
 
-QString SqliteStatement::Text(int column) const
-{
+QString SqliteStatement::Text(int column) const {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
     const int length = sqlite3_column_bytes(m_statement, column);
     return text ? QString::fromUtf8(text, length) : QString();
@@ -177,8 +154,7 @@ QString SqliteStatement::Text(int column) const
 
 SqliteBlob::SqliteBlob(SqliteConnection& connection, const char* table, const char* column,
                        std::int64_t rowid, bool writable)
-    : m_connection(&connection)
-{
+    : m_connection(&connection) {
     const int rc = sqlite3_blob_open(connection.Handle(), "main", table, column, rowid,
                                      writable ? 1 : 0, &m_blob);
     if (rc != SQLITE_OK) {
@@ -188,26 +164,22 @@ SqliteBlob::SqliteBlob(SqliteConnection& connection, const char* table, const ch
     }
 }
 
-SqliteBlob::~SqliteBlob()
-{
+SqliteBlob::~SqliteBlob() {
     sqlite3_blob_close(m_blob);
 }
 
-std::int64_t SqliteBlob::Size() const
-{
+std::int64_t SqliteBlob::Size() const {
     return sqlite3_blob_bytes(m_blob);
 }
 
-void SqliteBlob::Read(char* buffer, int length, std::int64_t offset)
-{
+void SqliteBlob::Read(char* buffer, int length, std::int64_t offset) {
     if (const int rc = sqlite3_blob_read(m_blob, buffer, length, static_cast<int>(offset));
         rc != SQLITE_OK) {
         m_connection->Fail(rc, "read blob");
     }
 }
 
-void SqliteBlob::Write(const char* buffer, int length, std::int64_t offset)
-{
+void SqliteBlob::Write(const char* buffer, int length, std::int64_t offset) {
     if (const int rc = sqlite3_blob_write(m_blob, buffer, length, static_cast<int>(offset));
         rc != SQLITE_OK) {
         m_connection->Fail(rc, "write blob");

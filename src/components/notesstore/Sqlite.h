@@ -17,22 +17,20 @@ namespace velmora::notesstore {
 
 // A failed SQLite call; the message carries SQLite's own text.
 class SqliteError : public std::runtime_error {
-public:
+  public:
     SqliteError(int code, const QString& message)
-        : std::runtime_error(message.toStdString()), m_code(code)
-    {
-    }
+        : std::runtime_error(message.toStdString()), m_code(code) {}
     int Code() const { return m_code; }
     QString Message() const { return QString::fromStdString(what()); }
 
-private:
+  private:
     int m_code;
 };
 
 class SqliteStatement;
 
 class SqliteConnection {
-public:
+  public:
     // flags are sqlite3_open_v2 flags; uri may be a "file:" URI when SQLITE_OPEN_URI is set.
     SqliteConnection(const QByteArray& uri, int flags);
     ~SqliteConnection();
@@ -46,12 +44,12 @@ public:
 
     [[noreturn]] void Fail(int code, const char* what) const;
 
-private:
+  private:
     sqlite3* m_db = nullptr;
 };
 
 class SqliteStatement {
-public:
+  public:
     SqliteStatement(SqliteConnection& connection, const char* sql);
     ~SqliteStatement();
     SqliteStatement(SqliteStatement&& other) noexcept;
@@ -62,8 +60,7 @@ public:
     // Binding indexes count from 1, column indexes from 0, as in SQLite.
     SqliteStatement& Bind(int index, std::int64_t value);
     SqliteStatement& Bind(int index, int value) { return Bind(index, std::int64_t{value}); }
-    SqliteStatement& Bind(int index, long long value)
-    {
+    SqliteStatement& Bind(int index, long long value) {
         return Bind(index, static_cast<std::int64_t>(value));
     }
     SqliteStatement& Bind(int index, double value);
@@ -84,14 +81,14 @@ public:
     double Real(int column) const;
     QString Text(int column) const;
 
-private:
+  private:
     SqliteConnection* m_connection;
     sqlite3_stmt* m_statement = nullptr;
 };
 
 // Incremental access to one blob, so that large attachments never sit in memory whole.
 class SqliteBlob {
-public:
+  public:
     SqliteBlob(SqliteConnection& connection, const char* table, const char* column,
                std::int64_t rowid, bool writable);
     ~SqliteBlob();
@@ -102,7 +99,7 @@ public:
     void Read(char* buffer, int length, std::int64_t offset);
     void Write(const char* buffer, int length, std::int64_t offset);
 
-private:
+  private:
     SqliteConnection* m_connection;
     sqlite3_blob* m_blob = nullptr;
 };

@@ -21,8 +21,7 @@ namespace {
 
 constexpr int kChunk = 1 << 20;
 
-StoreConnection::FileIdentity IdentityOf(const QString& path)
-{
+StoreConnection::FileIdentity IdentityOf(const QString& path) {
     struct stat st {};
     StoreConnection::FileIdentity identity;
     if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
@@ -34,50 +33,46 @@ StoreConnection::FileIdentity IdentityOf(const QString& path)
     return identity;
 }
 
-NotesError OpenError(const QString& path, const QString& reason)
-{
+NotesError OpenError(const QString& path, const QString& reason) {
     return NotesError(QStringLiteral("Cannot open the database %1: %2").arg(path, reason));
 }
 
-QString Describe(const SqliteError& error)
-{
+QString Describe(const SqliteError& error) {
     switch (error.Code() & 0xff) {
-    case SQLITE_NOTADB:
-        return QStringLiteral("it is not a Velmora offline mail store");
-    case SQLITE_CORRUPT:
-        return QStringLiteral("the file is damaged (%1)").arg(error.Message());
-    default:
-        return error.Message();
+        case SQLITE_NOTADB:
+            return QStringLiteral("it is not a Velmora offline mail store");
+        case SQLITE_CORRUPT:
+            return QStringLiteral("the file is damaged (%1)").arg(error.Message());
+        default:
+            return error.Message();
     }
 }
 
-notes::NotesValue ReadValue(const SqliteStatement& row, int first)
-{
+notes::NotesValue ReadValue(const SqliteStatement& row, int first) {
     switch (row.Int(first)) {
-    case 1:
-        return row.Real(first + 2);
-    case 2: {
-        const qint64 msecs = row.Int(first + 3);
-        if (!row.IsNull(first + 5)) {
-            const QTimeZone zone(row.Text(first + 5).toUtf8());
-            if (zone.isValid()) {
-                return QDateTime::fromMSecsSinceEpoch(msecs, zone);
+        case 1:
+            return row.Real(first + 2);
+        case 2: {
+            const qint64 msecs = row.Int(first + 3);
+            if (!row.IsNull(first + 5)) {
+                const QTimeZone zone(row.Text(first + 5).toUtf8());
+                if (zone.isValid()) {
+                    return QDateTime::fromMSecsSinceEpoch(msecs, zone);
+                }
             }
+            return QDateTime::fromMSecsSinceEpoch(msecs, Qt::OffsetFromUTC,
+                                                  static_cast<int>(row.Int(first + 4)));
         }
-        return QDateTime::fromMSecsSinceEpoch(msecs, Qt::OffsetFromUTC,
-                                              static_cast<int>(row.Int(first + 4)));
-    }
-    default:
-        return row.Text(first + 1);
+        default:
+            return row.Text(first + 1);
     }
 }
 
 }  // namespace
 
 class StoreConnectionCache {
-public:
-    static std::shared_ptr<StoreConnection> Get(const QString& path)
-    {
+  public:
+    static std::shared_ptr<StoreConnection> Get(const QString& path) {
         const QString key = QFileInfo(path).absoluteFilePath();
         const StoreConnection::FileIdentity identity = IdentityOf(path);
         static std::mutex mutex;
@@ -92,8 +87,7 @@ public:
     }
 };
 
-std::shared_ptr<StoreConnection> StoreConnection::Open(const QString& path)
-{
+std::shared_ptr<StoreConnection> StoreConnection::Open(const QString& path) {
     if (const QString problem = ProblemWithFile(path); !problem.isEmpty()) {
         throw OpenError(path, problem);
     }
@@ -101,13 +95,19 @@ std::shared_ptr<StoreConnection> StoreConnection::Open(const QString& path)
 }
 
 StoreConnection::StoreConnection(const QString& path, const FileIdentity& identity)
-    : m_path(path), m_identity(identity)
-{
+    : m_path(path), m_identity(identity) {
     // immutable: no lock, no journal, nothing written beside or into the file.
     const QByteArray uri =
         QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1";
     try {
         m_db = std::make_unique<SqliteConnection>(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        {
+            SqliteStatement tables = m_db->Prepare(
+                "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'store_info'");
+            if (!tables.Step() || tables.Int(0) != 1) {
+                throw OpenError(path, QStringLiteral("it is not a Velmora offline mail store"));
+            }
+        }
         std::map<QString, QString> info;
         {
             SqliteStatement query = m_db->Prepare("SELECT key, value FROM store_info");
@@ -130,8 +130,8 @@ StoreConnection::StoreConnection(const QString& path, const FileIdentity& identi
         SqliteStatement views =
             m_db->Prepare("SELECT id, name, is_folder, entry_count FROM views ORDER BY id");
         while (views.Step()) {
-            m_views.push_back(StoredView{views.Int(0), views.Text(1), views.Int(2) != 0,
-                                         views.Int(3)});
+            m_views.push_back(
+                StoredView{views.Int(0), views.Text(1), views.Int(2) != 0, views.Int(3)});
         }
         m_entryFrom.emplace(*m_db,
                             "SELECT e.document_id, e.position, d.size, d.has_embedded "
@@ -153,8 +153,7 @@ StoreConnection::StoreConnection(const QString& path, const FileIdentity& identi
     }
 }
 
-StoreConnection::~StoreConnection()
-{
+StoreConnection::~StoreConnection() {
     // Statements must go before the connection.
     m_entryFrom.reset();
     m_positionOf.reset();
@@ -162,8 +161,7 @@ StoreConnection::~StoreConnection()
     m_embedded.reset();
 }
 
-std::optional<StoredEntry> StoreConnection::EntryFrom(std::int64_t viewId, std::int64_t position)
-{
+std::optional<StoredEntry> StoreConnection::EntryFrom(std::int64_t viewId, std::int64_t position) {
     std::lock_guard lock(m_mutex);
     try {
         SqliteStatement& query = *m_entryFrom;
@@ -175,13 +173,13 @@ std::optional<StoredEntry> StoreConnection::EntryFrom(std::int64_t viewId, std::
         query.Reset();
         return entry;
     } catch (const SqliteError& error) {
-        throw NotesError(QStringLiteral("Cannot read a view of %1: %2").arg(m_path, Describe(error)));
+        throw NotesError(
+            QStringLiteral("Cannot read a view of %1: %2").arg(m_path, Describe(error)));
     }
 }
 
 std::optional<std::int64_t> StoreConnection::PositionOf(std::int64_t viewId,
-                                                        std::int64_t documentId)
-{
+                                                        std::int64_t documentId) {
     std::lock_guard lock(m_mutex);
     try {
         SqliteStatement& query = *m_positionOf;
@@ -193,12 +191,12 @@ std::optional<std::int64_t> StoreConnection::PositionOf(std::int64_t viewId,
         query.Reset();
         return position;
     } catch (const SqliteError& error) {
-        throw NotesError(QStringLiteral("Cannot read a view of %1: %2").arg(m_path, Describe(error)));
+        throw NotesError(
+            QStringLiteral("Cannot read a view of %1: %2").arg(m_path, Describe(error)));
     }
 }
 
-std::vector<StoredItem> StoreConnection::Items(std::int64_t documentId)
-{
+std::vector<StoredItem> StoreConnection::Items(std::int64_t documentId) {
     std::lock_guard lock(m_mutex);
     try {
         SqliteStatement& query = *m_items;
@@ -207,7 +205,8 @@ std::vector<StoredItem> StoreConnection::Items(std::int64_t documentId)
         while (query.Step()) {
             const int position = static_cast<int>(query.Int(0));
             if (items.empty() || items.back().position != position) {
-                items.push_back(StoredItem{position, query.Text(1), static_cast<int>(query.Int(2)), {}});
+                items.push_back(
+                    StoredItem{position, query.Text(1), static_cast<int>(query.Int(2)), {}});
             }
             if (!query.IsNull(3)) {
                 items.back().values.push_back(ReadValue(query, 3));
@@ -221,8 +220,7 @@ std::vector<StoredItem> StoreConnection::Items(std::int64_t documentId)
     }
 }
 
-std::vector<StoredEmbedded> StoreConnection::Embedded(std::int64_t documentId, int itemPosition)
-{
+std::vector<StoredEmbedded> StoreConnection::Embedded(std::int64_t documentId, int itemPosition) {
     std::lock_guard lock(m_mutex);
     try {
         SqliteStatement& query = *m_embedded;
@@ -235,16 +233,16 @@ std::vector<StoredEmbedded> StoreConnection::Embedded(std::int64_t documentId, i
         query.Reset();
         return objects;
     } catch (const SqliteError& error) {
-        throw NotesError(
-            QStringLiteral("Cannot read the embedded objects of %1: %2").arg(m_path, Describe(error)));
+        throw NotesError(QStringLiteral("Cannot read the embedded objects of %1: %2")
+                             .arg(m_path, Describe(error)));
     }
 }
 
-void StoreConnection::Extract(std::int64_t embeddedId, const QString& path)
-{
-    // The temporary file of QSaveFile is removed if we leave before commit().
+void StoreConnection::Extract(std::int64_t embeddedId, const QString& path) {
+    // The temporary file of QSaveFile is removed if we leave before commit(). Unbuffered,
+    // so that a short write (full disk) shows at write() and not as a silently short file.
     QSaveFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly)) {
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw NotesError(
             QStringLiteral("Cannot write the attachment to %1: %2").arg(path, file.errorString()));
     }
@@ -265,7 +263,7 @@ void StoreConnection::Extract(std::int64_t embeddedId, const QString& path)
         throw NotesError(
             QStringLiteral("Cannot read an attachment of %1: %2").arg(m_path, Describe(error)));
     }
-    if (!file.commit()) {
+    if (file.error() != QFileDevice::NoError || !file.commit()) {
         throw NotesError(
             QStringLiteral("Cannot write the attachment to %1: %2").arg(path, file.errorString()));
     }

@@ -45,7 +45,7 @@ struct StoredEmbedded {
 };
 
 class StoreConnection {
-public:
+  public:
     // The shared connection for path, opened when needed. Throws notes::NotesError with
     // the reason when the file is missing, not a store, damaged or of another version.
     static std::shared_ptr<StoreConnection> Open(const QString& path);
@@ -73,7 +73,7 @@ public:
     StoreConnection(const QString& path, const FileIdentity& identity);
     ~StoreConnection();
 
-private:
+  private:
     QString m_path;
     FileIdentity m_identity;
     std::mutex m_mutex;

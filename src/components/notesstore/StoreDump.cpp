@@ -8,30 +8,28 @@ using namespace velmora::notes;
 
 namespace {
 
-QString TypeName(int type)
-{
+QString TypeName(int type) {
     switch (type) {
-    case kItemRichText:
-        return QStringLiteral("rich text");
-    case kItemNumber:
-        return QStringLiteral("number");
-    case kItemDateTime:
-        return QStringLiteral("date-time");
-    case kItemText:
-        return QStringLiteral("text");
-    case kEmbedAttachment:
-        return QStringLiteral("attachment");
-    case kEmbedObject:
-        return QStringLiteral("OLE object");
-    case kEmbedObjectLink:
-        return QStringLiteral("object link");
-    default:
-        return QString::number(type);
+        case kItemRichText:
+            return QStringLiteral("rich text");
+        case kItemNumber:
+            return QStringLiteral("number");
+        case kItemDateTime:
+            return QStringLiteral("date-time");
+        case kItemText:
+            return QStringLiteral("text");
+        case kEmbedAttachment:
+            return QStringLiteral("attachment");
+        case kEmbedObject:
+            return QStringLiteral("OLE object");
+        case kEmbedObjectLink:
+            return QStringLiteral("object link");
+        default:
+            return QString::number(type);
     }
 }
 
-QString Quoted(const NotesValue& value)
-{
+QString Quoted(const NotesValue& value) {
     if (const auto* moment = std::get_if<QDateTime>(&value)) {
         return moment->toString(Qt::ISODate);
     }
@@ -49,8 +47,7 @@ QString Quoted(const NotesValue& value)
 
 }  // namespace
 
-void DumpViews(NotesDatabase& database, QTextStream& out)
-{
+void DumpViews(NotesDatabase& database, QTextStream& out) {
     out << "Title: " << database.Title() << '\n';
     const auto views = database.Views();
     if (!views) {
@@ -68,8 +65,7 @@ void DumpViews(NotesDatabase& database, QTextStream& out)
     }
 }
 
-void DumpDocuments(NotesView& view, QTextStream& out)
-{
+void DumpDocuments(NotesView& view, QTextStream& out) {
     int position = 0;
     for (DocumentPtr document = view.GetFirstDocument(); document;
          document = view.GetNextDocument(document)) {
@@ -82,8 +78,7 @@ void DumpDocuments(NotesView& view, QTextStream& out)
     }
 }
 
-void DumpDocument(NotesDocument& document, QTextStream& out)
-{
+void DumpDocument(NotesDocument& document, QTextStream& out) {
     out << "Size: " << document.Size() << '\n';
     out << "HasEmbedded: " << (document.HasEmbedded() ? "true" : "false") << '\n';
     auto* details = dynamic_cast<StoredDocumentDetails*>(&document);

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 namespace velmora::notesstore {
 
 const char* const kCreateSchema = R"sql(
@@ -61,8 +63,7 @@ CREATE INDEX embedded_objects_by_item ON embedded_objects (document_id, item_pos
 
 namespace {
 
-quint32 BigEndian(const QByteArray& bytes, int offset, int length)
-{
+quint32 BigEndian(const QByteArray& bytes, int offset, int length) {
     quint32 value = 0;
     for (int i = 0; i < length; ++i) {
         value = (value << 8) | static_cast<quint8>(bytes[offset + i]);
@@ -72,14 +73,18 @@ quint32 BigEndian(const QByteArray& bytes, int offset, int length)
 
 }  // namespace
 
-QString ProblemWithFile(const QString& path)
-{
+QString ProblemWithFile(const QString& path, bool forWriting) {
     const QFileInfo info(path);
     if (!info.exists()) {
         return QStringLiteral("the file does not exist");
     }
     if (info.isDir()) {
         return QStringLiteral("it is a folder, not a file");
+    }
+    // Pipes and devices would block or never end; only regular files are read.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return QStringLiteral("it is not a regular file");
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -92,6 +97,19 @@ QString ProblemWithFile(const QString& path)
     const QByteArray header = file.read(100);
     if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0"))) {
         return QStringLiteral("it is not a Velmora offline mail store");
+    }
+    // A journal with a valid header beside the file means a change was interrupted: the
+    // file alone is half old, half new, and a read-only reader cannot replay the journal.
+    QFile journal(path + QStringLiteral("-journal"));
+    if (!forWriting && journal.open(QIODevice::ReadOnly) &&
+        journal.read(8) == QByteArray("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8)) {
+        return QStringLiteral(
+                   "an interrupted change is pending in %1; extending the store "
+                   "once (velmora-store import) completes the repair")
+            .arg(journal.fileName());
+    }
+    if (forWriting) {
+        return {};  // SQLite replays a pending journal and checks the rest itself
     }
     quint32 pageSize = BigEndian(header, 16, 2);
     if (pageSize == 1) {

@@ -15,14 +15,13 @@ using StorePtr = std::shared_ptr<StoreConnection>;
 // Keeps the connections a session has opened alive, so that reopening a database (done
 // for every count, preview and folder) costs a look-up, not an open.
 class OpenStores {
-public:
-    void Hold(const StorePtr& store)
-    {
+  public:
+    void Hold(const StorePtr& store) {
         std::lock_guard lock(m_mutex);
         m_stores[store->Path()] = store;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::map<QString, StorePtr> m_stores;
 };
@@ -30,30 +29,25 @@ private:
 namespace {
 
 class StoreEmbeddedObject : public NotesEmbeddedObject, public StoredEmbeddedDetails {
-public:
+  public:
     StoreEmbeddedObject(StorePtr store, StoredEmbedded object)
-        : m_store(std::move(store)), m_object(std::move(object))
-    {
-    }
+        : m_store(std::move(store)), m_object(std::move(object)) {}
     int Type() override { return m_object.type; }
     QString Name() override { return m_object.name; }
     void ExtractFile(const QString& path) override { m_store->Extract(m_object.id, path); }
     std::int64_t Length() override { return m_object.length; }
 
-private:
+  private:
     StorePtr m_store;
     StoredEmbedded m_object;
 };
 
 class StoreItem : public NotesItem {
-public:
+  public:
     StoreItem(StorePtr store, std::int64_t documentId, int position, int type)
-        : m_store(std::move(store)), m_documentId(documentId), m_position(position), m_type(type)
-    {
-    }
+        : m_store(std::move(store)), m_documentId(documentId), m_position(position), m_type(type) {}
     int Type() override { return m_type; }
-    std::optional<EmbeddedObjectList> EmbeddedObjects() override
-    {
+    std::optional<EmbeddedObjectList> EmbeddedObjects() override {
         // Only rich text holds embedded objects; anything else answers "not a list".
         if (m_type != kItemRichText) {
             return std::nullopt;
@@ -65,7 +59,7 @@ public:
         return list;
     }
 
-private:
+  private:
     StorePtr m_store;
     std::int64_t m_documentId;
     int m_position;
@@ -73,14 +67,11 @@ private:
 };
 
 class StoreDocument : public NotesDocument, public StoredDocumentDetails {
-public:
+  public:
     StoreDocument(StorePtr store, std::int64_t viewId, const StoredEntry& entry)
-        : m_store(std::move(store)), m_viewId(viewId), m_entry(entry)
-    {
-    }
+        : m_store(std::move(store)), m_viewId(viewId), m_entry(entry) {}
     bool hasitem(const QString& name) override { return Find(name) != nullptr; }
-    NotesValues GetItemValue(const QString& name) override
-    {
+    NotesValues GetItemValue(const QString& name) override {
         const StoredItem* item = Find(name);
         if (item == nullptr || item->values.empty()) {
             return {QString()};
@@ -89,16 +80,14 @@ public:
     }
     std::int64_t Size() override { return m_entry.size; }
     bool HasEmbedded() override { return m_entry.hasEmbedded; }
-    std::shared_ptr<NotesItem> GetFirstItem(const QString& name) override
-    {
+    std::shared_ptr<NotesItem> GetFirstItem(const QString& name) override {
         const StoredItem* item = Find(name);
         return item ? std::make_shared<StoreItem>(m_store, m_entry.documentId, item->position,
                                                   item->type)
                     : nullptr;
     }
 
-    QStringList ItemNames() override
-    {
+    QStringList ItemNames() override {
         Load();
         QStringList names;
         for (const StoredItem& item : *m_items) {
@@ -111,16 +100,14 @@ public:
     std::int64_t ViewId() const { return m_viewId; }
     const StoredEntry& Entry() const { return m_entry; }
 
-private:
+  private:
     // Items are read once, all together, on first use: a walk touches each document once.
-    void Load()
-    {
+    void Load() {
         if (!m_items) {
             m_items = m_store->Items(m_entry.documentId);
         }
     }
-    const StoredItem* Find(const QString& name)
-    {
+    const StoredItem* Find(const QString& name) {
         Load();
         for (const StoredItem& item : *m_items) {
             if (item.name.compare(name, Qt::CaseInsensitive) == 0) {
@@ -137,29 +124,28 @@ private:
 };
 
 class StoreEntries : public NotesViewEntryCollection {
-public:
+  public:
     explicit StoreEntries(std::int64_t count) : m_count(count) {}
     std::int64_t Count() override { return m_count; }
 
-private:
+  private:
     std::int64_t m_count;
 };
 
 class StoreView : public NotesView {
-public:
+  public:
     StoreView(StorePtr store, std::size_t index) : m_store(std::move(store)), m_index(index) {}
     QString Name() override { return Row().name; }
     bool isfolder() override { return Row().isFolder; }
-    std::shared_ptr<NotesViewEntryCollection> AllEntries() override
-    {
+    std::shared_ptr<NotesViewEntryCollection> AllEntries() override {
         return std::make_shared<StoreEntries>(Row().entryCount);
     }
     DocumentPtr GetFirstDocument() override { return From(0); }
-    DocumentPtr GetNextDocument(const DocumentPtr& current) override
-    {
+    DocumentPtr GetNextDocument(const DocumentPtr& current) override {
         const auto* document = dynamic_cast<const StoreDocument*>(current.get());
         if (document == nullptr || document->Store()->Path() != m_store->Path()) {
-            throw NotesError(QStringLiteral("GetNextDocument: the document is not from this database"));
+            throw NotesError(
+                QStringLiteral("GetNextDocument: the document is not from this database"));
         }
         if (document->Store() == m_store && document->ViewId() == Row().id) {
             return From(document->Entry().position + 1);
@@ -173,10 +159,9 @@ public:
         return From(*position + 1);
     }
 
-private:
+  private:
     const StoredView& Row() const { return m_store->Views()[m_index]; }
-    DocumentPtr From(std::int64_t position)
-    {
+    DocumentPtr From(std::int64_t position) {
         const auto entry = m_store->EntryFrom(Row().id, position);
         return entry ? std::make_shared<StoreDocument>(m_store, Row().id, *entry) : nullptr;
     }
@@ -186,14 +171,11 @@ private:
 };
 
 class StoreDatabase : public NotesDatabase {
-public:
+  public:
     StoreDatabase(QString path, std::shared_ptr<OpenStores> open)
-        : m_path(std::move(path)), m_open(std::move(open))
-    {
-    }
+        : m_path(std::move(path)), m_open(std::move(open)) {}
     QString Title() override { return Readable()->Title(); }
-    std::optional<ViewList> Views() override
-    {
+    std::optional<ViewList> Views() override {
         const StorePtr& store = Readable();
         ViewList views;
         views.reserve(store->Views().size());
@@ -202,8 +184,7 @@ public:
         }
         return views;
     }
-    ViewPtr GetView(const QString& name) override
-    {
+    ViewPtr GetView(const QString& name) override {
         const StorePtr& store = Readable();
         const auto& rows = store->Views();
         // An exact match wins, so that folders whose names differ only in case stay apart.
@@ -220,11 +201,10 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     // Opened on first use and retried on every call until it succeeds, as a Notes
     // database handle reports an unopenable file on each member call.
-    const StorePtr& Readable()
-    {
+    const StorePtr& Readable() {
         if (!m_store) {
             m_store = StoreConnection::Open(m_path);
             m_open->Hold(m_store);
@@ -245,15 +225,13 @@ private:
 
 StoreSession::StoreSession() : m_open(std::make_shared<OpenStores>()) {}
 
-DatabasePtr StoreSession::GetDatabase(const QString& /*server*/, const QString& path)
-{
+DatabasePtr StoreSession::GetDatabase(const QString& /*server*/, const QString& path) {
     return std::make_shared<StoreDatabase>(path, m_open);
 }
 
-void RegisterComponent()
-{
-    automation::Registry::Instance().Register(
-        QStringLiteral("Notes.NotesSession"), [] { return std::make_shared<StoreSession>(); });
+void RegisterComponent() {
+    automation::Registry::Instance().Register(QStringLiteral("Notes.NotesSession"),
+                                              [] { return std::make_shared<StoreSession>(); });
 }
 
 }  // namespace velmora::notesstore

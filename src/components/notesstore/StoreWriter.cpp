@@ -23,21 +23,18 @@ namespace {
 
 constexpr int kChunk = 1 << 20;
 
-StoreError Failure(const QString& path, const QString& what)
-{
+StoreError Failure(const QString& path, const QString& what) {
     return StoreError(QStringLiteral("Cannot write the store %1: %2").arg(path, what));
 }
 
 }  // namespace
 
-ItemData& DocumentData::Add(const QString& name, NotesValues values, int type)
-{
+ItemData& DocumentData::Add(const QString& name, NotesValues values, int type) {
     items.push_back(ItemData{name, type, std::move(values), {}});
     return items.back();
 }
 
-ItemData& DocumentData::AddText(const QString& name, const QStringList& values)
-{
+ItemData& DocumentData::AddText(const QString& name, const QStringList& values) {
     NotesValues converted;
     converted.reserve(values.size());
     for (const QString& value : values) {
@@ -46,13 +43,11 @@ ItemData& DocumentData::AddText(const QString& name, const QStringList& values)
     return Add(name, std::move(converted), kItemText);
 }
 
-ItemData& DocumentData::AddDate(const QString& name, const QDateTime& value)
-{
+ItemData& DocumentData::AddDate(const QString& name, const QDateTime& value) {
     return Add(name, {value}, kItemDateTime);
 }
 
-ItemData* DocumentData::Find(const QString& name)
-{
+ItemData* DocumentData::Find(const QString& name) {
     for (ItemData& item : items) {
         if (item.name.compare(name, Qt::CaseInsensitive) == 0) {
             return &item;
@@ -61,8 +56,7 @@ ItemData* DocumentData::Find(const QString& name)
     return nullptr;
 }
 
-std::unique_ptr<StoreWriter> StoreWriter::Create(const QString& path)
-{
+std::unique_ptr<StoreWriter> StoreWriter::Create(const QString& path) {
     const QFileInfo target(path);
     if (target.isDir()) {
         throw Failure(path, QStringLiteral("it is a folder"));
@@ -83,8 +77,9 @@ std::unique_ptr<StoreWriter> StoreWriter::Create(const QString& path)
         db = std::make_unique<SqliteConnection>(QFile::encodeName(temporaryPath),
                                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         // The file is private until Commit renames it, so no journal is needed.
-        db->Execute("PRAGMA page_size = 4096; PRAGMA journal_mode = OFF; "
-                    "PRAGMA synchronous = OFF; PRAGMA cache_size = -16384;");
+        db->Execute(
+            "PRAGMA page_size = 4096; PRAGMA journal_mode = OFF; "
+            "PRAGMA synchronous = OFF; PRAGMA cache_size = -16384;");
         db->Execute(kCreateSchema);
         db->Execute("BEGIN");
     } catch (const SqliteError& error) {
@@ -100,9 +95,8 @@ std::unique_ptr<StoreWriter> StoreWriter::Create(const QString& path)
     return writer;
 }
 
-std::unique_ptr<StoreWriter> StoreWriter::Append(const QString& path)
-{
-    if (const QString problem = ProblemWithFile(path); !problem.isEmpty()) {
+std::unique_ptr<StoreWriter> StoreWriter::Append(const QString& path) {
+    if (const QString problem = ProblemWithFile(path, true); !problem.isEmpty()) {
         throw Failure(path, problem);
     }
     std::unique_ptr<SqliteConnection> db;
@@ -141,13 +135,11 @@ std::unique_ptr<StoreWriter> StoreWriter::Append(const QString& path)
 }
 
 StoreWriter::StoreWriter(std::unique_ptr<SqliteConnection> db, QString path, QString temporary)
-    : m_db(std::move(db)), m_path(std::move(path)), m_temporary(std::move(temporary))
-{
+    : m_db(std::move(db)), m_path(std::move(path)), m_temporary(std::move(temporary)) {
     Prepare();
 }
 
-StoreWriter::~StoreWriter()
-{
+StoreWriter::~StoreWriter() {
     m_insertDocument.reset();
     m_insertItem.reset();
     m_insertValue.reset();
@@ -165,13 +157,27 @@ StoreWriter::~StoreWriter()
     if (!m_committed && !m_temporary.isEmpty()) {
         QFile::remove(m_temporary);
     }
+    if (!m_committed && m_temporary.isEmpty() &&
+        QFile::exists(m_path + QStringLiteral("-journal"))) {
+        // After an I/O error (a full disk) SQLite may leave the rollback to the next
+        // connection: open one now so that the store is whole again for read-only readers,
+        // which never replay a journal.
+        try {
+            SqliteConnection recovery(QFile::encodeName(m_path), SQLITE_OPEN_READWRITE);
+            recovery.Execute("SELECT count(*) FROM sqlite_master");
+        } catch (const SqliteError&) {
+            // Still pending; readers report the store as having an unfinished change.
+        }
+    }
 }
 
-void StoreWriter::Prepare()
-{
-    auto prepare = [this](const char* sql) { return std::make_unique<SqliteStatement>(*m_db, sql); };
+void StoreWriter::Prepare() {
+    auto prepare = [this](const char* sql) {
+        return std::make_unique<SqliteStatement>(*m_db, sql);
+    };
     m_insertDocument = prepare("INSERT INTO documents (size, has_embedded) VALUES (?, ?)");
-    m_insertItem = prepare("INSERT INTO items (document_id, position, name, type) VALUES (?, ?, ?, ?)");
+    m_insertItem =
+        prepare("INSERT INTO items (document_id, position, name, type) VALUES (?, ?, ?, ?)");
     m_insertValue = prepare(
         "INSERT INTO item_values (document_id, item_position, position, kind, text, number, "
         "msecs, offset_seconds, zone) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -183,8 +189,7 @@ void StoreWriter::Prepare()
     m_insertView = prepare("INSERT INTO views (name, is_folder, entry_count) VALUES (?, ?, 0)");
 }
 
-void StoreWriter::SetInfo(const QString& key, const QString& value)
-{
+void StoreWriter::SetInfo(const QString& key, const QString& value) {
     try {
         m_db->Prepare("INSERT OR REPLACE INTO store_info (key, value) VALUES (?, ?)")
             .Bind(1, key)
@@ -195,23 +200,19 @@ void StoreWriter::SetInfo(const QString& key, const QString& value)
     }
 }
 
-void StoreWriter::SetTitle(const QString& title)
-{
+void StoreWriter::SetTitle(const QString& title) {
     SetInfo(QStringLiteral("title"), title);
 }
 
-void StoreWriter::SetEncrypted(bool encrypted)
-{
+void StoreWriter::SetEncrypted(bool encrypted) {
     SetInfo(QStringLiteral("encrypted"), encrypted ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void StoreWriter::SetSchemaVersion(const QString& version)
-{
+void StoreWriter::SetSchemaVersion(const QString& version) {
     SetInfo(QStringLiteral("schema_version"), version);
 }
 
-std::int64_t StoreWriter::AddView(const QString& name, bool isFolder)
-{
+std::int64_t StoreWriter::AddView(const QString& name, bool isFolder) {
     try {
         m_insertView->Bind(1, name).Bind(2, isFolder ? 1 : 0).Run();
     } catch (const SqliteError& error) {
@@ -222,8 +223,7 @@ std::int64_t StoreWriter::AddView(const QString& name, bool isFolder)
     return id;
 }
 
-std::optional<std::int64_t> StoreWriter::FindView(const QString& name) const
-{
+std::optional<std::int64_t> StoreWriter::FindView(const QString& name) const {
     for (const auto& [id, view] : m_views) {
         if (view.name == name) {
             return id;
@@ -232,8 +232,7 @@ std::optional<std::int64_t> StoreWriter::FindView(const QString& name) const
     return std::nullopt;
 }
 
-std::int64_t StoreWriter::EstimateSize(const DocumentData& document)
-{
+std::int64_t StoreWriter::EstimateSize(const DocumentData& document) {
     std::int64_t size = 512;
     for (const ItemData& item : document.items) {
         size += 16 + item.name.toUtf8().size();
@@ -253,8 +252,7 @@ std::int64_t StoreWriter::EstimateSize(const DocumentData& document)
     return size;
 }
 
-std::int64_t StoreWriter::AddDocument(const DocumentData& document)
-{
+std::int64_t StoreWriter::AddDocument(const DocumentData& document) {
     bool hasEmbedded = false;
     for (const ItemData& item : document.items) {
         hasEmbedded = hasEmbedded || !item.embedded.empty();
@@ -267,7 +265,11 @@ std::int64_t StoreWriter::AddDocument(const DocumentData& document)
         for (std::size_t i = 0; i < document.items.size(); ++i) {
             const ItemData& item = document.items[i];
             const int itemPosition = static_cast<int>(i);
-            m_insertItem->Bind(1, id).Bind(2, itemPosition).Bind(3, item.name).Bind(4, item.type).Run();
+            m_insertItem->Bind(1, id)
+                .Bind(2, itemPosition)
+                .Bind(3, item.name)
+                .Bind(4, item.type)
+                .Run();
             for (std::size_t v = 0; v < item.values.size(); ++v) {
                 SqliteStatement& insert = *m_insertValue;
                 insert.Bind(1, id).Bind(2, itemPosition).Bind(3, static_cast<std::int64_t>(v));
@@ -298,19 +300,22 @@ std::int64_t StoreWriter::AddDocument(const DocumentData& document)
 }
 
 void StoreWriter::WriteEmbedded(std::int64_t documentId, int itemPosition, int position,
-                                const EmbeddedData& object)
-{
+                                const EmbeddedData& object) {
     SqliteStatement& insert = *m_insertEmbedded;
-    insert.Bind(1, documentId).Bind(2, itemPosition).Bind(3, position).Bind(4, object.type).Bind(
-        5, object.name);
+    insert.Bind(1, documentId)
+        .Bind(2, itemPosition)
+        .Bind(3, position)
+        .Bind(4, object.type)
+        .Bind(5, object.name);
     if (object.sourceFile.isEmpty()) {
         insert.BindBlob(6, object.data).Run();
         return;
     }
     QFile source(object.sourceFile);
     if (!source.open(QIODevice::ReadOnly)) {
-        throw Failure(m_path, QStringLiteral("cannot read %1: %2")
-                                  .arg(object.sourceFile, source.errorString()));
+        throw Failure(
+            m_path,
+            QStringLiteral("cannot read %1: %2").arg(object.sourceFile, source.errorString()));
     }
     const qint64 size = source.size();
     insert.BindZeroBlob(6, size).Run();
@@ -319,16 +324,16 @@ void StoreWriter::WriteEmbedded(std::int64_t documentId, int itemPosition, int p
     for (qint64 offset = 0; offset < size;) {
         const qint64 read = source.read(buffer.data(), std::min<qint64>(kChunk, size - offset));
         if (read <= 0) {
-            throw Failure(m_path, QStringLiteral("cannot read %1: %2")
-                                      .arg(object.sourceFile, source.errorString()));
+            throw Failure(
+                m_path,
+                QStringLiteral("cannot read %1: %2").arg(object.sourceFile, source.errorString()));
         }
         blob.Write(buffer.data(), static_cast<int>(read), offset);
         offset += read;
     }
 }
 
-void StoreWriter::File(std::int64_t viewId, std::int64_t documentId)
-{
+void StoreWriter::File(std::int64_t viewId, std::int64_t documentId) {
     auto view = m_views.find(viewId);
     if (view == m_views.end()) {
         throw Failure(m_path, QStringLiteral("there is no view %1").arg(viewId));
@@ -341,8 +346,7 @@ void StoreWriter::File(std::int64_t viewId, std::int64_t documentId)
     ++view->second.count;
 }
 
-void StoreWriter::Commit()
-{
+void StoreWriter::Commit() {
     if (m_committed) {
         return;
     }

@@ -22,7 +22,7 @@ class SqliteConnection;
 class SqliteStatement;
 
 class StoreError : public std::runtime_error {
-public:
+  public:
     explicit StoreError(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString Message() const { return QString::fromStdString(what()); }
 };
@@ -54,7 +54,7 @@ struct DocumentData {
 };
 
 class StoreWriter {
-public:
+  public:
     // A new store at path; nothing appears at path until Commit succeeds.
     static std::unique_ptr<StoreWriter> Create(const QString& path);
     // An existing store, extended; nothing changes in it unless Commit succeeds.
@@ -81,7 +81,7 @@ public:
 
     static std::int64_t EstimateSize(const DocumentData& document);
 
-private:
+  private:
     StoreWriter(std::unique_ptr<SqliteConnection> db, QString path, QString temporary);
     void Prepare();
     void SetInfo(const QString& key, const QString& value);

@@ -1,0 +1,102 @@
+#include "StoreTestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace velmora::notesstore::test;
+
+namespace {
+
+struct ToolRun {
+    int code = -1;
+    QString out, err;
+};
+
+ToolRun Tool(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(VELMORA_STORE_TOOL), args);
+    EXPECT_TRUE(process.waitForFinished(120000));
+    return ToolRun{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                   QString::fromUtf8(process.readAllStandardOutput()),
+                   QString::fromUtf8(process.readAllStandardError())};
+}
+
+TEST(VelmoraStoreTool, generateAndDump_describeTheDemoDatabase) {
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("a.nsf"));
+    const QString second = dir.filePath(QStringLiteral("b.nsf"));
+    ASSERT_EQ(Tool({QStringLiteral("generate"), first}).code, 0);
+    ASSERT_EQ(Tool({QStringLiteral("generate"), second}).code, 0);
+    EXPECT_EQ(ReadAll(first), ReadAll(second));
+
+    const ToolRun views = Tool({QStringLiteral("dump"), first});
+    EXPECT_EQ(views.code, 0) << views.err.toStdString();
+    EXPECT_TRUE(views.out.startsWith(QStringLiteral("Title: Demo Mail")));
+    EXPECT_TRUE(views.out.contains(QRegularExpression(QStringLiteral("folder +40  Newsletters\n"))))
+        << views.out.toStdString();
+    EXPECT_TRUE(
+        views.out.contains(QRegularExpression(QStringLiteral("view +\\d+  \\(\\$All\\)\n"))));
+
+    const ToolRun documents =
+        Tool({QStringLiteral("dump"), first, QStringLiteral("--view"), QStringLiteral("($Inbox)")});
+    EXPECT_EQ(documents.code, 0);
+    EXPECT_TRUE(documents.out.contains(QStringLiteral("(no Subject)")));
+    EXPECT_TRUE(documents.out.contains(QStringLiteral("\"Отчёт о поставках за март\"")));
+
+    const ToolRun items =
+        Tool({QStringLiteral("dump"), first, QStringLiteral("--view"), QStringLiteral("($Drafts)"),
+              QStringLiteral("--document"), QStringLiteral("1")});
+    EXPECT_EQ(items.code, 0);
+    EXPECT_TRUE(items.out.contains(QStringLiteral("$Revisions [date-time]: 2011-")));
+    EXPECT_TRUE(items.out.contains(QStringLiteral("Body [rich text]: \"Hello,\\n")));
+}
+
+TEST(VelmoraStoreTool, generateWithMessages_scalesFoldersWithTheCount) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.nsf"));
+    ASSERT_EQ(Tool({QStringLiteral("generate"), path, QStringLiteral("--messages"),
+                    QStringLiteral("1500")})
+                  .code,
+              0);
+    const ToolRun views = Tool({QStringLiteral("dump"), path});
+    EXPECT_EQ(views.out.count(QStringLiteral("Area 0")), 15);
+    EXPECT_TRUE(views.out.contains(QRegularExpression(QStringLiteral("view +1500  \\(\\$All\\)"))));
+}
+
+TEST(VelmoraStoreTool, import_reportsSkippedFilesWithAFailingExitCode) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mail.nsf"));
+    const ToolRun run =
+        Tool({QStringLiteral("import"), path, QStringLiteral("--folder"), QStringLiteral("Archive"),
+              QStringLiteral(VELMORA_TEST_DATA "/archive.mbox"),
+              QStringLiteral(VELMORA_TEST_DATA "/not-mail.txt")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Imported 3 message(s) into Archive")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("not-mail.txt")));
+    EXPECT_TRUE(Tool({QStringLiteral("dump"), path}).out.contains(QStringLiteral("3  Archive")));
+}
+
+TEST(VelmoraStoreTool, badArgumentsAndFiles_giveUsageOrAReason) {
+    QTemporaryDir dir;
+    EXPECT_EQ(Tool({}).code, 2);
+    EXPECT_EQ(Tool({QStringLiteral("frobnicate"), QStringLiteral("x")}).code, 2);
+    EXPECT_EQ(Tool({QStringLiteral("generate"), dir.filePath(QStringLiteral("x.nsf")),
+                    QStringLiteral("--messages"), QStringLiteral("many")})
+                  .code,
+              2);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("x.nsf"))));
+    const ToolRun missing =
+        Tool({QStringLiteral("dump"), dir.filePath(QStringLiteral("none.nsf"))});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("does not exist")));
+    const ToolRun noFolder =
+        Tool({QStringLiteral("generate"), dir.filePath(QStringLiteral("no/such/dir/x.nsf"))});
+    EXPECT_EQ(noFolder.code, 1);
+    EXPECT_TRUE(noFolder.err.contains(QStringLiteral("folder does not exist")));
+}
+
+}  // namespace
