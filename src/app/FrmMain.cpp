@@ -240,10 +240,6 @@ void FrmMain::BuildPreviewTab() {
     m_treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_treeView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_treeView->header()->setStretchLastSection(true);
-    // A light selection keeps the tick of the selected folder readable.
-    m_treeView->setStyleSheet(QStringLiteral(
-        "QTreeView::item:selected { background: #cfe3f5; color: #10304f; }"
-        "QTreeView::item:selected:!active { background: #dde9f4; color: #10304f; }"));
     connect(m_treeView, &QTreeView::clicked, this, [this] { ContactsTreeView_Click(); });
 
     m_mailList = new QTableWidget(0, 4, page);
