@@ -431,7 +431,12 @@ class FrmMainTest : public QObject {
         f.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        // The toolbar's "Scan" runs the same scan as the button.
+        qobject_cast<QToolButton*>(
+            f.Find<QToolBar>("NotesToolBar")->widgetForAction(f.Action("tbScan")))
+            ->click();
+        QCOMPARE(f.ui.messages.size(), std::size_t{1});
+        QCOMPARE(f.ui.messages[0].title, QStringLiteral("Scan Completed..."));
         auto* tree = f.Find<QTreeView>("ContactsTreeView");
         const QModelIndex root = tree->model()->index(0, 0);
         const QModelIndex inbox = tree->model()->index(0, 0, root);
