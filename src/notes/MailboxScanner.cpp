@@ -243,6 +243,9 @@ void MailboxScanner::AddFolderNodes(const QStringList& folders) {
         const QString viewName = TrimBlanks(name);
         const std::int16_t count = CountEmails(viewName);
         const QStringList parts = name.split(QLatin1Char('\\'));
+        if (parts.size() > 1 && parts[parts.size() - 2].isEmpty()) {
+            continue;  // "\Leaf" names a parent with an empty key, which no node has
+        }
         FolderNode node;
         node.key = parts.constLast();
         node.parentKey = parts.size() == 1 ? QLatin1String(kFoldersKey) : parts[parts.size() - 2];

@@ -291,6 +291,21 @@ TEST_F(MailboxScannerTest, nestedLeafClashingWithEarlierKey_isLeftOut) {
     EXPECT_EQ(state.tree.Count(), 8 + 4);
 }
 
+TEST_F(MailboxScannerTest, namesWithEmptyParts_getNoNode) {
+    auto data = std::make_shared<MemoryDatabaseData>();
+    for (const char* name : {"\\Leading", "Trailing\\", "Trailing", "A\\\\B", "A"}) {
+        data->View(QLatin1String(name));
+    }
+    Register(nullptr, velmora::testing::SessionWith(data));
+    ChoosePath(QLatin1String(velmora::testing::kMailboxPath));
+    scanner.CmdScan_Click();
+    std::vector<QString> expected = kStandardKeys;
+    expected.push_back(QStringLiteral("A"));
+    expected.push_back(QStringLiteral("Trailing"));
+    EXPECT_EQ(Keys(), expected);
+    EXPECT_EQ(state.tree.Children(0).size(), 1u) << "everything hangs under the root";
+}
+
 TEST_F(MailboxScannerTest, blanksAroundNames_keptInKeyTrimmedInViewName) {
     auto data = std::make_shared<MemoryDatabaseData>();
     data->View(QStringLiteral(" Spaced "));
