@@ -56,7 +56,10 @@ ItemData* DocumentData::Find(const QString& name) {
     return nullptr;
 }
 
-std::unique_ptr<StoreWriter> StoreWriter::Create(const QString& path) {
+namespace {
+
+// A hidden, unique file name beside path, so that the final rename stays on one file system.
+QString TemporaryBeside(const QString& path) {
     const QFileInfo target(path);
     if (target.isDir()) {
         throw Failure(path, QStringLiteral("it is a folder"));
@@ -70,16 +73,25 @@ std::unique_ptr<StoreWriter> StoreWriter::Create(const QString& path) {
     if (!temporary.open()) {
         throw Failure(path, temporary.errorString());
     }
-    const QString temporaryPath = temporary.fileName();
-    temporary.close();
+    return temporary.fileName();
+}
+
+// The file is private until Commit renames it, so no journal is needed.
+std::unique_ptr<SqliteConnection> OpenPrivate(const QString& temporaryPath) {
+    auto db = std::make_unique<SqliteConnection>(QFile::encodeName(temporaryPath),
+                                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    db->Execute("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA cache_size = -16384;");
+    return db;
+}
+
+}  // namespace
+
+std::unique_ptr<StoreWriter> StoreWriter::Create(const QString& path) {
+    const QString temporaryPath = TemporaryBeside(path);
     std::unique_ptr<SqliteConnection> db;
     try {
-        db = std::make_unique<SqliteConnection>(QFile::encodeName(temporaryPath),
-                                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-        // The file is private until Commit renames it, so no journal is needed.
-        db->Execute(
-            "PRAGMA page_size = 4096; PRAGMA journal_mode = OFF; "
-            "PRAGMA synchronous = OFF; PRAGMA cache_size = -16384;");
+        db = OpenPrivate(temporaryPath);
+        db->Execute("PRAGMA page_size = 4096;");
         db->Execute(kCreateSchema);
         db->Execute("BEGIN");
     } catch (const SqliteError& error) {
@@ -99,12 +111,31 @@ std::unique_ptr<StoreWriter> StoreWriter::Append(const QString& path) {
     if (const QString problem = ProblemWithFile(path, true); !problem.isEmpty()) {
         throw Failure(path, problem);
     }
+    if (QFile::exists(path + QStringLiteral("-journal"))) {
+        // A write interrupted earlier: an ordinary connection replays its journal.
+        try {
+            SqliteConnection recovery(QFile::encodeName(path), SQLITE_OPEN_READWRITE);
+            recovery.Execute("SELECT count(*) FROM sqlite_master");
+        } catch (const SqliteError& error) {
+            throw Failure(path, error.Message());
+        }
+    }
+    // The changes go into a copy that replaces the store on Commit: whoever has the store
+    // open keeps reading the file they opened, and a failure leaves the store untouched.
+    const QString temporaryPath = TemporaryBeside(path);
+    std::error_code copyError;
+    std::filesystem::copy_file(QFile::encodeName(path).toStdString(),
+                               QFile::encodeName(temporaryPath).toStdString(),
+                               std::filesystem::copy_options::overwrite_existing, copyError);
+    if (copyError) {
+        QFile::remove(temporaryPath);
+        throw Failure(path, QString::fromStdString(copyError.message()));
+    }
     std::unique_ptr<SqliteConnection> db;
     std::map<std::int64_t, ViewState> views;
     try {
-        db = std::make_unique<SqliteConnection>(QFile::encodeName(path), SQLITE_OPEN_READWRITE);
-        db->Execute("PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL;");
-        db->Execute("BEGIN IMMEDIATE");
+        db = OpenPrivate(temporaryPath);
+        db->Execute("BEGIN");
         QString format, version;
         {
             SqliteStatement info = db->Prepare("SELECT key, value FROM store_info");
@@ -117,20 +148,23 @@ std::unique_ptr<StoreWriter> StoreWriter::Append(const QString& path) {
             }
         }
         if (format != QLatin1String(kStoreFormat) || version != QString::number(kSchemaVersion)) {
-            db->Execute("ROLLBACK");
-            throw Failure(path, QStringLiteral("it is not a Velmora offline mail store of "
-                                               "format version %1")
-                                    .arg(kSchemaVersion));
+            throw SqliteError(SQLITE_NOTADB,
+                              QStringLiteral("it is not a Velmora offline mail store of "
+                                             "format version %1")
+                                  .arg(kSchemaVersion));
         }
         SqliteStatement rows = db->Prepare("SELECT id, name, entry_count FROM views");
         while (rows.Step()) {
             views[rows.Int(0)] = ViewState{rows.Text(1), rows.Int(2)};
         }
     } catch (const SqliteError& error) {
+        db.reset();
+        QFile::remove(temporaryPath);
         throw Failure(path, error.Message());
     }
-    std::unique_ptr<StoreWriter> writer(new StoreWriter(std::move(db), path, QString()));
+    std::unique_ptr<StoreWriter> writer(new StoreWriter(std::move(db), path, temporaryPath));
     writer->m_views = std::move(views);
+    writer->m_permissions = QFile::permissions(path);
     return writer;
 }
 
@@ -146,28 +180,9 @@ StoreWriter::~StoreWriter() {
     m_insertEmbedded.reset();
     m_insertEntry.reset();
     m_insertView.reset();
-    if (!m_committed && m_db) {
-        try {
-            m_db->Execute("ROLLBACK");
-        } catch (const SqliteError&) {
-            // Nothing was committed, which is all that matters here.
-        }
-    }
     m_db.reset();
-    if (!m_committed && !m_temporary.isEmpty()) {
-        QFile::remove(m_temporary);
-    }
-    if (!m_committed && m_temporary.isEmpty() &&
-        QFile::exists(m_path + QStringLiteral("-journal"))) {
-        // After an I/O error (a full disk) SQLite may leave the rollback to the next
-        // connection: open one now so that the store is whole again for read-only readers,
-        // which never replay a journal.
-        try {
-            SqliteConnection recovery(QFile::encodeName(m_path), SQLITE_OPEN_READWRITE);
-            recovery.Execute("SELECT count(*) FROM sqlite_master");
-        } catch (const SqliteError&) {
-            // Still pending; readers report the store as having an unfinished change.
-        }
+    if (!m_committed) {
+        QFile::remove(m_temporary);  // the target was never touched
     }
 }
 
@@ -367,16 +382,17 @@ void StoreWriter::Commit() {
     m_insertView.reset();
     m_db.reset();
     m_committed = true;
-    if (!m_temporary.isEmpty()) {
+    {
         // The writes skipped syncing for speed; make the bytes durable before they
         // replace anything under the final name.
         QFile written(m_temporary);
-        if (written.open(QIODevice::ReadWrite)) {
-            ::fsync(written.handle());
-            written.close();
+        if (!written.open(QIODevice::ReadWrite) || ::fsync(written.handle()) != 0) {
+            QFile::remove(m_temporary);
+            throw Failure(m_path, QStringLiteral("the new store could not be saved to disk"));
         }
-        written.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                               QFile::ReadOther);
+        written.close();
+        written.setPermissions(m_permissions.value_or(QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ReadGroup | QFile::ReadOther));
         std::error_code error;
         std::filesystem::rename(QFile::encodeName(m_temporary).toStdString(),
                                 QFile::encodeName(m_path).toStdString(), error);

@@ -1,11 +1,12 @@
 #pragma once
 
-// Builds store files: a new store written to a temporary file and moved into place on
-// Commit, or an existing store extended inside one transaction.
+// Builds store files. Every change is written into a private file beside the target (a new
+// store, or a copy of the store being extended) that replaces the target on Commit.
 
 #include "notes/NotesObjects.h"
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 #include <QStringList>
 
@@ -57,7 +58,7 @@ class StoreWriter {
   public:
     // A new store at path; nothing appears at path until Commit succeeds.
     static std::unique_ptr<StoreWriter> Create(const QString& path);
-    // An existing store, extended; nothing changes in it unless Commit succeeds.
+    // An existing store, extended in a copy; nothing changes in it unless Commit succeeds.
     static std::unique_ptr<StoreWriter> Append(const QString& path);
 
     ~StoreWriter();
@@ -90,7 +91,8 @@ class StoreWriter {
 
     std::unique_ptr<SqliteConnection> m_db;
     QString m_path;
-    QString m_temporary;  // empty when appending in place
+    QString m_temporary;  // written here, renamed to m_path on Commit
+    std::optional<QFileDevice::Permissions> m_permissions;  // of the store being extended
     bool m_committed = false;
     struct ViewState {
         QString name;

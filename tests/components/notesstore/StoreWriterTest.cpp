@@ -129,6 +129,38 @@ TEST(StoreWriter, append_addsViewsAndDocumentsAndKeepsWhatWasThere) {
     EXPECT_EQ(db->Views()->size(), 8u);
 }
 
+TEST(StoreWriter, append_replacesTheFileSoOpenReadersKeepTheirSnapshot) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("open.nsf"));
+    WriteStore(path, SampleData());
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(path, permissions));
+    StoreSession session;
+    auto before = session.GetDatabase(QString(), path);
+    auto inbox = before->GetView(QStringLiteral("($Inbox)"));
+    auto first = inbox->GetFirstDocument();
+    {
+        auto writer = StoreWriter::Append(path);
+        DocumentData doc;
+        doc.AddText(QStringLiteral("Subject"), {QStringLiteral("Late")});
+        writer->File(*writer->FindView(QStringLiteral("($Inbox)")), writer->AddDocument(doc));
+        writer->Commit();
+    }
+    EXPECT_EQ(QFile::permissions(path) & 0x7077, permissions);  // owner, group, other
+    // The walk that was under way goes on in the file it started in.
+    EXPECT_EQ(inbox->AllEntries()->Count(), 3);
+    auto second = inbox->GetNextDocument(first);
+    EXPECT_EQ(FirstValueText(second->GetItemValue(QStringLiteral("Subject"))),
+              QStringLiteral("Второй"));
+    EXPECT_EQ(session.GetDatabase(QString(), path)
+                  ->GetView(QStringLiteral("($Inbox)"))
+                  ->AllEntries()
+                  ->Count(),
+              4);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("open.nsf")});
+}
+
 TEST(StoreWriter, withoutCommit_nothingChangesAndNoFileIsLeft) {
     QTemporaryDir dir;
     const QString existing = dir.filePath(QStringLiteral("existing.nsf"));
