@@ -9,6 +9,8 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTableWidget>
@@ -348,6 +351,30 @@ class FrmMainTest : public QObject {
         QVERIFY(f.Find<QLineEdit>("txtNotesDatabaseFile")->text().isEmpty());
         QVERIFY(!f.Find<QPushButton>("CmdScan")->isEnabled());
         QVERIFY(!f.Action("tbScan")->isEnabled());
+    }
+
+    void browse_startsBesideTheBundledDemoDatabase() {
+        // The demo database sits in "demo" beside the program; here, beside the test.
+        const QDir program(QCoreApplication::applicationDirPath());
+        const QString demoFolder = program.filePath(QStringLiteral("demo"));
+        if (QFile::exists(QDir(demoFolder).filePath(QStringLiteral("Demo.nsf")))) {
+            QSKIP("a demo database already sits beside the test");
+        }
+        const bool made = !QDir(demoFolder).exists();
+        QVERIFY(program.mkpath(QStringLiteral("demo")));
+        const auto cleanup = qScopeGuard([&] {
+            QFile::remove(QDir(demoFolder).filePath(QStringLiteral("Demo.nsf")));
+            if (made) {
+                QDir(demoFolder).removeRecursively();
+            }
+        });
+        Fixture f;
+        f.Browse(QString());
+        QFile demo(QDir(demoFolder).filePath(QStringLiteral("Demo.nsf")));
+        QVERIFY(demo.open(QIODevice::WriteOnly));
+        demo.close();
+        f.Browse(QString());
+        QCOMPARE(f.ui.openFileStartFolders, (QStringList{QString(), demoFolder}));
     }
 
     void openCommands_allRunBrowse() {
