@@ -1,11 +1,14 @@
 #include "components/notesstore/MailImporter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 #include <QTimeZone>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 // GLib names a struct member "signals", which Qt's keyword macro would rewrite.
 #undef signals
@@ -77,16 +80,26 @@ void AddAddressItems(DocumentData& doc, const QString& notesItem, const QString&
     doc.AddText(internetItem, internet);
 }
 
-QByteArray DecodedContent(GMimePart* part) {
-    GMimeDataWrapper* content = g_mime_part_get_content(part);
-    if (content == nullptr) {
+using Spool = std::vector<std::unique_ptr<QTemporaryFile>>;
+
+// Decodes the part into a temporary file, so that a large attachment never sits in memory
+// whole; the file lives as long as the spool. An empty string when it cannot be written.
+QString DecodedToFile(GMimePart* part, Spool& spool) {
+    auto file = std::make_unique<QTemporaryFile>(
+        QDir::temp().filePath(QStringLiteral("velmora-import-XXXXXX")));
+    if (!file->open()) {
         return {};
     }
-    GPtr<GMimeStream> memory(g_mime_stream_mem_new());
-    g_mime_data_wrapper_write_to_stream(content, memory.get());
-    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memory.get()));
-    return QByteArray(reinterpret_cast<const char*>(bytes->data),
-                      static_cast<qsizetype>(bytes->len));
+    if (GMimeDataWrapper* content = g_mime_part_get_content(part)) {
+        GPtr<GMimeStream> out(g_mime_stream_fs_new(::dup(file->handle())));
+        if (g_mime_data_wrapper_write_to_stream(content, out.get()) < 0 ||
+            g_mime_stream_flush(out.get()) != 0) {
+            return {};
+        }
+    }
+    const QString path = file->fileName();
+    spool.push_back(std::move(file));
+    return path;
 }
 
 QString HtmlToText(QString html) {
@@ -134,8 +147,10 @@ QString SafeFileName(const QString& name, int number) {
 }
 
 struct Walk {
+    Spool& spool;
     QString plain, html;
     std::vector<EmbeddedData> attachments;
+    bool failed = false;  // an attachment could not be spooled (GLib frames cannot unwind)
 };
 
 void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data) {
@@ -179,15 +194,17 @@ void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data) {
         }
     }
     const char* filename = g_mime_part_get_filename(part);
+    const QString spooled = DecodedToFile(part, walk.spool);
+    walk.failed = walk.failed || spooled.isEmpty();
     walk.attachments.push_back(
         EmbeddedData{kEmbedAttachment,
                      SafeFileName(QString::fromUtf8(filename ? filename : ""),
                                   static_cast<int>(walk.attachments.size()) + 1),
-                     DecodedContent(part),
-                     {}});
+                     {},
+                     spooled});
 }
 
-DocumentData ToDocument(GMimeMessage* message) {
+DocumentData ToDocument(GMimeMessage* message, Spool& spool) {
     DocumentData doc;
     doc.AddText(QStringLiteral("Form"), {QStringLiteral("Memo")});
     std::vector<Address> from;
@@ -213,8 +230,12 @@ DocumentData ToDocument(GMimeMessage* message) {
         doc.AddDate(QStringLiteral("PostedDate"),
                     QDateTime::fromSecsSinceEpoch(seconds, QTimeZone(offset)));
     }
-    Walk walk;
+    Walk walk{spool, {}, {}, {}, false};
     g_mime_message_foreach(message, Visit, &walk);
+    if (walk.failed) {
+        throw StoreError(
+            QStringLiteral("Cannot decode an attachment into %1").arg(QDir::tempPath()));
+    }
     const QString body = !walk.plain.isNull() ? walk.plain : HtmlToText(walk.html);
     ItemData& item = doc.Add(QStringLiteral("Body"), {body}, kItemRichText);
     item.embedded = std::move(walk.attachments);
@@ -252,7 +273,8 @@ int ForEachMessage(const QString& file, const std::function<void(const DocumentD
         if (!message) {
             break;
         }
-        DocumentData document = ToDocument(message.get());
+        Spool spool;
+        DocumentData document = ToDocument(message.get(), spool);
         // A text without any header line still parses; it is not a message for us.
         if (!mbox && !document.Find(QStringLiteral("From")) &&
             !document.Find(QStringLiteral("Subject")) && !document.Find(QStringLiteral("SendTo"))) {
@@ -269,7 +291,23 @@ int ForEachMessage(const QString& file, const std::function<void(const DocumentD
 
 std::vector<DocumentData> ReadMessages(const QString& file) {
     std::vector<DocumentData> documents;
-    ForEachMessage(file, [&](const DocumentData& document) { documents.push_back(document); });
+    ForEachMessage(file, [&](const DocumentData& document) {
+        documents.push_back(document);
+        // The spooled files go when the callback returns: keep their bytes.
+        for (ItemData& item : documents.back().items) {
+            for (EmbeddedData& object : item.embedded) {
+                if (!object.sourceFile.isEmpty()) {
+                    QFile spooled(object.sourceFile);
+                    if (!spooled.open(QIODevice::ReadOnly)) {
+                        throw StoreError(
+                            QStringLiteral("Cannot read back %1").arg(object.sourceFile));
+                    }
+                    object.data = spooled.readAll();
+                    object.sourceFile.clear();
+                }
+            }
+        }
+    });
     return documents;
 }
 
