@@ -1,10 +1,14 @@
 #include "app/FrmMain.h"
+#include "app/FrmSplash.h"
+#include "app/QtUserInterface.h"
 #include "components/StandardComponents.h"
+#include "notes/MailboxState.h"
 
 #include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -25,7 +29,19 @@ int main(int argc, char* argv[])
     }
     QApplication application(argc, argv);
     velmora::RegisterStandardComponents();
-    velmora::app::FrmMain window;
-    window.show();
-    return application.exec();
+
+    // Process-wide: the windows come and go, the mailbox and the screen interface stay.
+    velmora::notes::MailboxState mailbox;
+    velmora::app::QtUserInterface ui;
+    std::unique_ptr<velmora::app::FrmMain> mainWindow;
+
+    auto* splash = new velmora::app::FrmSplash([&] {
+        mainWindow = std::make_unique<velmora::app::FrmMain>(mailbox, ui);
+        ui.SetOwner(mainWindow.get());
+        mainWindow->show();
+    });
+    splash->show();
+    const int status = application.exec();
+    mainWindow.reset();
+    return status;
 }

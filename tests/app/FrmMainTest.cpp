@@ -1,0 +1,487 @@
+#include "RecordingUserInterface.h"
+#include "app/Artwork.h"
+#include "app/FrmMain.h"
+#include "app/TitleStrip.h"
+#include "components/automation/Automation.h"
+#include "notes/MailboxState.h"
+#include "notes/MemoryNotes.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+#include <memory>
+#include <optional>
+
+using namespace velmora;
+using velmora::app::FrmMain;
+using velmora::automation::Registry;
+using velmora::testing::RecordingUserInterface;
+
+namespace {
+
+const QString kPath = QStringLiteral("/mail/demo.nsf");
+
+std::shared_ptr<notes::MemoryDatabaseData> Mailbox() {
+    auto data = std::make_shared<notes::MemoryDatabaseData>();
+    data->title = QStringLiteral("Demo");
+    auto add = [&](const QString& view, int count) {
+        data->View(view);
+        for (int i = 0; i < count; ++i) {
+            notes::MemoryDocument document;
+            document.SetText(QStringLiteral("From"), {QStringLiteral("Sender %1").arg(i)});
+            document.SetText(QStringLiteral("Subject"), {QStringLiteral("Mail %1").arg(i)});
+            document.size = 1536;
+            data->AddDocument(document, {view});
+        }
+    };
+    add(QStringLiteral("($Inbox)"), 20);
+    add(QStringLiteral("($Sent)"), 0);
+    add(QStringLiteral("Projects"), 2);
+    add(QStringLiteral("Projects\\2010"), 1);
+    return data;
+}
+
+QImage ImageOf(const QIcon& icon) {
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+}  // namespace
+
+class FrmMainTest : public QObject {
+    Q_OBJECT
+
+  private:
+    // A fresh window over a fresh mailbox for every test.
+    struct Fixture {
+        notes::MailboxState state;
+        RecordingUserInterface ui;
+        FrmMain window{state, ui};
+
+        template <class T>
+        T* Find(const char* name) {
+            T* found = window.findChild<T*>(QLatin1String(name));
+            if (found == nullptr) {
+                qWarning("no %s", name);
+            }
+            return found;
+        }
+        QAction* Action(const char* name) { return Find<QAction>(name); }
+        QTabBar* Tabs() { return Find<QTabBar>("NotesTabBar"); }
+        void Browse(const QString& path) {
+            ui.openFileResults.push_back(path);
+            Find<QPushButton>("CmdBrowse")->click();
+        }
+    };
+
+    std::optional<Registry::ScopedOverride> m_notes;
+    std::optional<Registry::ScopedOverride> m_domino;
+
+    void ServeMailbox() {
+        auto session = std::make_shared<notes::MemorySession>();
+        session->AddDatabase(kPath, Mailbox());
+        m_notes.emplace(QStringLiteral("Notes.NotesSession"), [session] { return session; });
+        m_domino.emplace(QStringLiteral("Domino.NotesSession"),
+                         [] { return std::shared_ptr<automation::AutomationObject>(); });
+    }
+
+  private slots:
+    void cleanup() {
+        m_notes.reset();
+        m_domino.reset();
+    }
+
+    void frame_fixedSizeMinimizeOnlyAndCaption() {
+        Fixture f;
+        QCOMPARE(f.window.size(), QSize(696, 622));
+        QCOMPARE(f.window.minimumSize(), f.window.maximumSize());
+        QVERIFY(f.window.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(f.window.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Quarnix Velmora v2.0"));
+        auto* strip = f.Find<app::TitleStrip>("TitleStrip");
+        QVERIFY(strip);
+        QCOMPARE(strip->Caption(), QStringLiteral("Quarnix Velmora v2.0"));
+        QCOMPARE(f.window.HelpFile(), QCoreApplication::applicationDirPath() + "/Help.chm");
+    }
+
+    void layout_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");  // in the window's client area
+        QTest::newRow("title") << "TitleStrip" << QRect(0, 0, 696, 30);
+        QTest::newRow("banner") << "Image3" << QRect(-8, 24, 947, 87);
+        QTest::newRow("rule") << "Image2" << QRect(-8, 100, 713, 2);
+        QTest::newRow("menu") << "MenuTop" << QRect(0, 112, 713, 25);
+        QTest::newRow("toolbar") << "NotesToolBar" << QRect(0, 136, 713, 41);
+        QTest::newRow("tabs") << "NotesTab" << QRect(8, 184, 681, 409);
+        QTest::newRow("status") << "StatusBar" << QRect(0, 595, 696, 27);
+        // Tab controls sit relative to the tab control at (8, 184).
+        QTest::newRow("path") << "txtNotesDatabaseFile" << QRect(8 + 16, 184 + 64, 417, 25);
+        QTest::newRow("browse") << "CmdBrowse" << QRect(8 + 440, 184 + 64, 105, 25);
+        QTest::newRow("scan") << "CmdScan" << QRect(8 + 560, 184 + 64, 105, 25);
+        QTest::newRow("frame") << "ScanFrame" << QRect(8 + 16, 184 + 120, 649, 233);
+        QTest::newRow("Image1") << "Image1" << QRect(8 + 16, 184 + 385, 16, 16);
+        QTest::newRow("versions") << "LblSupportedVersions" << QRect(8 + 33, 184 + 384, 296, 17);
+        QTest::newRow("tree") << "ContactsTreeView" << QRect(8 + 16, 184 + 32, 185, 329);
+        QTest::newRow("list") << "MailList" << QRect(8 + 208, 184 + 32, 457, 329);
+        QTest::newRow("convert") << "CmdStartConversion" << QRect(8 + 280, 184 + 379, 121, 25);
+        // Scan frame contents sit relative to the frame at (24, 304).
+        QTest::newRow("reading arrow") << "ImgReadingArrow" << QRect(24 + 16, 304 + 24, 10, 16);
+        QTest::newRow("emails arrow") << "ImgEmailsArrow" << QRect(24 + 16, 304 + 48, 10, 16);
+        QTest::newRow("folder arrow") << "ImgMailFolderArrow" << QRect(24 + 48, 304 + 77, 16, 16);
+    }
+
+    void layout() {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        Fixture f;
+        auto* widget = f.window.findChild<QWidget*>(name);
+        QVERIFY2(widget, qPrintable(name));
+        QCOMPARE(QRect(widget->mapTo(&f.window, QPoint(0, 0)), widget->size()), geometry);
+    }
+
+    void scanFrameLabels_atTheirPositionsWithTheirTexts() {
+        Fixture f;
+        auto* frame = f.Find<QGroupBox>("ScanFrame");
+        QCOMPARE(frame->title(), QStringLiteral(" Scan Details"));
+        const struct {
+            const char* name;
+            QPoint position;
+            const char* text;
+        } labels[] = {
+            {"Label10", {40, 24}, "Reading Lotus Notes Mailbox..."},
+            {"Label1", {40, 48}, "Scanning Mails..."},
+            {"Label2", {72, 77}, "Scanning Folder..."},
+            {"LblFolderName", {72, 104}, ""},
+        };
+        for (const auto& expected : labels) {
+            auto* label = f.Find<QLabel>(expected.name);
+            QVERIFY(label);
+            QCOMPARE(label->parentWidget(), frame);
+            QCOMPARE(label->pos(), expected.position);
+            QCOMPARE(label->text(), QLatin1String(expected.text));
+        }
+        auto* label3 = f.Find<QLabel>("Label3");
+        QCOMPARE(label3->mapTo(&f.window, QPoint(0, 0)), QPoint(8 + 16, 184 + 48));
+        QCOMPARE(label3->height(), 13);
+        QVERIFY(label3->width() >= 168);
+        QVERIFY(label3->width() >= label3->fontMetrics().horizontalAdvance(label3->text()));
+        QCOMPARE(f.Find<QLabel>("Label3")->text(),
+                 QStringLiteral("Select Lotus Notes Database (.nsf)"));
+        QCOMPARE(f.Find<QLabel>("LblSupportedVersions")->text(),
+                 QStringLiteral("Supports Lotus Notes Database 8.5, 8.0, 7.0, 6.5, 6.0, 5.0"));
+    }
+
+    void menus_captionsOrderAndShortcut() {
+        Fixture f;
+        auto* bar = f.Find<QMenuBar>("MenuTop");
+        const QList<QAction*> top = bar->actions();
+        QCOMPARE(top.size(), 2);
+        QCOMPARE(top[0]->text(), QStringLiteral("&File"));
+        QCOMPARE(top[1]->text(), QStringLiteral("&Help"));
+        const QList<QAction*> file = top[0]->menu()->actions();
+        QCOMPARE(file.size(), 3);
+        QCOMPARE(file[0]->objectName(), QStringLiteral("mnuOpen"));
+        QCOMPARE(file[0]->text(), QStringLiteral("&Open..."));
+        QCOMPARE(file[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        QVERIFY(!file[0]->icon().isNull());
+        QVERIFY(file[1]->isSeparator());
+        QCOMPARE(file[1]->objectName(), QStringLiteral("mnuSep1"));
+        QCOMPARE(file[2]->objectName(), QStringLiteral("mnuExit"));
+        QCOMPARE(file[2]->text(), QStringLiteral("E&xit"));
+        const QList<QAction*> help = top[1]->menu()->actions();
+        QCOMPARE(help.size(), 2);
+        QCOMPARE(help[0]->objectName(), QStringLiteral("mnuHelp"));
+        QCOMPARE(help[0]->text(), QStringLiteral("Contents"));
+        QCOMPARE(help[1]->objectName(), QStringLiteral("mnuAbout"));
+        QCOMPARE(help[1]->text(), QStringLiteral("&About..."));
+        QVERIFY(!help[0]->icon().isNull());
+        QVERIFY(!help[1]->icon().isNull());
+        for (QAction* action : file + help) {
+            QVERIFY(action->isEnabled());
+            QVERIFY(action->isVisible());
+        }
+    }
+
+    void toolbar_buttonsIconsAndStartEnabling() {
+        Fixture f;
+        const QList<QAction*> actions = f.Find<QToolBar>("NotesToolBar")->actions();
+        QCOMPARE(actions.size(), 6);
+        const struct {
+            const char* caption;
+            int icon;
+            bool enabled;
+        } expected[] = {{"Open", 61, true},    {"Scan", 63, false},  {nullptr, -1, false},
+                        {"Export", 37, false}, {nullptr, -1, false}, {"Help", 47, true}};
+        for (int i = 0; i < 6; ++i) {
+            if (expected[i].caption == nullptr) {
+                QVERIFY(actions[i]->isSeparator());
+                continue;
+            }
+            QCOMPARE(actions[i]->text(), QLatin1String(expected[i].caption));
+            QCOMPARE(actions[i]->isEnabled(), expected[i].enabled);
+            QCOMPARE(ImageOf(actions[i]->icon()),
+                     app::Artwork::SmallIcons()[expected[i].icon].toImage().convertToFormat(
+                         QImage::Format_ARGB32));
+        }
+    }
+
+    void tabs_captionsSizesAndPicture() {
+        Fixture f;
+        QTabBar* tabs = f.Tabs();
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QStringLiteral(" Select File"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral(" Emails Preview"));
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QCOMPARE(tabs->tabRect(0).size(), QSize(64, 22));
+        QCOMPARE(tabs->tabRect(1).size(), QSize(106, 22));
+        QVERIFY(tabs->tabIcon(0).isNull());
+        QVERIFY(!tabs->tabIcon(1).isNull());
+        // A page's controls show only while their tab is selected.
+        QVERIFY(f.Find<QWidget>("CmdBrowse")->isVisible());
+        QVERIFY(!f.Find<QWidget>("ContactsTreeView")->isVisible());
+        tabs->setCurrentIndex(1);
+        QVERIFY(!f.Find<QWidget>("CmdBrowse")->isVisible());
+        QVERIFY(f.Find<QWidget>("ContactsTreeView")->isVisible());
+    }
+
+    void statusBar_panels() {
+        Fixture f;
+        const struct {
+            const char* name;
+            int x;
+            int width;
+            const char* text;
+        } panels[] = {{"StatusPanel1", 0, 150, "Quarnix Software"},
+                      {"StatusPanel2", 150, 200, "Email: support@velmora.example"},
+                      {"StatusPanel3", 350, 400, "www.velmora.example"}};
+        for (const auto& panel : panels) {
+            auto* label = f.Find<QLabel>(panel.name);
+            QVERIFY(label);
+            QCOMPARE(label->x(), panel.x);
+            QCOMPARE(label->width(), panel.width);
+            QCOMPARE(label->text(), QLatin1String(panel.text));
+        }
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QVERIFY(f.Find<QLabel>("StatusPanel1")->font().bold());
+        QVERIFY(!f.Find<QLabel>("StatusPanel2")->font().bold());
+        QVERIFY(f.Find<QLabel>("StatusPanel3")->font().bold());
+        const QColor blue = f.Find<QLabel>("StatusPanel3")->palette().color(QPalette::WindowText);
+        QVERIFY2(blue.blue() > 150 && blue.red() < 80 && blue.green() < 80,
+                 qPrintable(blue.name()));
+    }
+
+    void previewControls_columnsAndHeader() {
+        Fixture f;
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        QCOMPARE(tree->model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Notes Database"));
+        auto* list = f.Find<QTableWidget>("MailList");
+        QCOMPARE(list->columnCount(), 4);
+        const QStringList headers = {"From/To", "Subject", "Size", "Date"};
+        const int widths[] = {150, 240, 52, 150};
+        for (int column = 0; column < 4; ++column) {
+            QCOMPARE(list->horizontalHeaderItem(column)->text(), headers[column]);
+            QCOMPARE(list->columnWidth(column), widths[column]);
+            const bool right = list->horizontalHeaderItem(column)->textAlignment() & Qt::AlignRight;
+            QCOMPARE(right, column == 2);
+        }
+        QVERIFY(list->showGrid());
+        QVERIFY(list->alternatingRowColors());
+        QCOMPARE(f.Find<QPushButton>("CmdStartConversion")->text(),
+                 QStringLiteral("Start Conversion"));
+    }
+
+    void startState() {
+        Fixture f;
+        QCOMPARE(f.Tabs()->currentIndex(), 0);
+        QVERIFY(f.Tabs()->isTabEnabled(0));
+        QVERIFY(f.Tabs()->isTabEnabled(1));
+        auto* path = f.Find<QLineEdit>("txtNotesDatabaseFile");
+        QVERIFY(path->text().isEmpty());
+        QVERIFY(path->isReadOnly());
+        QCOMPARE(path->palette().color(QPalette::Base), QColor(Qt::white));
+        QVERIFY(f.Find<QPushButton>("CmdBrowse")->isEnabled());
+        QCOMPARE(f.Find<QPushButton>("CmdBrowse")->text(), QStringLiteral("Browse..."));
+        QVERIFY(!f.Find<QPushButton>("CmdScan")->isEnabled());
+        QCOMPARE(f.Find<QPushButton>("CmdScan")->text(), QStringLiteral("Start Scan"));
+        QVERIFY(!f.Find<QPushButton>("CmdBrowse")->icon().isNull());
+        QVERIFY(!f.Find<QPushButton>("CmdScan")->icon().isNull());
+        QVERIFY(f.Find<QGroupBox>("ScanFrame")->isHidden());
+        QCOMPARE(f.Find<QTreeView>("ContactsTreeView")->model()->rowCount(), 0);
+        QCOMPARE(f.Find<QTableWidget>("MailList")->rowCount(), 0);
+        QVERIFY(f.Find<QPushButton>("CmdStartConversion")->isEnabled());
+        QVERIFY(f.ui.calls.isEmpty());
+    }
+
+    void browse_fillsPathEnablesScanAndLocksPreviewTab() {
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.Browse(kPath);
+        QCOMPARE(f.ui.calls, QStringList{"OpenFileDialog:Lotus Notes Email (*.nsf)|*.nsf"});
+        QCOMPARE(f.Find<QLineEdit>("txtNotesDatabaseFile")->text(), kPath);
+        QCOMPARE(f.state.databasePath, kPath);
+        QVERIFY(f.Find<QPushButton>("CmdScan")->isEnabled());
+        QVERIFY(f.Action("tbScan")->isEnabled());
+        QVERIFY(!f.Tabs()->isTabEnabled(1));
+        // The user cannot select the locked tab.
+        QTest::mouseClick(f.Tabs(), Qt::LeftButton, {}, f.Tabs()->tabRect(1).center());
+        QCOMPARE(f.Tabs()->currentIndex(), 0);
+
+        f.Browse(QString());  // cancelled
+        QVERIFY(f.Find<QLineEdit>("txtNotesDatabaseFile")->text().isEmpty());
+        QVERIFY(!f.Find<QPushButton>("CmdScan")->isEnabled());
+        QVERIFY(!f.Action("tbScan")->isEnabled());
+    }
+
+    void browse_startsBesideTheBundledDemoDatabase() {
+        // The demo database sits in "demo" beside the program; here, beside the test.
+        const QDir program(QCoreApplication::applicationDirPath());
+        const QString demoFolder = program.filePath(QStringLiteral("demo"));
+        if (QFile::exists(QDir(demoFolder).filePath(QStringLiteral("Demo.nsf")))) {
+            QSKIP("a demo database already sits beside the test");
+        }
+        const bool made = !QDir(demoFolder).exists();
+        QVERIFY(program.mkpath(QStringLiteral("demo")));
+        const auto cleanup = qScopeGuard([&] {
+            QFile::remove(QDir(demoFolder).filePath(QStringLiteral("Demo.nsf")));
+            if (made) {
+                QDir(demoFolder).removeRecursively();
+            }
+        });
+        Fixture f;
+        f.Browse(QString());
+        QFile demo(QDir(demoFolder).filePath(QStringLiteral("Demo.nsf")));
+        QVERIFY(demo.open(QIODevice::WriteOnly));
+        demo.close();
+        f.Browse(QString());
+        QCOMPARE(f.ui.openFileStartFolders, (QStringList{QString(), demoFolder}));
+    }
+
+    void openCommands_allRunBrowse() {
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.window.activateWindow();
+        QTRY_VERIFY(f.window.isActiveWindow());
+        f.Action("mnuOpen")->trigger();
+        qobject_cast<QToolButton*>(
+            f.Find<QToolBar>("NotesToolBar")->widgetForAction(f.Action("tbOpen")))
+            ->click();
+        QTest::keyClick(&f.window, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(f.ui.calls.filter("OpenFileDialog:").size(), 3);
+        // A disabled toolbar button does nothing.
+        f.window.NotesToolBar_ButtonClick(2);
+        f.window.NotesToolBar_ButtonClick(4);
+        QCOMPARE(f.ui.calls.size(), 3);
+    }
+
+    void scan_endState() {
+        ServeMailbox();
+        Fixture f;
+        QAbstractItemModelTester tester(f.Find<QTreeView>("ContactsTreeView")->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.Browse(kPath);
+        f.Find<QPushButton>("CmdScan")->click();
+
+        QCOMPARE(f.ui.messages.size(), std::size_t{1});
+        QCOMPARE(f.ui.messages[0].title, QStringLiteral("Scan Completed..."));
+        QCOMPARE(f.Tabs()->currentIndex(), 1);
+        QVERIFY(f.Tabs()->isTabEnabled(1));
+        QVERIFY(f.Action("tbExport")->isEnabled());
+        QVERIFY(!f.Find<QGroupBox>("ScanFrame")->isHidden());
+        QCOMPARE(f.Find<QLabel>("LblFolderName")->text(), QStringLiteral("2010 (1 Emails)"));
+
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        const QAbstractItemModel& model = *tree->model();
+        QCOMPARE(model.rowCount(), 1);
+        const QModelIndex root = model.index(0, 0);
+        QCOMPARE(root.data().toString(), QStringLiteral("Notes Email Database"));
+        QCOMPARE(model.rowCount(root), 7);
+        const QModelIndex inbox = model.index(0, 0, root);
+        const QModelIndex sent = model.index(2, 0, root);
+        QCOMPARE(inbox.data().toString(), QStringLiteral("Inbox (20)"));
+        QVERIFY(inbox.data(Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!sent.data(Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!inbox.data(Qt::DecorationRole).value<QPixmap>().isNull());
+        const QModelIndex folders = model.index(6, 0, root);
+        QCOMPARE(folders.data().toString(), QStringLiteral("Folders"));
+        const QModelIndex projects = model.index(0, 0, folders);
+        QCOMPARE(model.index(0, 0, projects).data().toString(), QStringLiteral("2010 (1)"));
+        QVERIFY(tree->isExpanded(projects));
+        for (const QModelIndex& index : {root, inbox, sent, folders, projects}) {
+            QCOMPARE(index.data(Qt::CheckStateRole).value<int>(), int(Qt::Checked));
+        }
+        // Unticking goes to the core's tree.
+        QVERIFY(tree->model()->setData(sent, Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(!f.state.tree.Node(f.state.tree.IndexOfKey("Sent")).checked);
+
+        // A scan asked for on the preview tab does nothing.
+        qobject_cast<QToolButton*>(
+            f.Find<QToolBar>("NotesToolBar")->widgetForAction(f.Action("tbScan")))
+            ->click();
+        QCOMPARE(f.ui.messages.size(), std::size_t{1});
+
+        // Choosing another file from the preview tab locks that tab and goes back to the first,
+        // where the scan can be started; the tree stays as it was.
+        f.window.NotesToolBar_ButtonClick(1);
+        QVERIFY(!f.Tabs()->isTabEnabled(1));
+        QCOMPARE(f.Tabs()->currentIndex(), 0);
+        QCOMPARE(model.rowCount(root), 7);
+        QVERIFY(f.Action("tbExport")->isEnabled());
+    }
+
+    void treeClick_fillsTheMailList() {
+        ServeMailbox();
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.Browse(kPath);
+        // The toolbar's "Scan" runs the same scan as the button.
+        qobject_cast<QToolButton*>(
+            f.Find<QToolBar>("NotesToolBar")->widgetForAction(f.Action("tbScan")))
+            ->click();
+        QCOMPARE(f.ui.messages.size(), std::size_t{1});
+        QCOMPARE(f.ui.messages[0].title, QStringLiteral("Scan Completed..."));
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        const QModelIndex root = tree->model()->index(0, 0);
+        const QModelIndex inbox = tree->model()->index(0, 0, root);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(inbox).center());
+
+        auto* list = f.Find<QTableWidget>("MailList");
+        QTRY_COMPARE(list->rowCount(), 16);
+        QCOMPARE(list->item(0, 0)->text(), QStringLiteral("Sender 0"));
+        QCOMPARE(list->item(0, 1)->text(), QStringLiteral("Mail 0"));
+        QCOMPARE(list->item(15, 2)->text(), QStringLiteral("2 KB"));
+        QVERIFY(list->item(15, 2)->textAlignment() & Qt::AlignRight);
+        for (int row = 0; row < list->rowCount(); ++row) {
+            QVERIFY(!list->item(row, 0)->icon().isNull());
+        }
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(root).center());
+        QTRY_COMPARE(list->rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(FrmMainTest)
+#include "FrmMainTest.moc"

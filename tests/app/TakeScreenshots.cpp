@@ -1,0 +1,97 @@
+// Saves pictures of the main window before and after a scan of the demo database.
+//
+//   take_screenshots DEMO.nsf OUT_FOLDER [FOLDER_CAPTION [DETAILS.png]]
+//
+// DETAILS.png, when given, gets the first tab as the scan left it.
+//
+// Message boxes are answered by a recorder, so the run needs no one at the screen.
+
+#include "RecordingUserInterface.h"
+#include "app/FrmMain.h"
+#include "components/StandardComponents.h"
+#include "notes/MailboxState.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTreeView>
+
+#include <cstdio>
+
+namespace {
+
+bool Save(QWidget& window, const QString& path) {
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "take_screenshots: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("wrote %s\n", qPrintable(path));
+    return true;
+}
+
+QModelIndex Find(const QAbstractItemModel& model, const QString& prefix,
+                 const QModelIndex& parent) {
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex index = model.index(row, 0, parent);
+        if (index.data().toString().startsWith(prefix)) {
+            return index;
+        }
+        const QModelIndex inner = Find(model, prefix, index);
+        if (inner.isValid()) {
+            return inner;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    const QStringList args = application.arguments();
+    if (args.size() < 3) {
+        std::fprintf(stderr, "usage: take_screenshots DEMO.nsf OUT_FOLDER [FOLDER_CAPTION]\n");
+        return 2;
+    }
+    velmora::RegisterStandardComponents();
+    velmora::notes::MailboxState mailbox;
+    velmora::testing::RecordingUserInterface ui;
+    velmora::app::FrmMain window(mailbox, ui);
+    window.show();
+    QApplication::processEvents();
+
+    const QDir out(args[2]);
+    if (!Save(window, out.filePath(QStringLiteral("main-window.png")))) {
+        return 1;
+    }
+
+    ui.openFileResults.push_back(args[1]);
+    window.findChild<QPushButton*>(QStringLiteral("CmdBrowse"))->click();
+    window.findChild<QPushButton*>(QStringLiteral("CmdScan"))->click();
+    QApplication::processEvents();
+    if (ui.messages.empty() || ui.messages.back().title != QLatin1String("Scan Completed...")) {
+        std::fprintf(stderr, "take_screenshots: the scan did not complete: %s\n",
+                     ui.messages.empty() ? "no message" : qPrintable(ui.messages.back().text));
+        return 1;
+    }
+    auto* tabs = window.findChild<QTabBar*>(QStringLiteral("NotesTabBar"));
+    if (args.size() > 4) {
+        tabs->setCurrentIndex(0);
+        QApplication::processEvents();
+        if (!Save(window, args[4])) {
+            return 1;
+        }
+        tabs->setCurrentIndex(1);
+    }
+    auto* tree = window.findChild<QTreeView*>(QStringLiteral("ContactsTreeView"));
+    const QString caption = args.size() > 3 ? args[3] : QStringLiteral("Inbox (");
+    const QModelIndex node = Find(*tree->model(), caption, {});
+    if (node.isValid()) {
+        tree->setCurrentIndex(node);
+        window.ContactsTreeView_Click();
+    }
+    QApplication::processEvents();
+    return Save(window, out.filePath(QStringLiteral("main-window-scanned.png"))) ? 0 : 1;
+}
