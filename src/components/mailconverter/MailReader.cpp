@@ -12,6 +12,8 @@
 #include <QTimeZone>
 #include <QUrl>
 
+#include "components/mime/GObjectPtr.h"
+
 #include <gmime/gmime.h>
 
 #include <fcntl.h>
@@ -22,21 +24,6 @@
 namespace velmora::mailconverter {
 
 namespace {
-
-struct GObjectUnref {
-    void operator()(gpointer object) const {
-        if (object) {
-            g_object_unref(object);
-        }
-    }
-};
-template <class T>
-using GPtr = std::unique_ptr<T, GObjectUnref>;
-
-void InitGMime() {
-    static std::once_flag once;
-    std::call_once(once, [] { g_mime_init(); });
-}
 
 QString FromUtf8(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
@@ -102,13 +89,13 @@ QByteArray DecodedContent(GMimePart* part) {
     if (!wrapper) {
         return {};
     }
-    GPtr<GMimeStream> memory(g_mime_stream_mem_new());
+    mime::GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
     g_mime_data_wrapper_write_to_stream(wrapper, memory.get());
     return StreamBytes(memory.get());
 }
 
 QByteArray SerializedObject(GMimeObject* object) {
-    GPtr<GMimeStream> memory(g_mime_stream_mem_new());
+    mime::GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
     g_mime_object_write_to_stream(object, nullptr, memory.get());
     return StreamBytes(memory.get());
 }
@@ -519,11 +506,11 @@ class Walker {
 
 MailContent ReadStream(GMimeStream* stream, const ReaderLimits& limits,
                        const std::function<QByteArray()>& original) {
-    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+    mime::GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
     GMimeParserOptions* options = g_mime_parser_options_new();
     static const char* fallback[] = {"UTF-8", "windows-1252", nullptr};
     g_mime_parser_options_set_fallback_charsets(options, fallback);
-    GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options));
+    mime::GObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options));
     g_mime_parser_options_free(options);
     Walker walker(limits);
     if (message) {
@@ -554,7 +541,7 @@ MailContent ReadStream(GMimeStream* stream, const ReaderLimits& limits,
 }  // namespace
 
 MailReader::MailReader(ReaderLimits limits) : m_limits(limits) {
-    InitGMime();
+    mime::EnsureGMimeStarted();
 }
 
 MailContent MailReader::ReadFile(const QString& path) const {
@@ -571,7 +558,7 @@ MailContent MailReader::ReadFile(const QString& path) const {
                                   .arg(m_limits.maxFileBytes / (1024 * 1024)));
     }
     GError* error = nullptr;
-    GPtr<GMimeStream> stream(
+    mime::GObjectPtr<GMimeStream> stream(
         g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_RDONLY, 0, &error));
     if (!stream) {
         const QString reason = error ? FromUtf8(error->message) : QStringLiteral("unknown error");
@@ -588,7 +575,7 @@ MailContent MailReader::ReadFile(const QString& path) const {
 }
 
 MailContent MailReader::ReadBytes(const QByteArray& bytes) const {
-    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
+    mime::GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
     return ReadStream(stream.get(), m_limits, [&bytes] { return bytes; });
 }
 

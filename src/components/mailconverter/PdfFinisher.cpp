@@ -153,18 +153,18 @@ void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const std::
             stream.setSubtype(file.mimeType.toStdString());
         }
         const std::string name = names[i].toStdString();
-        auto spec = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
+        auto fileSpec = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
         // /F is read by older readers as PDFDocEncoding: give them a plain ASCII name.
         QString compat;
         for (const QChar c : names[i]) {
             compat += (c.unicode() >= 0x20 && c.unicode() < 0x7F) ? c : QChar(u'_');
         }
-        spec.setFilename(name, compat.toStdString());
-        spec.setDescription(file.name.toStdString());
-        QPDFObjectHandle specObject = spec.getObjectHandle();
-        specObject.replaceKey("/AFRelationship", QPDFObjectHandle::newName("/Unspecified"));
-        embedded.replaceEmbeddedFile(name, spec);
-        associated.appendItem(specObject);
+        fileSpec.setFilename(name, compat.toStdString());
+        fileSpec.setDescription(file.name.toStdString());
+        QPDFObjectHandle fileSpecObject = fileSpec.getObjectHandle();
+        fileSpecObject.replaceKey("/AFRelationship", QPDFObjectHandle::newName("/Unspecified"));
+        embedded.replaceEmbeddedFile(name, fileSpec);
+        associated.appendItem(fileSpecObject);
     }
     QPDFObjectHandle root = pdf.getRoot();
     root.replaceKey("/AF", associated);

@@ -4,7 +4,7 @@ namespace velmora::mime {
 
 namespace {
 
-// Longest addr-spec we accept; anything longer could not be kept within a header line.
+// Longest bare address we accept; anything longer could not be kept within a header line.
 constexpr int kMaxAddressLength = 254;
 
 bool IsAtext(QChar c) {

@@ -15,7 +15,7 @@ inline const QString kNotesNameAddress = QStringLiteral("notes-name@notes.invali
 
 struct Mailbox {
     QString name;     // display name; empty when there is none
-    QString address;  // an RFC 5322 addr-spec in ASCII, or kNotesNameAddress
+    QString address;  // a bare RFC 5322 address in ASCII, or kNotesNameAddress
 
     bool IsNotesName() const { return address == kNotesNameAddress; }
     bool operator==(const Mailbox&) const = default;

@@ -55,7 +55,4 @@ class GMimeMailMessage : public MailMessage {
 // Sets a header to a raw value made by HeaderFormat, replacing any header of that name.
 void SetRawHeader(GMimeObject* object, const char* name, const QByteArray& rawValue);
 
-// Starts GMime once per process; every user of GMime here calls it first.
-void EnsureGMimeStarted();
-
 }  // namespace velmora::mime

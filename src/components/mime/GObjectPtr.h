@@ -24,4 +24,7 @@ GObjectPtr<T> Adopt(T* object) {
     return GObjectPtr<T>(object);
 }
 
+// Starts GMime once per process; every user of GMime calls it first.
+void EnsureGMimeStarted();
+
 }  // namespace velmora::mime

@@ -12,6 +12,8 @@
 
 // GLib names a struct member "signals", which Qt's keyword macro would rewrite.
 #undef signals
+#include "components/mime/GObjectPtr.h"
+
 #include <gmime/gmime.h>
 
 #include <functional>
@@ -22,24 +24,6 @@ namespace velmora::notesstore {
 using namespace velmora::notes;
 
 namespace {
-
-struct GObjectUnref {
-    void operator()(gpointer object) const {
-        if (object) {
-            g_object_unref(object);
-        }
-    }
-};
-template <class T>
-using GPtr = std::unique_ptr<T, GObjectUnref>;
-
-void EnsureGMime() {
-    static const bool initialised = [] {
-        g_mime_init();
-        return true;
-    }();
-    Q_UNUSED(initialised);
-}
 
 struct Address {
     QString display;
@@ -91,7 +75,7 @@ QString DecodedToFile(GMimePart* part, Spool& spool) {
         return {};
     }
     if (GMimeDataWrapper* content = g_mime_part_get_content(part)) {
-        GPtr<GMimeStream> out(g_mime_stream_fs_new(::dup(file->handle())));
+        mime::GObjectPtr<GMimeStream> out(g_mime_stream_fs_new(::dup(file->handle())));
         if (g_mime_data_wrapper_write_to_stream(content, out.get()) < 0 ||
             g_mime_stream_flush(out.get()) != 0) {
             return {};
@@ -250,26 +234,26 @@ bool LooksLikeMbox(const QString& file) {
 }  // namespace
 
 int ForEachMessage(const QString& file, const std::function<void(const DocumentData&)>& take) {
-    EnsureGMime();
+    mime::EnsureGMimeStarted();
     // Only regular files: opening a pipe or a device would wait or read forever.
     const QFileInfo info(file);
     if (info.exists() && !info.isFile()) {
         throw StoreError(QStringLiteral("%1 is not a regular file").arg(file));
     }
     GError* error = nullptr;
-    GPtr<GMimeStream> stream(
+    mime::GObjectPtr<GMimeStream> stream(
         g_mime_stream_fs_open(QFile::encodeName(file).constData(), O_RDONLY, 0, &error));
     if (!stream) {
         const QString reason = QString::fromUtf8(error ? error->message : "cannot be opened");
         g_clear_error(&error);
         throw StoreError(QStringLiteral("Cannot read %1: %2").arg(file, reason));
     }
-    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    mime::GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     const bool mbox = LooksLikeMbox(file);
     g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
     int count = 0;
     do {
-        GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+        mime::GObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
         if (!message) {
             break;
         }
