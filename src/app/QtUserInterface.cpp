@@ -9,18 +9,27 @@
 namespace velmora::app {
 
 MsgAnswer QtUserInterface::MessageBox(const QString& text, const QString& title, MsgIcon icon,
-                                      MsgButtons buttons)
-{
+                                      MsgButtons buttons) {
     QMessageBox box(m_owner);
     box.setObjectName(QStringLiteral("VelmoraMessageBox"));
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kAppTitle) : title);
     box.setText(text);
     switch (icon) {
-    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+        case MsgIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MsgIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
     }
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -36,8 +45,7 @@ MsgAnswer QtUserInterface::MessageBox(const QString& text, const QString& title,
     return MsgAnswer::Ok;
 }
 
-QString QtUserInterface::QtFilterFromPairs(const QString& filter)
-{
+QString QtUserInterface::QtFilterFromPairs(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
@@ -50,13 +58,11 @@ QString QtUserInterface::QtFilterFromPairs(const QString& filter)
     return filters.join(QStringLiteral(";;"));
 }
 
-QString QtUserInterface::OpenFileDialog(const QString& filter, const QString& startFolder)
-{
+QString QtUserInterface::OpenFileDialog(const QString& filter, const QString& startFolder) {
     return QFileDialog::getOpenFileName(m_owner, QString(), startFolder, QtFilterFromPairs(filter));
 }
 
-QString QtUserInterface::BrowseFolderDialog(const QString& title)
-{
+QString QtUserInterface::BrowseFolderDialog(const QString& title) {
     // A folder-only chooser without a new-folder button, as close as Qt's own dialog allows.
     QFileDialog dialog(nullptr, title);
     dialog.setObjectName(QStringLiteral("BrowseForFolderDialog"));
@@ -69,8 +75,7 @@ QString QtUserInterface::BrowseFolderDialog(const QString& title)
     return dialog.selectedFiles().constFirst();
 }
 
-void QtUserInterface::Pause(int milliseconds)
-{
+void QtUserInterface::Pause(int milliseconds) {
     // Keeps the windows painted, but takes no user input, so nothing can re-enter the
     // handler that paused.
     QDeadlineTimer deadline(milliseconds);
@@ -81,6 +86,8 @@ void QtUserInterface::Pause(int milliseconds)
     }
 }
 
-void QtUserInterface::DoEvents() { QCoreApplication::processEvents(); }
+void QtUserInterface::DoEvents() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace velmora::app

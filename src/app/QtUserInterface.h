@@ -9,7 +9,7 @@ namespace velmora::app {
 
 // The screen side of UserInterface: Qt message boxes and file dialogs owned by a window.
 class QtUserInterface : public UserInterface {
-public:
+  public:
     explicit QtUserInterface(QWidget* owner = nullptr) : m_owner(owner) {}
     void SetOwner(QWidget* owner) { m_owner = owner; }
 
@@ -23,7 +23,7 @@ public:
     // "Lotus Notes Email (*.nsf)|*.nsf" becomes "Lotus Notes Email (*.nsf)".
     static QString QtFilterFromPairs(const QString& filter);
 
-private:
+  private:
     QPointer<QWidget> m_owner;
 };
 

@@ -6,8 +6,7 @@
 
 namespace velmora {
 
-void RegisterStandardComponents()
-{
+void RegisterStandardComponents() {
     notesstore::RegisterComponent();
     mime::RegisterComponent();
     mailconverter::RegisterComponent();

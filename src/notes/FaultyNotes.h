@@ -20,7 +20,7 @@ namespace velmora::notes {
 // "Document.GetFirstItem", "Item.Type", "Item.EmbeddedObjects", "Embedded.Type",
 // "Embedded.Name", "Embedded.ExtractFile".
 class FaultPlan {
-public:
+  public:
     // The member fails on its nth call (counted from 1 over every object of the session);
     // nth = 0 makes it fail always. With an argument, only calls with that argument
     // (an item or view name, a path) count and fail.
@@ -32,7 +32,7 @@ public:
     // Counts one call and throws NotesError when the plan says so.
     void Check(const QString& member, const QString& argument = {});
 
-private:
+  private:
     struct Rule {
         QString key;
         int nth;

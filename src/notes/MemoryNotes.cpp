@@ -10,31 +10,28 @@ namespace {
 using DataPtr = std::shared_ptr<const MemoryDatabaseData>;
 
 class MemEmbedded : public NotesEmbeddedObject {
-public:
+  public:
     explicit MemEmbedded(MemoryEmbedded object) : m_object(std::move(object)) {}
     int Type() override { return m_object.type; }
     QString Name() override { return m_object.name; }
-    void ExtractFile(const QString& path) override
-    {
+    void ExtractFile(const QString& path) override {
         QSaveFile file(path);
         // Unbuffered: a buffered QSaveFile can commit a truncated file on a full disk.
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-            file.write(m_object.data) != m_object.data.size() ||
-            !file.commit()) {
+            file.write(m_object.data) != m_object.data.size() || !file.commit()) {
             throw NotesError(QStringLiteral("Cannot write the attachment to %1").arg(path));
         }
     }
 
-private:
+  private:
     MemoryEmbedded m_object;
 };
 
 class MemItem : public NotesItem {
-public:
+  public:
     explicit MemItem(const MemoryItem& item) : m_item(item) {}
     int Type() override { return m_item.type; }
-    std::optional<EmbeddedObjectList> EmbeddedObjects() override
-    {
+    std::optional<EmbeddedObjectList> EmbeddedObjects() override {
         if (m_item.type != kItemRichText) {
             return std::nullopt;
         }
@@ -45,19 +42,16 @@ public:
         return list;
     }
 
-private:
+  private:
     MemoryItem m_item;
 };
 
 class MemDocument : public NotesDocument {
-public:
+  public:
     MemDocument(DataPtr data, int index, std::size_t position)
-        : m_data(std::move(data)), m_index(index), m_position(position)
-    {
-    }
+        : m_data(std::move(data)), m_index(index), m_position(position) {}
     bool hasitem(const QString& name) override { return Find(name) != nullptr; }
-    NotesValues GetItemValue(const QString& name) override
-    {
+    NotesValues GetItemValue(const QString& name) override {
         const MemoryItem* item = Find(name);
         if (item == nullptr || item->values.empty()) {
             return {QString()};
@@ -65,8 +59,7 @@ public:
         return item->values;
     }
     std::int64_t Size() override { return Doc().size; }
-    bool HasEmbedded() override
-    {
+    bool HasEmbedded() override {
         for (const MemoryItem& item : Doc().items) {
             if (!item.embedded.empty()) {
                 return true;
@@ -74,17 +67,15 @@ public:
         }
         return false;
     }
-    std::shared_ptr<NotesItem> GetFirstItem(const QString& name) override
-    {
+    std::shared_ptr<NotesItem> GetFirstItem(const QString& name) override {
         const MemoryItem* item = Find(name);
         return item ? std::make_shared<MemItem>(*item) : nullptr;
     }
     std::size_t Position() const { return m_position; }
 
-private:
+  private:
     const MemoryDocument& Doc() const { return m_data->documents.at(m_index); }
-    const MemoryItem* Find(const QString& name) const
-    {
+    const MemoryItem* Find(const QString& name) const {
         for (const MemoryItem& item : Doc().items) {
             if (item.name.compare(name, Qt::CaseInsensitive) == 0) {
                 return &item;
@@ -99,26 +90,25 @@ private:
 };
 
 class MemEntries : public NotesViewEntryCollection {
-public:
+  public:
     explicit MemEntries(std::int64_t count) : m_count(count) {}
     std::int64_t Count() override { return m_count; }
 
-private:
+  private:
     std::int64_t m_count;
 };
 
 class MemView : public NotesView {
-public:
-    MemView(DataPtr data, std::size_t viewIndex) : m_data(std::move(data)), m_viewIndex(viewIndex) {}
+  public:
+    MemView(DataPtr data, std::size_t viewIndex)
+        : m_data(std::move(data)), m_viewIndex(viewIndex) {}
     QString Name() override { return View().name; }
     bool isfolder() override { return View().isFolder; }
-    std::shared_ptr<NotesViewEntryCollection> AllEntries() override
-    {
+    std::shared_ptr<NotesViewEntryCollection> AllEntries() override {
         return std::make_shared<MemEntries>(static_cast<std::int64_t>(View().documents.size()));
     }
     DocumentPtr GetFirstDocument() override { return At(0); }
-    DocumentPtr GetNextDocument(const DocumentPtr& current) override
-    {
+    DocumentPtr GetNextDocument(const DocumentPtr& current) override {
         const auto* doc = dynamic_cast<const MemDocument*>(current.get());
         if (doc == nullptr) {
             throw NotesError(QStringLiteral("GetNextDocument: not a document of this view"));
@@ -126,10 +116,9 @@ public:
         return At(doc->Position() + 1);
     }
 
-private:
+  private:
     const MemoryView& View() const { return m_data->views.at(m_viewIndex); }
-    DocumentPtr At(std::size_t position)
-    {
+    DocumentPtr At(std::size_t position) {
         const auto& docs = View().documents;
         if (position >= docs.size()) {
             return nullptr;
@@ -142,11 +131,10 @@ private:
 };
 
 class MemDatabase : public NotesDatabase {
-public:
+  public:
     MemDatabase(DataPtr data, QString path) : m_data(std::move(data)), m_path(std::move(path)) {}
     QString Title() override { return Open().title; }
-    std::optional<ViewList> Views() override
-    {
+    std::optional<ViewList> Views() override {
         const MemoryDatabaseData& data = Open();
         ViewList views;
         for (std::size_t i = 0; i < data.views.size(); ++i) {
@@ -154,8 +142,7 @@ public:
         }
         return views;
     }
-    ViewPtr GetView(const QString& name) override
-    {
+    ViewPtr GetView(const QString& name) override {
         const MemoryDatabaseData& data = Open();
         for (std::size_t i = 0; i < data.views.size(); ++i) {
             if (data.views[i].name.compare(name, Qt::CaseInsensitive) == 0) {
@@ -165,11 +152,11 @@ public:
         return nullptr;
     }
 
-private:
-    const MemoryDatabaseData& Open() const
-    {
+  private:
+    const MemoryDatabaseData& Open() const {
         if (!m_data) {
-            throw NotesError(QStringLiteral("File does not exist or cannot be opened: %1").arg(m_path));
+            throw NotesError(
+                QStringLiteral("File does not exist or cannot be opened: %1").arg(m_path));
         }
         if (m_data->encrypted) {
             throw NotesError(QStringLiteral("The database is encrypted: %1").arg(m_path));
@@ -183,8 +170,7 @@ private:
 
 }  // namespace
 
-MemoryDocument& MemoryDocument::Set(const QString& name, NotesValues values, int type)
-{
+MemoryDocument& MemoryDocument::Set(const QString& name, NotesValues values, int type) {
     for (MemoryItem& item : items) {
         if (item.name.compare(name, Qt::CaseInsensitive) == 0) {
             item.values = std::move(values);
@@ -196,8 +182,7 @@ MemoryDocument& MemoryDocument::Set(const QString& name, NotesValues values, int
     return *this;
 }
 
-MemoryDocument& MemoryDocument::SetText(const QString& name, const QStringList& values)
-{
+MemoryDocument& MemoryDocument::SetText(const QString& name, const QStringList& values) {
     NotesValues converted;
     for (const QString& value : values) {
         converted.emplace_back(value);
@@ -205,8 +190,7 @@ MemoryDocument& MemoryDocument::SetText(const QString& name, const QStringList& 
     return Set(name, std::move(converted), kItemText);
 }
 
-MemoryView& MemoryDatabaseData::View(const QString& name, bool isFolder)
-{
+MemoryView& MemoryDatabaseData::View(const QString& name, bool isFolder) {
     for (MemoryView& view : views) {
         if (view.name == name) {
             return view;
@@ -216,8 +200,7 @@ MemoryView& MemoryDatabaseData::View(const QString& name, bool isFolder)
     return views.back();
 }
 
-int MemoryDatabaseData::AddDocument(MemoryDocument document, const QStringList& viewNames)
-{
+int MemoryDatabaseData::AddDocument(MemoryDocument document, const QStringList& viewNames) {
     documents.push_back(std::move(document));
     const int index = static_cast<int>(documents.size()) - 1;
     for (const QString& name : viewNames) {
@@ -226,13 +209,11 @@ int MemoryDatabaseData::AddDocument(MemoryDocument document, const QStringList& 
     return index;
 }
 
-void MemorySession::AddDatabase(const QString& path, std::shared_ptr<MemoryDatabaseData> data)
-{
+void MemorySession::AddDatabase(const QString& path, std::shared_ptr<MemoryDatabaseData> data) {
     m_databases.insert(path, std::move(data));
 }
 
-DatabasePtr MemorySession::GetDatabase(const QString& /*server*/, const QString& path)
-{
+DatabasePtr MemorySession::GetDatabase(const QString& /*server*/, const QString& path) {
     return std::make_shared<MemDatabase>(m_databases.value(path), path);
 }
 

@@ -54,11 +54,11 @@ struct MemoryDatabaseData {
 // A session that knows databases by path. An unknown path gives a database whose
 // members fail, as the Notes client's does for a file it cannot open.
 class MemorySession : public NotesSession {
-public:
+  public:
     void AddDatabase(const QString& path, std::shared_ptr<MemoryDatabaseData> data);
     DatabasePtr GetDatabase(const QString& server, const QString& path) override;
 
-private:
+  private:
     QHash<QString, std::shared_ptr<MemoryDatabaseData>> m_databases;
 };
 

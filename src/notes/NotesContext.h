@@ -12,14 +12,12 @@ struct NotesContext {
     ViewPtr view;
     DocumentPtr document;
 
-    void ReleaseCurrent()
-    {
+    void ReleaseCurrent() {
         document.reset();
         view.reset();
         database.reset();
     }
-    void Clear()
-    {
+    void Clear() {
         ReleaseCurrent();
         session.reset();
     }

@@ -9,7 +9,7 @@ namespace velmora::notes {
 // A Notes member call that failed: the database cannot be opened, is encrypted or damaged,
 // an item cannot be read, an extraction cannot be written.
 class NotesError : public std::runtime_error {
-public:
+  public:
     explicit NotesError(const QString& message) : std::runtime_error(message.toStdString()) {}
     QString Message() const { return QString::fromStdString(what()); }
 };

@@ -31,7 +31,7 @@ inline constexpr int kEmbedObject = 1453;
 inline constexpr int kEmbedAttachment = 1454;
 
 class NotesEmbeddedObject {
-public:
+  public:
     virtual ~NotesEmbeddedObject() = default;
     virtual int Type() = 0;
     virtual QString Name() = 0;
@@ -41,14 +41,14 @@ public:
 using EmbeddedObjectList = std::vector<std::shared_ptr<NotesEmbeddedObject>>;
 
 class NotesItem {
-public:
+  public:
     virtual ~NotesItem() = default;
     virtual int Type() = 0;
     virtual std::optional<EmbeddedObjectList> EmbeddedObjects() = 0;
 };
 
 class NotesDocument {
-public:
+  public:
     virtual ~NotesDocument() = default;
     virtual bool hasitem(const QString& name) = 0;
     // All values, indexed from 0. A missing item gives one empty text value, as the
@@ -61,13 +61,13 @@ public:
 using DocumentPtr = std::shared_ptr<NotesDocument>;
 
 class NotesViewEntryCollection {
-public:
+  public:
     virtual ~NotesViewEntryCollection() = default;
     virtual std::int64_t Count() = 0;
 };
 
 class NotesView {
-public:
+  public:
     virtual ~NotesView() = default;
     virtual QString Name() = 0;
     virtual bool isfolder() = 0;
@@ -80,7 +80,7 @@ using ViewPtr = std::shared_ptr<NotesView>;
 using ViewList = std::vector<ViewPtr>;
 
 class NotesDatabase {
-public:
+  public:
     virtual ~NotesDatabase() = default;
     virtual QString Title() = 0;
     // Every view and folder in the database's order, hidden ones included.
@@ -90,7 +90,7 @@ public:
 using DatabasePtr = std::shared_ptr<NotesDatabase>;
 
 class NotesSession : public automation::AutomationObject {
-public:
+  public:
     // The database; its members fail when the file cannot be opened.
     virtual DatabasePtr GetDatabase(const QString& server, const QString& path) = 0;
 };

@@ -8,8 +8,7 @@ namespace velmora::notes {
 // A tolerant step: when it fails, just this step is skipped and the caller goes on.
 // True when the step ran to its end.
 template <class Step>
-bool TolerantStep(Step&& step) noexcept
-{
+bool TolerantStep(Step&& step) noexcept {
     try {
         std::forward<Step>(step)();
         return true;
@@ -21,8 +20,7 @@ bool TolerantStep(Step&& step) noexcept
 // A trapped block: the first failure ends the whole block and onFailure decides what the
 // user sees. True when the block ran to its end.
 template <class Block, class OnFailure>
-bool TrappedBlock(Block&& block, OnFailure&& onFailure)
-{
+bool TrappedBlock(Block&& block, OnFailure&& onFailure) {
     try {
         std::forward<Block>(block)();
         return true;

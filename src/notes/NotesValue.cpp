@@ -10,8 +10,7 @@ namespace {
 
 // The locale's short date, widened to a four-digit year: a two-digit year would not
 // survive the trip to text and back.
-QString ShortDateFormat()
-{
+QString ShortDateFormat() {
     QString format = QLocale::system().dateFormat(QLocale::ShortFormat);
     if (!format.contains(QLatin1String("yyyy"))) {
         format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
@@ -24,8 +23,7 @@ QString ShortDateFormat()
 
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
 
-QString NumberToText(double number)
-{
+QString NumberToText(double number) {
     if (!std::isfinite(number)) {
         return QString::number(number);
     }
@@ -44,8 +42,7 @@ QString NumberToText(double number)
 
 }  // namespace
 
-QString ValueToText(const NotesValue& value)
-{
+QString ValueToText(const NotesValue& value) {
     if (const auto* text = std::get_if<QString>(&value)) {
         return *text;
     }
@@ -55,13 +52,11 @@ QString ValueToText(const NotesValue& value)
     return FormatGeneralDate(std::get<QDateTime>(value));
 }
 
-QString FirstValueText(const NotesValues& values)
-{
+QString FirstValueText(const NotesValues& values) {
     return values.empty() ? QString() : ValueToText(values.front());
 }
 
-QString FormatGeneralDate(const QDateTime& value)
-{
+QString FormatGeneralDate(const QDateTime& value) {
     if (!value.isValid()) {
         return {};
     }
@@ -74,8 +69,7 @@ QString FormatGeneralDate(const QDateTime& value)
     return text;
 }
 
-std::optional<QDateTime> ParseGeneralDate(const QString& text)
-{
+std::optional<QDateTime> ParseGeneralDate(const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty()) {
         return std::nullopt;

@@ -9,8 +9,7 @@
 
 namespace velmora::Global {
 
-QString GetTempFolder()
-{
+QString GetTempFolder() {
     const QString path = QDir::tempPath();
     if (path.isEmpty()) {
         return {};
@@ -22,8 +21,7 @@ QString GetTempFolder()
     return native;
 }
 
-bool EnsureDirectory(const QString& path)
-{
+bool EnsureDirectory(const QString& path) {
     if (path.isEmpty()) {
         return false;
     }
@@ -35,8 +33,7 @@ bool EnsureDirectory(const QString& path)
     }
 }
 
-QString BrowseForFolder(UserInterface& ui, const QString& title)
-{
+QString BrowseForFolder(UserInterface& ui, const QString& title) {
     try {
         const QString chosen = ui.BrowseFolderDialog(title);
         if (chosen.isEmpty()) {
@@ -55,8 +52,7 @@ QString BrowseForFolder(UserInterface& ui, const QString& title)
 // SplitMix64 from a fixed seed. The top 53 bits of each output form r in [0, 1);
 // the result is lower + floor((upper - lower + 1) * r), computed exactly in integers so
 // that it can never reach upper + 1.
-std::int32_t RandomSequence::Between(std::int32_t lower, std::int32_t upper)
-{
+std::int32_t RandomSequence::Between(std::int32_t lower, std::int32_t upper) {
     if (upper < lower) {
         return lower;
     }
@@ -67,12 +63,12 @@ std::int32_t RandomSequence::Between(std::int32_t lower, std::int32_t upper)
     z ^= z >> 31;
     const std::uint64_t r53 = z >> 11;
     const auto range = static_cast<std::uint64_t>(static_cast<std::int64_t>(upper) - lower + 1);
-    const auto offset = static_cast<std::uint64_t>((static_cast<unsigned __int128>(range) * r53) >> 53);
+    const auto offset =
+        static_cast<std::uint64_t>((static_cast<unsigned __int128>(range) * r53) >> 53);
     return static_cast<std::int32_t>(lower + static_cast<std::int64_t>(offset));
 }
 
-std::int32_t RandomBetween(std::int32_t lower, std::int32_t upper)
-{
+std::int32_t RandomBetween(std::int32_t lower, std::int32_t upper) {
     static RandomSequence sequence;
     return sequence.Between(lower, upper);
 }

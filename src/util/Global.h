@@ -28,11 +28,11 @@ std::int32_t RandomBetween(std::int32_t lower, std::int32_t upper);
 
 // One pseudo-random sequence; RandomBetween draws from a process-wide instance.
 class RandomSequence {
-public:
+  public:
     RandomSequence() = default;
     std::int32_t Between(std::int32_t lower, std::int32_t upper);
 
-private:
+  private:
     std::uint64_t m_state = 0x5645'4C4D'4F52'4121ULL;  // fixed: every start repeats the sequence
 };
 

@@ -11,7 +11,7 @@ enum class MsgAnswer { Ok, Yes, No };
 // What the core asks of the screen. The windows implement it with Qt dialogs;
 // tests implement it with a recorder that answers from a script.
 class UserInterface {
-public:
+  public:
     virtual ~UserInterface() = default;
 
     // An empty title means the application's title.

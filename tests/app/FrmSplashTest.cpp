@@ -79,7 +79,8 @@ class FrmSplashTest : public QObject {
         Counted counted(kPause);
         counted.splash->show();
         QVERIFY(QTest::qWaitForWindowExposed(counted.splash));
-        QTRY_VERIFY(counted.splash && !counted.Timer1()->isActive());  // the first tick has started the pause
+        QTRY_VERIFY(counted.splash &&
+                    !counted.Timer1()->isActive());  // the first tick has started the pause
         QVERIFY(counted.splash);
         QCOMPARE(counted.opens, 0);
         QTest::keyClick(counted.splash, Qt::Key_A);

@@ -15,10 +15,9 @@ using velmora::app::QtUserInterface;
 class QtUserInterfaceTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     // Answers the next message box that opens, and records what it showed.
-    void AnswerNextBox(QMessageBox::StandardButton button)
-    {
+    void AnswerNextBox(QMessageBox::StandardButton button) {
         QTimer::singleShot(0, this, [this, button] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr) {
@@ -41,17 +40,16 @@ private:
     QMessageBox::StandardButtons m_buttons;
     QMessageBox::StandardButton m_default = QMessageBox::NoButton;
 
-private slots:
-    void filterPairs_becomeQtFilters()
-    {
-        QCOMPARE(QtUserInterface::QtFilterFromPairs(QStringLiteral("Lotus Notes Email (*.nsf)|*.nsf")),
-                 QStringLiteral("Lotus Notes Email (*.nsf)"));
+  private slots:
+    void filterPairs_becomeQtFilters() {
+        QCOMPARE(
+            QtUserInterface::QtFilterFromPairs(QStringLiteral("Lotus Notes Email (*.nsf)|*.nsf")),
+            QStringLiteral("Lotus Notes Email (*.nsf)"));
         QCOMPARE(QtUserInterface::QtFilterFromPairs(QStringLiteral("Text|*.txt;*.log|All|*")),
                  QStringLiteral("Text (*.txt *.log);;All (*)"));
     }
 
-    void messageBox_yesNo_defaultsToYesAndReportsAnswer()
-    {
+    void messageBox_yesNo_defaultsToYesAndReportsAnswer() {
         QtUserInterface ui;
         AnswerNextBox(QMessageBox::No);
         const MsgAnswer answer = ui.MessageBox(QStringLiteral("Really?"), QStringLiteral("Ask"),
@@ -64,8 +62,7 @@ private slots:
         QCOMPARE(m_default, QMessageBox::Yes);
     }
 
-    void messageBox_untitledShowsAppTitle_noIcon()
-    {
+    void messageBox_untitledShowsAppTitle_noIcon() {
         QtUserInterface ui;
         AnswerNextBox(QMessageBox::Ok);
         QCOMPARE(ui.MessageBox(QStringLiteral("No data"), QString(), MsgIcon::None, MsgButtons::Ok),
@@ -75,8 +72,7 @@ private slots:
         QCOMPARE(m_buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
 
-    void pause_waitsAtLeastTheGivenTime()
-    {
+    void pause_waitsAtLeastTheGivenTime() {
         QtUserInterface ui;
         QElapsedTimer timer;
         timer.start();

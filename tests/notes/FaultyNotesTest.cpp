@@ -7,8 +7,7 @@ using namespace velmora::notes;
 
 namespace {
 
-SessionPtr Inner()
-{
+SessionPtr Inner() {
     auto data = std::make_shared<MemoryDatabaseData>();
     data->title = QStringLiteral("T");
     for (int i = 0; i < 4; ++i) {
@@ -24,8 +23,7 @@ SessionPtr Inner()
 
 }  // namespace
 
-TEST(FaultyNotes, withoutRulesBehavesLikeTheInnerSession)
-{
+TEST(FaultyNotes, withoutRulesBehavesLikeTheInnerSession) {
     auto plan = std::make_shared<FaultPlan>();
     auto session = WithFaults(Inner(), plan);
     auto view = session->GetDatabase({}, QStringLiteral("p"))->GetView(QStringLiteral("F"));
@@ -39,8 +37,7 @@ TEST(FaultyNotes, withoutRulesBehavesLikeTheInnerSession)
     EXPECT_EQ(plan->Calls(QStringLiteral("Document.GetItemValue"), QStringLiteral("Subject")), 4);
 }
 
-TEST(FaultyNotes, failsOnTheNthCallOnly)
-{
+TEST(FaultyNotes, failsOnTheNthCallOnly) {
     auto plan = std::make_shared<FaultPlan>();
     plan->FailOn(QStringLiteral("Database.Title"), 2);
     auto session = WithFaults(Inner(), plan);
@@ -50,14 +47,15 @@ TEST(FaultyNotes, failsOnTheNthCallOnly)
     EXPECT_EQ(db->Title(), QStringLiteral("T"));
 }
 
-TEST(FaultyNotes, alwaysAndPerArgumentRules)
-{
+TEST(FaultyNotes, alwaysAndPerArgumentRules) {
     auto plan = std::make_shared<FaultPlan>();
     plan->FailOn(QStringLiteral("Document.GetItemValue"), 0, QStringLiteral("From"));
     plan->FailOn(QStringLiteral("Session.GetDatabase"), 0, QStringLiteral("bad.nsf"));
     auto session = WithFaults(Inner(), plan);
     EXPECT_THROW(session->GetDatabase({}, QStringLiteral("bad.nsf")), NotesError);
-    auto doc = session->GetDatabase({}, QStringLiteral("p"))->GetView(QStringLiteral("F"))->GetFirstDocument();
+    auto doc = session->GetDatabase({}, QStringLiteral("p"))
+                   ->GetView(QStringLiteral("F"))
+                   ->GetFirstDocument();
     EXPECT_NO_THROW(doc->GetItemValue(QStringLiteral("Subject")));
     EXPECT_THROW(doc->GetItemValue(QStringLiteral("From")), NotesError);
     EXPECT_THROW(doc->GetItemValue(QStringLiteral("From")), NotesError);

@@ -9,8 +9,7 @@ using namespace velmora::notes;
 
 namespace {
 
-std::shared_ptr<MemoryDatabaseData> SampleData()
-{
+std::shared_ptr<MemoryDatabaseData> SampleData() {
     auto data = std::make_shared<MemoryDatabaseData>();
     data->title = QStringLiteral("Mail of Jane");
     data->View(QStringLiteral("($Inbox)"));
@@ -32,8 +31,7 @@ std::shared_ptr<MemoryDatabaseData> SampleData()
 
 }  // namespace
 
-TEST(MemoryNotes, walksViewsAndDocumentsInOrder)
-{
+TEST(MemoryNotes, walksViewsAndDocumentsInOrder) {
     MemorySession session;
     session.AddDatabase(QStringLiteral("/db.nsf"), SampleData());
     auto db = session.GetDatabase(QString(), QStringLiteral("/db.nsf"));
@@ -54,11 +52,12 @@ TEST(MemoryNotes, walksViewsAndDocumentsInOrder)
     EXPECT_EQ(db->GetView(QStringLiteral("Nope")), nullptr);
 }
 
-TEST(MemoryNotes, missingItemAnswersOneEmptyValue)
-{
+TEST(MemoryNotes, missingItemAnswersOneEmptyValue) {
     MemorySession session;
     session.AddDatabase(QStringLiteral("/db.nsf"), SampleData());
-    auto doc = session.GetDatabase({}, QStringLiteral("/db.nsf"))->GetView(QStringLiteral("($Inbox)"))->GetFirstDocument();
+    auto doc = session.GetDatabase({}, QStringLiteral("/db.nsf"))
+                   ->GetView(QStringLiteral("($Inbox)"))
+                   ->GetFirstDocument();
     EXPECT_FALSE(doc->hasitem(QStringLiteral("CopyTo")));
     const NotesValues values = doc->GetItemValue(QStringLiteral("CopyTo"));
     ASSERT_EQ(values.size(), 1u);
@@ -66,11 +65,12 @@ TEST(MemoryNotes, missingItemAnswersOneEmptyValue)
     EXPECT_EQ(doc->GetFirstItem(QStringLiteral("Body")), nullptr);
 }
 
-TEST(MemoryNotes, attachmentsExtractAndFailCleanly)
-{
+TEST(MemoryNotes, attachmentsExtractAndFailCleanly) {
     MemorySession session;
     session.AddDatabase(QStringLiteral("/db.nsf"), SampleData());
-    auto doc = session.GetDatabase({}, QStringLiteral("/db.nsf"))->GetView(QStringLiteral("Projects"))->GetFirstDocument();
+    auto doc = session.GetDatabase({}, QStringLiteral("/db.nsf"))
+                   ->GetView(QStringLiteral("Projects"))
+                   ->GetFirstDocument();
     ASSERT_TRUE(doc->HasEmbedded());
     auto body = doc->GetFirstItem(QStringLiteral("Body"));
     ASSERT_EQ(body->Type(), kItemRichText);
@@ -85,11 +85,11 @@ TEST(MemoryNotes, attachmentsExtractAndFailCleanly)
     QFile file(target);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("hello"));
-    EXPECT_THROW((*objects)[0]->ExtractFile(dir.filePath(QStringLiteral("missing/dir/a.txt"))), NotesError);
+    EXPECT_THROW((*objects)[0]->ExtractFile(dir.filePath(QStringLiteral("missing/dir/a.txt"))),
+                 NotesError);
 }
 
-TEST(MemoryNotes, unknownOrEncryptedDatabaseFailsOnUse)
-{
+TEST(MemoryNotes, unknownOrEncryptedDatabaseFailsOnUse) {
     MemorySession session;
     auto data = SampleData();
     data->encrypted = true;

@@ -7,8 +7,7 @@
 
 using namespace velmora::notes;
 
-TEST(ValueToText, numbersArePlainDecimals)
-{
+TEST(ValueToText, numbersArePlainDecimals) {
     EXPECT_EQ(ValueToText(42.0), QStringLiteral("42"));
     EXPECT_EQ(ValueToText(-7.0), QStringLiteral("-7"));
     EXPECT_EQ(ValueToText(3.5), QStringLiteral("3.5"));
@@ -17,8 +16,7 @@ TEST(ValueToText, numbersArePlainDecimals)
     EXPECT_EQ(ValueToText(QStringLiteral(" text ")), QStringLiteral(" text "));
 }
 
-TEST(ValueToText, dateLeavesOutMidnightAndUsesLocalTime)
-{
+TEST(ValueToText, dateLeavesOutMidnightAndUsesLocalTime) {
     // TZ=UTC in the test environment.
     const QDateTime noonInBerlin(QDate(2010, 3, 4), QTime(13, 5, 9), QTimeZone("Europe/Berlin"));
     const QString text = ValueToText(noonInBerlin);
@@ -31,8 +29,7 @@ TEST(ValueToText, dateLeavesOutMidnightAndUsesLocalTime)
     EXPECT_TRUE(dateOnly.contains(QStringLiteral("2011")));
 }
 
-TEST(GeneralDate, roundTripsThroughText)
-{
+TEST(GeneralDate, roundTripsThroughText) {
     const QDateTime samples[] = {
         QDateTime(QDate(1999, 1, 2), QTime(3, 4, 5), Qt::LocalTime),
         QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59), Qt::LocalTime),
@@ -49,14 +46,12 @@ TEST(GeneralDate, roundTripsThroughText)
     EXPECT_EQ(FormatGeneralDate(QDateTime()), QString());
 }
 
-TEST(FirstValueText, emptyListGivesEmptyText)
-{
+TEST(FirstValueText, emptyListGivesEmptyText) {
     EXPECT_EQ(FirstValueText({}), QString());
     EXPECT_EQ(FirstValueText({QStringLiteral("a"), QStringLiteral("b")}), QStringLiteral("a"));
 }
 
-TEST(Trap, tolerantStepSkipsOnlyTheFailingStep)
-{
+TEST(Trap, tolerantStepSkipsOnlyTheFailingStep) {
     int done = 0;
     EXPECT_FALSE(TolerantStep([&] {
         throw std::runtime_error("boom");
@@ -66,8 +61,7 @@ TEST(Trap, tolerantStepSkipsOnlyTheFailingStep)
     EXPECT_EQ(done, 1);
 }
 
-TEST(Trap, trappedBlockEndsAtFirstFailureAndReports)
-{
+TEST(Trap, trappedBlockEndsAtFirstFailureAndReports) {
     QStringList trace;
     const bool ok = TrappedBlock(
         [&] {

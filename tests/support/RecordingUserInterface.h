@@ -13,7 +13,7 @@ namespace velmora::testing {
 // Keeps every call in order and answers from a script. Unscripted questions get the
 // "cancel" answer: No, or an empty path.
 class RecordingUserInterface : public UserInterface {
-public:
+  public:
     struct MessageCall {
         QString text;
         QString title;

@@ -14,8 +14,7 @@
 using namespace velmora::Global;
 using velmora::testing::RecordingUserInterface;
 
-TEST(GetTempFolder, followsTmpdir_withTrailingSeparator)
-{
+TEST(GetTempFolder, followsTmpdir_withTrailingSeparator) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QByteArray old = qgetenv("TMPDIR");
@@ -25,16 +24,14 @@ TEST(GetTempFolder, followsTmpdir_withTrailingSeparator)
     EXPECT_EQ(folder, dir.path() + QLatin1Char('/'));
 }
 
-TEST(GetTempFolder, alwaysEndsWithSeparator)
-{
+TEST(GetTempFolder, alwaysEndsWithSeparator) {
     const QString folder = GetTempFolder();
     ASSERT_FALSE(folder.isEmpty());
     EXPECT_TRUE(folder.endsWith(QLatin1Char('/')));
     EXPECT_FALSE(folder.endsWith(QLatin1String("//")));
 }
 
-TEST(EnsureDirectory, createsEveryMissingLevel_withOrWithoutTrailingSeparator)
-{
+TEST(EnsureDirectory, createsEveryMissingLevel_withOrWithoutTrailingSeparator) {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     const QString deep = root.filePath(QStringLiteral("a/b/c d/é"));
@@ -54,8 +51,7 @@ TEST(EnsureDirectory, createsEveryMissingLevel_withOrWithoutTrailingSeparator)
     EXPECT_TRUE(QFile::exists(deep + QStringLiteral("/keep.txt")));
 }
 
-TEST(EnsureDirectory, fileInTheWay_givesFalseWithoutThrowing)
-{
+TEST(EnsureDirectory, fileInTheWay_givesFalseWithoutThrowing) {
     QTemporaryDir root;
     QFile file(root.filePath(QStringLiteral("blocker")));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -65,15 +61,13 @@ TEST(EnsureDirectory, fileInTheWay_givesFalseWithoutThrowing)
     EXPECT_FALSE(EnsureDirectory(QString()));
 }
 
-TEST(EnsureDirectory, unwritableLocation_givesFalse)
-{
+TEST(EnsureDirectory, unwritableLocation_givesFalse) {
     // Nobody, root included, may create folders in /proc.
     EXPECT_FALSE(EnsureDirectory(QStringLiteral("/proc/velmora-test/inner")));
     EXPECT_FALSE(QDir(QStringLiteral("/proc/velmora-test")).exists());
 }
 
-TEST(BrowseForFolder, cancelRootAndFolder)
-{
+TEST(BrowseForFolder, cancelRootAndFolder) {
     RecordingUserInterface ui;
     ui.folderResults = {QString(), QStringLiteral("/"), QStringLiteral("/srv/mail/")};
     EXPECT_EQ(BrowseForFolder(ui, QStringLiteral("Pick")), QString());
@@ -83,16 +77,16 @@ TEST(BrowseForFolder, cancelRootAndFolder)
     EXPECT_EQ(ui.calls.front(), QStringLiteral("BrowseFolderDialog:Pick"));
 }
 
-TEST(BrowseForFolder, failingDialog_givesEmpty)
-{
+TEST(BrowseForFolder, failingDialog_givesEmpty) {
     struct Throwing : RecordingUserInterface {
-        QString BrowseFolderDialog(const QString&) override { throw std::runtime_error("no shell"); }
+        QString BrowseFolderDialog(const QString&) override {
+            throw std::runtime_error("no shell");
+        }
     } ui;
     EXPECT_EQ(BrowseForFolder(ui, QStringLiteral("Pick")), QString());
 }
 
-TEST(RandomBetween, staysWithinBoundsAndReachesBoth)
-{
+TEST(RandomBetween, staysWithinBoundsAndReachesBoth) {
     RandomSequence sequence;
     bool sawLower = false;
     bool sawUpper = false;
@@ -107,8 +101,7 @@ TEST(RandomBetween, staysWithinBoundsAndReachesBoth)
     EXPECT_TRUE(sawUpper);
 }
 
-TEST(RandomBetween, isRoughlyUniform)
-{
+TEST(RandomBetween, isRoughlyUniform) {
     RandomSequence sequence;
     std::map<int, int> counts;
     const int draws = 600'000;
@@ -123,8 +116,7 @@ TEST(RandomBetween, isRoughlyUniform)
     }
 }
 
-TEST(RandomBetween, widestRangeAndDegenerateBounds)
-{
+TEST(RandomBetween, widestRangeAndDegenerateBounds) {
     RandomSequence sequence;
     const int32_t max = std::numeric_limits<int32_t>::max();
     for (int i = 0; i < 100'000; ++i) {
@@ -139,8 +131,7 @@ TEST(RandomBetween, widestRangeAndDegenerateBounds)
     EXPECT_EQ(sequence.Between(9, 2), 9);
 }
 
-TEST(RandomBetween, freshSequencesRepeatEachOther)
-{
+TEST(RandomBetween, freshSequencesRepeatEachOther) {
     RandomSequence a;
     RandomSequence b;
     for (int i = 0; i < 1000; ++i) {
@@ -148,8 +139,7 @@ TEST(RandomBetween, freshSequencesRepeatEachOther)
     }
 }
 
-TEST(TestEnvironment, isHermetic)
-{
+TEST(TestEnvironment, isHermetic) {
     // Guards the test harness itself: a fixed zone, no home, a private temporary folder.
     EXPECT_EQ(qgetenv("TZ"), QByteArray("UTC"));
     EXPECT_TRUE(qgetenv("HOME").endsWith("no-home"));

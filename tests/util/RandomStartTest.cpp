@@ -4,8 +4,7 @@
 
 using namespace velmora::Global;
 
-TEST(RandomBetween, firstDrawOfProgram_isTheFixedSequencesFirst)
-{
+TEST(RandomBetween, firstDrawOfProgram_isTheFixedSequencesFirst) {
     const int first = RandomBetween(1, 40000);
     const int second = RandomBetween(1, 40000);
     RandomSequence fresh;

@@ -3,17 +3,17 @@
 namespace velmora::automation {
 
 namespace {
-QString KeyOf(const QString& name) { return name.trimmed().toLower(); }
+QString KeyOf(const QString& name) {
+    return name.trimmed().toLower();
+}
 }  // namespace
 
-Registry& Registry::Instance()
-{
+Registry& Registry::Instance() {
     static Registry registry;
     return registry;
 }
 
-void Registry::Register(const QString& nameOrClassId, Factory factory)
-{
+void Registry::Register(const QString& nameOrClassId, Factory factory) {
     std::lock_guard lock(m_mutex);
     if (factory) {
         m_factories[KeyOf(nameOrClassId)] = std::move(factory);
@@ -22,26 +22,22 @@ void Registry::Register(const QString& nameOrClassId, Factory factory)
     }
 }
 
-void Registry::Unregister(const QString& nameOrClassId)
-{
+void Registry::Unregister(const QString& nameOrClassId) {
     std::lock_guard lock(m_mutex);
     m_factories.erase(KeyOf(nameOrClassId));
 }
 
-bool Registry::IsRegistered(const QString& nameOrClassId) const
-{
+bool Registry::IsRegistered(const QString& nameOrClassId) const {
     return static_cast<bool>(Find(KeyOf(nameOrClassId)));
 }
 
-Factory Registry::Find(const QString& key) const
-{
+Factory Registry::Find(const QString& key) const {
     std::lock_guard lock(m_mutex);
     const auto it = m_factories.find(key);
     return it == m_factories.end() ? Factory{} : it->second;
 }
 
-std::shared_ptr<AutomationObject> Registry::Create(const QString& nameOrClassId) const
-{
+std::shared_ptr<AutomationObject> Registry::Create(const QString& nameOrClassId) const {
     // Called without the lock held so that a factory may itself create objects.
     const Factory factory = Find(KeyOf(nameOrClassId));
     if (!factory) {
@@ -55,11 +51,12 @@ std::shared_ptr<AutomationObject> Registry::Create(const QString& nameOrClassId)
 }
 
 Registry::ScopedOverride::ScopedOverride(const QString& nameOrClassId, Factory factory)
-    : m_name(nameOrClassId), m_previous(Instance().Find(KeyOf(nameOrClassId)))
-{
+    : m_name(nameOrClassId), m_previous(Instance().Find(KeyOf(nameOrClassId))) {
     Instance().Register(m_name, std::move(factory));
 }
 
-Registry::ScopedOverride::~ScopedOverride() { Instance().Register(m_name, std::move(m_previous)); }
+Registry::ScopedOverride::~ScopedOverride() {
+    Instance().Register(m_name, std::move(m_previous));
+}
 
 }  // namespace velmora::automation

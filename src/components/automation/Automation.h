@@ -11,7 +11,7 @@ namespace velmora::automation {
 
 // Base of every object created by class name, as an automation server's objects are.
 class AutomationObject {
-public:
+  public:
     virtual ~AutomationObject() = default;
 };
 
@@ -20,7 +20,7 @@ using Factory = std::function<std::shared_ptr<AutomationObject>()>;
 // Maps class names ("Notes.NotesSession") and class identifiers ("{D54033AB-...}") to
 // factories. Names are matched without regard to case, as class names are.
 class Registry {
-public:
+  public:
     static Registry& Instance();
 
     void Register(const QString& nameOrClassId, Factory factory);
@@ -32,18 +32,18 @@ public:
 
     // Replaces the factory for the lifetime of the guard, then puts back what was there.
     class ScopedOverride {
-    public:
+      public:
         ScopedOverride(const QString& nameOrClassId, Factory factory);
         ~ScopedOverride();
         ScopedOverride(const ScopedOverride&) = delete;
         ScopedOverride& operator=(const ScopedOverride&) = delete;
 
-    private:
+      private:
         QString m_name;
         Factory m_previous;
     };
 
-private:
+  private:
     Factory Find(const QString& key) const;
 
     mutable std::mutex m_mutex;
@@ -53,8 +53,7 @@ private:
 // Creates the object and casts it to the interface the caller needs; nullptr when the
 // class is unknown or does not offer that interface.
 template <class Interface>
-std::shared_ptr<Interface> CreateObject(const QString& nameOrClassId)
-{
+std::shared_ptr<Interface> CreateObject(const QString& nameOrClassId) {
     return std::dynamic_pointer_cast<Interface>(Registry::Instance().Create(nameOrClassId));
 }
 

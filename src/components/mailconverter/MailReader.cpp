@@ -575,7 +575,8 @@ MailContent MailReader::ReadFile(const QString& path) const {
 }
 
 MailContent MailReader::ReadBytes(const QByteArray& bytes) const {
-    mime::GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
+    mime::GObjectPtr<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
     return ReadStream(stream.get(), m_limits, [&bytes] { return bytes; });
 }
 

@@ -253,7 +253,8 @@ int ForEachMessage(const QString& file, const std::function<void(const DocumentD
     g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
     int count = 0;
     do {
-        mime::GObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
+        mime::GObjectPtr<GMimeMessage> message(
+            g_mime_parser_construct_message(parser.get(), nullptr));
         if (!message) {
             break;
         }

@@ -17,14 +17,12 @@ struct Other : AutomationObject {};
 
 }  // namespace
 
-TEST(Registry, unknownName_yieldsNothing)
-{
+TEST(Registry, unknownName_yieldsNothing) {
     EXPECT_EQ(Registry::Instance().Create(QStringLiteral("No.SuchClass")), nullptr);
     EXPECT_EQ(CreateObject<Greeter>(QStringLiteral("No.SuchClass")), nullptr);
 }
 
-TEST(Registry, registeredName_createsNewObjectEachTime_caseInsensitive)
-{
+TEST(Registry, registeredName_createsNewObjectEachTime_caseInsensitive) {
     int made = 0;
     Registry::ScopedOverride guard(QStringLiteral("Test.Greeter"), [&made] {
         auto g = std::make_shared<Greeter>();
@@ -39,39 +37,37 @@ TEST(Registry, registeredName_createsNewObjectEachTime_caseInsensitive)
     EXPECT_EQ(second->id, 2);
 }
 
-TEST(Registry, classIdentifier_worksLikeAName)
-{
+TEST(Registry, classIdentifier_worksLikeAName) {
     const QString clsid = QStringLiteral("{D54033AB-E017-44DA-B67E-02DE4B36EA54}");
     Registry::ScopedOverride guard(clsid, [] { return std::make_shared<Greeter>(); });
     EXPECT_NE(CreateObject<Greeter>(clsid.toLower()), nullptr);
 }
 
-TEST(Registry, wrongInterface_yieldsNothing)
-{
-    Registry::ScopedOverride guard(QStringLiteral("Test.Other"), [] { return std::make_shared<Other>(); });
+TEST(Registry, wrongInterface_yieldsNothing) {
+    Registry::ScopedOverride guard(QStringLiteral("Test.Other"),
+                                   [] { return std::make_shared<Other>(); });
     EXPECT_EQ(CreateObject<Greeter>(QStringLiteral("Test.Other")), nullptr);
     EXPECT_NE(CreateObject<Other>(QStringLiteral("Test.Other")), nullptr);
 }
 
-TEST(Registry, failingFactory_yieldsNothing)
-{
-    Registry::ScopedOverride guard(QStringLiteral("Test.Broken"),
-                                   []() -> std::shared_ptr<AutomationObject> {
-                                       throw std::runtime_error("not installed");
-                                   });
+TEST(Registry, failingFactory_yieldsNothing) {
+    Registry::ScopedOverride guard(
+        QStringLiteral("Test.Broken"),
+        []() -> std::shared_ptr<AutomationObject> { throw std::runtime_error("not installed"); });
     EXPECT_EQ(Registry::Instance().Create(QStringLiteral("Test.Broken")), nullptr);
 }
 
-TEST(Registry, scopedOverride_restoresPreviousFactoryAndRemovesNewOnes)
-{
+TEST(Registry, scopedOverride_restoresPreviousFactoryAndRemovesNewOnes) {
     Registry::Instance().Register(QStringLiteral("Test.Kept"), [] {
         auto g = std::make_shared<Greeter>();
         g->id = 7;
         return g;
     });
     {
-        Registry::ScopedOverride guard(QStringLiteral("Test.Kept"), [] { return std::make_shared<Greeter>(); });
-        Registry::ScopedOverride added(QStringLiteral("Test.Added"), [] { return std::make_shared<Greeter>(); });
+        Registry::ScopedOverride guard(QStringLiteral("Test.Kept"),
+                                       [] { return std::make_shared<Greeter>(); });
+        Registry::ScopedOverride added(QStringLiteral("Test.Added"),
+                                       [] { return std::make_shared<Greeter>(); });
         EXPECT_EQ(CreateObject<Greeter>(QStringLiteral("Test.Kept"))->id, 0);
     }
     EXPECT_EQ(CreateObject<Greeter>(QStringLiteral("Test.Kept"))->id, 7);
