@@ -174,6 +174,14 @@ StoreWriter::StoreWriter(std::unique_ptr<SqliteConnection> db, QString path, QSt
 }
 
 StoreWriter::~StoreWriter() {
+    Close();
+    if (!m_committed) {
+        QFile::remove(m_temporary);  // the target was never touched
+    }
+}
+
+// Statements go before the connection they were prepared on.
+void StoreWriter::Close() {
     m_insertDocument.reset();
     m_insertItem.reset();
     m_insertValue.reset();
@@ -181,9 +189,6 @@ StoreWriter::~StoreWriter() {
     m_insertEntry.reset();
     m_insertView.reset();
     m_db.reset();
-    if (!m_committed) {
-        QFile::remove(m_temporary);  // the target was never touched
-    }
 }
 
 void StoreWriter::Prepare() {
@@ -374,13 +379,7 @@ void StoreWriter::Commit() {
     } catch (const SqliteError& error) {
         throw Failure(m_path, error.Message());
     }
-    m_insertDocument.reset();
-    m_insertItem.reset();
-    m_insertValue.reset();
-    m_insertEmbedded.reset();
-    m_insertEntry.reset();
-    m_insertView.reset();
-    m_db.reset();
+    Close();
     m_committed = true;
     {
         // The writes skipped syncing for speed; make the bytes durable before they

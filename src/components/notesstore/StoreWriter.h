@@ -85,6 +85,7 @@ class StoreWriter {
   private:
     StoreWriter(std::unique_ptr<SqliteConnection> db, QString path, QString temporary);
     void Prepare();
+    void Close();
     void SetInfo(const QString& key, const QString& value);
     void WriteEmbedded(std::int64_t documentId, int itemPosition, int position,
                        const EmbeddedData& object);
