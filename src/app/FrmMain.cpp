@@ -272,6 +272,8 @@ void FrmMain::BuildPreviewTab() {
     m_cmdStartConversion = new QPushButton(QStringLiteral("Start Conversion"), page);
     m_cmdStartConversion->setObjectName(QStringLiteral("CmdStartConversion"));
     m_cmdStartConversion->setGeometry(OnTab(280, 379, 121, 25));
+    connect(m_cmdStartConversion, &QPushButton::clicked, this,
+            [this] { CmdStartConversion_Click(); });
 }
 
 void FrmMain::BuildStatusBar() {
@@ -319,6 +321,10 @@ void FrmMain::ContactsTreeView_Click() {
     m_preview.ContactsTreeView_Click(FolderTreeModel::NodeOf(m_treeView->currentIndex()));
 }
 
+void FrmMain::CmdStartConversion_Click() {
+    // Filled in with the export window.
+}
+
 void FrmMain::NotesToolBar_ButtonClick(int buttonIndex) {
     const QList<QAction*> actions = m_toolBar->actions();
     if (buttonIndex < 1 || buttonIndex > actions.size() || !actions[buttonIndex - 1]->isEnabled()) {
@@ -331,8 +337,11 @@ void FrmMain::NotesToolBar_ButtonClick(int buttonIndex) {
         case 2:
             CmdScan_Click();
             break;
+        case 4:
+            CmdStartConversion_Click();
+            break;
         default:
-            // Export (4) and Help (6) are wired with the export launch and the help viewer.
+            // Help (6) is wired with the help viewer.
             break;
     }
 }

@@ -41,6 +41,7 @@ class FrmMain : public QWidget, private notes::MailboxView, private notes::Previ
     void CmdBrowse_Click();
     void CmdScan_Click();
     void ContactsTreeView_Click();
+    void CmdStartConversion_Click();
     // Buttons count from 1, separators included.
     void NotesToolBar_ButtonClick(int buttonIndex);
 
