@@ -2,6 +2,7 @@
 
 #include "app/Artwork.h"
 #include "app/FolderTreeModel.h"
+#include "app/FrmSave.h"
 #include "app/NotesTabControl.h"
 #include "app/Theme.h"
 #include "app/TitleStrip.h"
@@ -59,7 +60,8 @@ FrmMain::FrmMain(notes::MailboxState& state, UserInterface& ui, QWidget* parent)
       m_state(state),
       m_ui(ui),
       m_scanner(state, *this, ui),
-      m_preview(state, *this, *this, ui) {
+      m_preview(state, *this, *this, ui),
+      m_launcher(state.tree, m_export, ui) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(
         QStringLiteral("%1 %2 v2.0").arg(QLatin1String(kVendorName), QLatin1String(kAppTitle)));
@@ -322,7 +324,13 @@ void FrmMain::ContactsTreeView_Click() {
 }
 
 void FrmMain::CmdStartConversion_Click() {
-    // Filled in with the export window.
+    if (!m_launcher.CmdStartConversion_Click()) {
+        return;
+    }
+    if (m_frmSave == nullptr) {
+        m_frmSave = new FrmSave(m_state, m_export, m_ui, this);
+    }
+    m_frmSave->ShowModal();
 }
 
 void FrmMain::NotesToolBar_ButtonClick(int buttonIndex) {

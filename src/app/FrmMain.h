@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/ExportLauncher.h"
+#include "export/ExportState.h"
 #include "notes/MailPreview.h"
 #include "notes/MailboxScanner.h"
 #include "notes/MailboxState.h"
@@ -21,6 +23,7 @@ class QTreeView;
 namespace velmora::app {
 
 class FolderTreeModel;
+class FrmSave;
 class NotesTabControl;
 class TitleStrip;
 
@@ -79,6 +82,9 @@ class FrmMain : public QWidget, private notes::MailboxView, private notes::Previ
     UserInterface& m_ui;
     notes::MailboxScanner m_scanner;
     notes::MailPreview m_preview;
+    exporting::ExportState m_export;
+    exporting::ExportLauncher m_launcher;
+    FrmSave* m_frmSave = nullptr;  // created on the first launch, shown again later
     QString m_helpFile;
     bool m_centred = false;
 

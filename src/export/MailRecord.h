@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace velmora::exporting {
+
+// The nine texts read from one document, in the order the message file takes them.
+struct MailRecord {
+    QString FolderName;
+    QString eFrom;
+    QString eSubject;
+    QString eTo;
+    QString eCC;
+    QString eBCC;
+    QString eDate;
+    QString eBody;
+    // "|" before each extracted attachment's path; empty without attachments.
+    QString eAttachFileName;
+
+    // Attachments whose bytes could not be written out; their messages go without them.
+    QStringList missingAttachments;
+};
+
+}  // namespace velmora::exporting

@@ -1,0 +1,160 @@
+#include "export/MessageFile.h"
+
+#include "components/automation/Automation.h"
+#include "components/mailconverter/MailConverterX.h"
+#include "components/mime/MailComposer.h"
+#include "components/mime/MailError.h"
+#include "components/mime/MailMessage.h"
+#include "components/mime/MimeComponent.h"
+#include "export/FileNames.h"
+#include "export/MessageExtractor.h"
+#include "notes/FolderNames.h"
+#include "util/Global.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+namespace velmora::exporting {
+
+namespace {
+
+// Redraws before a counter is added to a taken name.
+constexpr int kDraws = 4;
+// Room kept for the number, a counter and the extension.
+constexpr int kSuffixBytes = 24;
+
+template <class Step>
+void Tolerant(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+        // One part of the message is left out; the rest still goes.
+    }
+}
+
+bool Taken(const QString& folder, const QString& base) {
+    return QFileInfo::exists(folder + base + QStringLiteral(".pdf")) ||
+           QFileInfo::exists(folder + base + QStringLiteral(".eml"));
+}
+
+QString ReasonOf(const std::exception& error) {
+    return QString::fromStdString(error.what());
+}
+
+}  // namespace
+
+MessageFileWriter::MessageFileWriter(UserInterface& ui,
+                                     std::shared_ptr<mailconverter::MailConverterX> converter,
+                                     std::function<int()> drawNumber)
+    : m_ui(ui), m_converter(std::move(converter)), m_drawNumber(std::move(drawNumber)) {
+    if (!m_drawNumber) {
+        m_drawNumber = [] { return Global::RandomBetween(1, 40000); };
+    }
+}
+
+QString MessageFileWriter::FreeBaseName(const QString& folder, const QString& sanitisedSubject) {
+    const QString subject = FitToBytes(sanitisedSubject, kMaxNameBytes - kSuffixBytes);
+    QString base;
+    for (int draw = 0; draw < kDraws; ++draw) {
+        base = subject + QString::number(m_drawNumber());
+        if (!Taken(folder, base)) {
+            return base;
+        }
+    }
+    // Never overwrite: a counter settles what the draws did not.
+    for (int counter = 2;; ++counter) {
+        const QString counted = base + QStringLiteral(" (%1)").arg(counter);
+        if (!Taken(folder, counted)) {
+            return counted;
+        }
+    }
+}
+
+MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
+                                                  const MailRecord& record) {
+    MessageOutcome outcome;
+    auto message =
+        automation::CreateObject<mime::MailMessage>(mime::kMailMessageClassId);
+    if (message) {
+        Tolerant([&] { message->AddTo(record.eTo, record.eTo); });
+        Tolerant([&] { message->SetSubject(record.eSubject); });
+        Tolerant([&] { message->SetBody(record.eBody); });
+        Tolerant([&] { message->SetFrom(record.eFrom); });
+        Tolerant([&] { message->AddCc(record.eCC, record.eCC); });
+        Tolerant([&] { message->AddBcc(record.eBCC, record.eBCC); });
+        Tolerant([&] {
+            if (record.eDate.isEmpty()) {
+                message->SetDate(QDateTime(QDate::currentDate(), QTime(0, 0)));
+            } else if (const auto date = ParseMessageDate(record.eDate)) {
+                message->SetDate(*date);
+            }
+        });
+    }
+    if (!record.eAttachFileName.isEmpty()) {
+        const QStringList paths = record.eAttachFileName.mid(1).split(QLatin1Char('|'));
+        for (const QString& path : paths) {
+            if (message) {
+                Tolerant([&] { message->AddAttachment(path); });
+            }
+            if (!path.isEmpty() && QFileInfo(path).isFile()) {
+                QFile::remove(path);
+            }
+        }
+    }
+
+    const QString folder = exportRoot + record.FolderName + QDir::separator();
+    const QString base = FreeBaseName(folder, SanitizeSubject(record.eSubject));
+    const QString emlPath = folder + base + QStringLiteral(".eml");
+    outcome.pdfPath = folder + base + QStringLiteral(".pdf");
+    if (!message) {
+        outcome.reason = QStringLiteral("the mail-message component is not available");
+        return outcome;
+    }
+
+    QString text;
+    try {
+        auto composer = automation::CreateObject<mime::MailComposer>(mime::kMailComposerClassId);
+        if (!composer) {
+            throw mime::MailError(QStringLiteral("the mail-message writer is not available"));
+        }
+        text = composer->ComposeText(*message);
+    } catch (const std::exception& error) {
+        outcome.reason = ReasonOf(error);
+        return outcome;
+    }
+
+    auto removeEml = qScopeGuard([&] { QFile::remove(emlPath); });
+    {
+        QFile eml(emlPath);
+        // The composed text is 7-bit, so any 8-bit code page holds it unchanged.
+        const QByteArray bytes = text.toLatin1();
+        if (!eml.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            eml.write(bytes) != bytes.size() || !eml.flush()) {
+            outcome.reason = QStringLiteral("the message file cannot be written: %1")
+                                 .arg(eml.errorString());
+        }
+    }
+    m_ui.DoEvents();
+    if (outcome.reason.isEmpty()) {
+        if (!m_converter) {
+            outcome.reason = QStringLiteral("the PDF converter is not available");
+        } else {
+            try {
+                m_converter->Convert(notes::TrimBlanks(emlPath), notes::TrimBlanks(outcome.pdfPath),
+                                     QStringLiteral("-c PDF"));
+                outcome.written = QFileInfo(outcome.pdfPath).isFile();
+                if (!outcome.written) {
+                    outcome.reason = QStringLiteral("the converter wrote no PDF");
+                }
+            } catch (const std::exception& error) {
+                outcome.reason = ReasonOf(error);
+            }
+        }
+    }
+    m_ui.DoEvents();
+    return outcome;
+}
+
+}  // namespace velmora::exporting
