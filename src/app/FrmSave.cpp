@@ -51,9 +51,10 @@ FrmSave::FrmSave(notes::MailboxState& mailbox, exporting::ExportState& state, Us
     arrow->setPixmap(Artwork::StepArrow());
     arrow->setGeometry(Twips(810, 360, 150, 240));
 
-    m_lblSaveHeader = Label(m_frame, "LblSaveHeader", QString(), Twips(1080, 360, 1845, 195), false);
-    m_lblSubject = Label(m_frame, "LblSubject", QStringLiteral("Subject :"),
-                         Twips(240, 720, 735, 195), true);
+    m_lblSaveHeader =
+        Label(m_frame, "LblSaveHeader", QString(), Twips(1080, 360, 1845, 195), false);
+    m_lblSubject =
+        Label(m_frame, "LblSubject", QStringLiteral("Subject :"), Twips(240, 720, 735, 195), true);
     m_lblProcessing =
         Label(m_frame, "LblProcessing", QString(), Twips(1080, 720, 5925, 555), false);
     m_lblProcessing->setWordWrap(true);

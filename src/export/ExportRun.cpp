@@ -113,8 +113,8 @@ void ExportRun::CmdConversion_Click() {
         return;
     }
 
-    m_spool = std::make_unique<AttachmentSpool>(spoolFolder.isValid() ? spoolFolder.path()
-                                                                      : QString());
+    m_spool =
+        std::make_unique<AttachmentSpool>(spoolFolder.isValid() ? spoolFolder.path() : QString());
     const QString selection = m_state.SelectedFolders.join(QLatin1Char(' '));
     const QStringList folders = DiscoverUserFolders(*views, selection);
     views.reset();
@@ -147,8 +147,7 @@ void ExportRun::RewriteExportRoot() {
     m_state.ExportRoot = TrimBlanks(root) + separator;
 }
 
-QStringList ExportRun::DiscoverUserFolders(const notes::ViewList& views,
-                                           const QString& selection) {
+QStringList ExportRun::DiscoverUserFolders(const notes::ViewList& views, const QString& selection) {
     QStringList folders;
     folders.reserve(static_cast<qsizetype>(views.size()));
     for (const notes::ViewPtr& view : views) {
@@ -183,8 +182,8 @@ void ExportRun::WalkUserFolder(const QString& name) {
     m_view.SetSaveHeader(QStringLiteral("Saving Emails (Custom Folders)... [") + name +
                          QLatin1Char(']'));
     context.document.reset();
-    context.database = RequireObject(context.session, "session")
-                           ->GetDatabase(QString(), m_mailbox.databasePath);
+    context.database =
+        RequireObject(context.session, "session")->GetDatabase(QString(), m_mailbox.databasePath);
     context.view = RequireObject(context.database, "database")->GetView(name);
     notes::DocumentPtr first = RequireObject(context.view, "view")->GetFirstDocument();
     if (!first) {
@@ -258,8 +257,8 @@ void ExportRun::DocumentLoop(ViewKind kind, const QString& folderName, bool stri
         QString subject;
         std::optional<MailRecord> record;
         try {
-            record = ExtractMailRecord(
-                *document, kind, folderName, *m_spool, [&](const QString& text) {
+            record =
+                ExtractMailRecord(*document, kind, folderName, *m_spool, [&](const QString& text) {
                     subject = text;
                     m_view.SetProcessing(text);
                     std::int64_t total = progress.known;
@@ -292,8 +291,7 @@ void ExportRun::DocumentLoop(ViewKind kind, const QString& folderName, bool stri
         }
         ++progress.handled;
         if (!TolerantStep([&] {
-                context.document =
-                    RequireObject(context.view, "view")->GetNextDocument(document);
+                context.document = RequireObject(context.view, "view")->GetNextDocument(document);
             })) {
             if (progress.known > progress.handled) {
                 Fail(folderName, QString(),

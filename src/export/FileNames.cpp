@@ -76,7 +76,8 @@ QString SanitizeSubject(const QString& subject) {
 
 QString SafeAttachmentName(const QString& name) {
     QString last = name;
-    const qsizetype cut = qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype cut =
+        qMax(name.lastIndexOf(QLatin1Char('/')), name.lastIndexOf(QLatin1Char('\\')));
     if (cut >= 0) {
         last = name.mid(cut + 1);
     }

@@ -182,8 +182,8 @@ MailRecord ExtractMailRecord(notes::NotesDocument& document, ViewKind kind,
         body = Unasked(document, QStringLiteral("Body"));
     }
 
-    record.FolderName = TrimBlanks(kind == ViewKind::UserFolder ? userFolderName
-                                                                : SystemFolderName(kind));
+    record.FolderName =
+        TrimBlanks(kind == ViewKind::UserFolder ? userFolderName : SystemFolderName(kind));
     record.eFrom = TrimBlanks(from);
     record.eSubject = TrimBlanks(subject);
     record.eTo = TrimBlanks(to);

@@ -75,8 +75,7 @@ QString MessageFileWriter::FreeBaseName(const QString& folder, const QString& sa
 MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
                                                   const MailRecord& record) {
     MessageOutcome outcome;
-    auto message =
-        automation::CreateObject<mime::MailMessage>(mime::kMailMessageClassId);
+    auto message = automation::CreateObject<mime::MailMessage>(mime::kMailMessageClassId);
     if (message) {
         Tolerant([&] { message->AddTo(record.eTo, record.eTo); });
         Tolerant([&] { message->SetSubject(record.eSubject); });
@@ -112,6 +111,10 @@ MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
         outcome.reason = QStringLiteral("the mail-message component is not available");
         return outcome;
     }
+    if (!m_converter) {
+        outcome.reason = QStringLiteral("the PDF converter is not available");
+        return outcome;
+    }
 
     QString text;
     try {
@@ -132,25 +135,21 @@ MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
         const QByteArray bytes = text.toLatin1();
         if (!eml.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
             eml.write(bytes) != bytes.size() || !eml.flush()) {
-            outcome.reason = QStringLiteral("the message file cannot be written: %1")
-                                 .arg(eml.errorString());
+            outcome.reason =
+                QStringLiteral("the message file cannot be written: %1").arg(eml.errorString());
         }
     }
     m_ui.DoEvents();
     if (outcome.reason.isEmpty()) {
-        if (!m_converter) {
-            outcome.reason = QStringLiteral("the PDF converter is not available");
-        } else {
-            try {
-                m_converter->Convert(notes::TrimBlanks(emlPath), notes::TrimBlanks(outcome.pdfPath),
-                                     QStringLiteral("-c PDF"));
-                outcome.written = QFileInfo(outcome.pdfPath).isFile();
-                if (!outcome.written) {
-                    outcome.reason = QStringLiteral("the converter wrote no PDF");
-                }
-            } catch (const std::exception& error) {
-                outcome.reason = ReasonOf(error);
+        try {
+            m_converter->Convert(notes::TrimBlanks(emlPath), notes::TrimBlanks(outcome.pdfPath),
+                                 QStringLiteral("-c PDF"));
+            outcome.written = QFileInfo(outcome.pdfPath).isFile();
+            if (!outcome.written) {
+                outcome.reason = QStringLiteral("the converter wrote no PDF");
             }
+        } catch (const std::exception& error) {
+            outcome.reason = ReasonOf(error);
         }
     }
     m_ui.DoEvents();

@@ -1,0 +1,359 @@
+#include "ExportTestSupport.h"
+#include "RecordingUserInterface.h"
+#include "components/automation/Automation.h"
+#include "components/mime/MailComposer.h"
+#include "components/mime/MimeComponent.h"
+#include "export/ExportRun.h"
+#include "notes/FaultyNotes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace velmora;
+using namespace velmora::exporting;
+using automation::Registry;
+using velmora::testing::AddMails;
+using velmora::testing::FilesBelow;
+using velmora::testing::PdfsPerFolder;
+
+namespace {
+
+const QString kPath = QStringLiteral("/mail/export.nsf");
+using Counts = QMap<QString, int>;
+
+// Lets a test act while the run yields to the event loop.
+class HookedUserInterface : public velmora::testing::RecordingUserInterface {
+  public:
+    void DoEvents() override {
+        RecordingUserInterface::DoEvents();
+        if (onEvents)
+            onEvents();
+    }
+    std::function<void()> onEvents;
+};
+
+class ExportRunTest : public ::testing::Test {
+  protected:
+    ExportRunTest() {
+        mime::RegisterComponent();
+        data->title = QStringLiteral("Mail");
+        mailbox.databasePath = kPath;
+        mailbox.databaseTitle = data->title;
+        state.ExportRoot = destination.path();
+    }
+
+    // Two inbox mails and one in each other system folder.
+    void AddSystemFolders() {
+        AddMails(*data, "($Inbox)", 2, "In");
+        AddMails(*data, "($Sent)", 1, "Sent");
+        AddMails(*data, "($Drafts)", 1, "Draft");
+        AddMails(*data, "($Trash)", 1, "Gone");
+        AddMails(*data, "($Follow-Up)", 1, "Follow");
+        AddMails(*data, "($JunkMail)", 1, "Junk");
+    }
+    void Select(const QStringList& names) {
+        state.SelectedFolders = names;
+        state.SelectedFolders << QString() << QString();
+    }
+    QString Root() const { return destination.path() + "/"; }
+
+    std::shared_ptr<notes::MemoryDatabaseData> data = std::make_shared<notes::MemoryDatabaseData>();
+    std::shared_ptr<notes::FaultPlan> plan = std::make_shared<notes::FaultPlan>();
+    bool notesInstalled = true;
+    bool converterAvailable = true;
+    std::shared_ptr<velmora::testing::CopyingConverter> converter =
+        std::make_shared<velmora::testing::CopyingConverter>();
+    Registry::ScopedOverride notesClass{"Notes.NotesSession",
+                                        [this]() -> std::shared_ptr<automation::AutomationObject> {
+                                            if (!notesInstalled)
+                                                return nullptr;
+                                            auto session = std::make_shared<notes::MemorySession>();
+                                            session->AddDatabase(kPath, data);
+                                            return notes::WithFaults(session, plan);
+                                        }};
+    Registry::ScopedOverride converterClass{
+        "MailConverter.MailConverterX", [this]() -> std::shared_ptr<automation::AutomationObject> {
+            if (!converterAvailable)
+                return nullptr;
+            return converter;
+        }};
+    QTemporaryDir destination;
+    notes::MailboxState mailbox;
+    ExportState state;
+    velmora::testing::RecordingExportView view;
+    HookedUserInterface ui;
+    ExportRun run{mailbox, state, view, ui};
+};
+
+}  // namespace
+
+TEST_F(ExportRunTest, selection_decidesFoldersAndSystemSections) {
+    AddSystemFolders();
+    for (const char* name : {"Projects", "Projects 2011", "MyProjects", "Sent to customers",
+                             "Clients/Europe: 2011", "Parent\\Child"}) {
+        AddMails(*data, name, 1, name);
+    }
+    struct Row {
+        QStringList ticked;
+        Counts expected;
+    };
+    const Row rows[] = {
+        {{"Inbox"}, {{"Mail/Inbox", 2}}},
+        {{"Sent to customers"}, {{"Mail/Sent to customers", 1}, {"Mail/Sent Items", 1}}},
+        {{"Follow-Up"}, {{"Mail/Follow Up", 1}}},
+        {{"JunkMail"}, {{"Mail/Junk Mail", 1}}},
+        {{"Drafts", "Trash"}, {{"Mail/Drafts", 1}, {"Mail/Deleted Items", 1}}},
+        {{"Projects 2011"}, {{"Mail/Projects", 1}, {"Mail/Projects 2011", 1}}},
+        {{"MyProjects"}, {{"Mail/MyProjects", 1}}},
+        {{"Clients/Europe: 2011", "Parent\\Child"},
+         {{"Mail/Clients-Europe- 2011", 1}, {"Mail/Parent-Child", 1}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.ticked.join(',').toStdString());
+        QTemporaryDir target;
+        state.ExportRoot = target.path();
+        Select(row.ticked);
+        const int closedBefore = view.closed;
+        run.CmdConversion_Click();
+        EXPECT_EQ(PdfsPerFolder(target.path()), row.expected);
+        EXPECT_EQ(view.closed, closedBefore + 1);
+        EXPECT_EQ(ui.messages.back().title, QStringLiteral("Export Complete"));
+        EXPECT_EQ(run.Summary().failed, 0);
+    }
+}
+
+TEST_F(ExportRunTest, labels_followTheRunAndTheCompletionNamesDestinationAndTitle) {
+    AddMails(*data, "Projects", 3, "P");
+    data->View("Empty");
+    data->views.push_back(data->views.front());  // a second view of the same name
+    Select({"Projects", "Empty"});
+    run.CmdConversion_Click();
+
+    EXPECT_EQ(view.headers,
+              (QStringList{"Checking Configuration...", "Saving Emails (Custom Folders)...",
+                           "Saving Emails (Custom Folders)... [Empty]",
+                           "Saving Emails (Custom Folders)... [Projects]"}));
+    EXPECT_EQ(view.processing, (QStringList{"Processing...", "P 0", "P 1", "P 2"}));
+    EXPECT_EQ(view.found, (QStringList{"", "3"}));
+    EXPECT_EQ(view.current, (QStringList{"", "0/3", "1/3", "2/3"}));
+    EXPECT_EQ(view.subjectVisible, (QList<bool>{false, true}));
+    EXPECT_EQ(PdfsPerFolder(Root()), (Counts{{"Mail/Projects", 3}}));
+    EXPECT_TRUE(QFileInfo(Root() + "Mail/Empty").isDir());
+    EXPECT_EQ(state.ExportRoot, Root() + "Mail/");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "Migration Completed Successfully !\r\n" + Root() + "Mail/\r\nMail");
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
+    EXPECT_EQ(view.closed, 1);
+    EXPECT_FALSE(mailbox.context.database);
+    EXPECT_TRUE(mailbox.context.session) << "the run's session stays the shared one";
+}
+
+TEST_F(ExportRunTest, hostileTitles_stayOneFolderInsideTheDestination) {
+    AddMails(*data, "($Inbox)", 1, "In");
+    const std::pair<QString, QString> rows[] = {{"", "Untitled"},
+                                                {"..", "Untitled"},
+                                                {"a/b", "a-b"},
+                                                {" x\ty ", "xy"},
+                                                {"../../up", "..-..-up"}};
+    for (const auto& [title, folder] : rows) {
+        QTemporaryDir parent;
+        state.ExportRoot = parent.filePath("out");
+        mailbox.databaseTitle = title;
+        Select({"Inbox"});
+        run.CmdConversion_Click();
+        EXPECT_EQ(state.ExportRoot, parent.filePath("out") + "/" + folder + "/");
+        EXPECT_EQ(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  QStringList{"out"});
+        EXPECT_EQ(PdfsPerFolder(parent.filePath("out")), (Counts{{folder + "/Inbox", 1}}));
+    }
+}
+
+TEST_F(ExportRunTest, notesAbsent_showsTheNotesMessageAndKeepsTheWindowOpen) {
+    notesInstalled = false;
+    Select({"Inbox"});
+    run.CmdConversion_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, QStringLiteral("Notes Not Installed/Configured"));
+    EXPECT_TRUE(ui.messages[0].text.startsWith("Lotus Notes NOT INSTALLED"));
+    EXPECT_EQ(view.headers, QStringList{"Checking Configuration..."});
+    EXPECT_EQ(view.processing, QStringList{"Processing..."});
+    EXPECT_EQ(view.closed, 0);
+    EXPECT_TRUE(FilesBelow(Root()).isEmpty());
+}
+
+TEST_F(ExportRunTest, databaseUnreadable_reportsErrorAndASecondRunNestsTheTitle) {
+    for (const char* member : {"Session.GetDatabase", "Database.Views"}) {
+        SCOPED_TRACE(member);
+        plan = std::make_shared<notes::FaultPlan>();
+        plan->FailOn(QLatin1String(member));
+        state.ExportRoot = destination.path();
+        ui.messages.clear();
+        Select({"Inbox"});
+        run.CmdConversion_Click();
+        run.CmdConversion_Click();
+        ASSERT_EQ(ui.messages.size(), 2u);
+        EXPECT_EQ(ui.messages[0].text, QStringLiteral("Error occured during conversion..."));
+        EXPECT_EQ(ui.messages[0].title, QStringLiteral("Error in Conversion"));
+        EXPECT_EQ(view.closed, 0);
+        EXPECT_EQ(state.ExportRoot, Root() + "Mail/Mail/");
+    }
+}
+
+TEST_F(ExportRunTest, converterMissing_completesAndCountsEveryMessage) {
+    AddSystemFolders();
+    converterAvailable = false;
+    Select({"Inbox", "Sent"});
+    run.CmdConversion_Click();
+    EXPECT_EQ(run.Summary().failed, 3);
+    const QStringList lines = ui.messages.back().text.split("\r\n");
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], QStringLiteral("Migration Completed Successfully !"));
+    EXPECT_TRUE(lines[3].startsWith("3 messages could not be converted")) << lines[3].toStdString();
+    EXPECT_EQ(FilesBelow(Root()), QStringList{"Mail/Not converted.txt"});
+    QFile list(Root() + "Mail/Not converted.txt");
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(list.readAll());
+    EXPECT_EQ(text.count("Inbox\tIn "), 2);
+    EXPECT_EQ(text.count("Sent Items\tSent 0"), 1);
+    EXPECT_EQ(view.closed, 1);
+}
+
+TEST_F(ExportRunTest, userFolderFailures_skipJustThatStep) {
+    AddMails(*data, "A", 1, "A");
+    AddMails(*data, "B", 2, "B");
+    AddMails(*data, "($Inbox)", 1, "In");
+    struct Row {
+        const char* member;
+        Counts expected;
+    };
+    const Row rows[] = {
+        {"View.Name", {{"Mail/B", 2}, {"Mail/Inbox", 1}}},
+        {"View.GetFirstDocument", {{"Mail/B", 2}, {"Mail/Inbox", 1}}},
+        {"Entries.Count", {{"Mail/B", 2}, {"Mail/Inbox", 1}}},
+    };
+    // The first count only fills a label; the second is A's loop test, which ends A.
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.member);
+        plan = std::make_shared<notes::FaultPlan>();
+        plan->FailOn(QLatin1String(row.member),
+                     row.member == QLatin1String("Entries.Count") ? 2 : 1);
+        QTemporaryDir target;
+        state.ExportRoot = target.path();
+        Select({"A", "B", "Inbox"});
+        run.CmdConversion_Click();
+        EXPECT_EQ(PdfsPerFolder(target.path()), row.expected);
+        EXPECT_EQ(ui.messages.back().title, QStringLiteral("Export Complete"));
+    }
+}
+
+TEST_F(ExportRunTest, systemSections_areUnitsUntilTheirFirstMessageIsRead) {
+    AddSystemFolders();
+    struct Row {
+        const char* member;
+        int nth;
+        const char* argument;
+        Counts expected;
+        int failed;
+    };
+    const Row rows[] = {
+        // Before the first message: the whole inbox is given up, and counted once known.
+        {"Database.GetView", 0, "($Inbox)", {{"Mail/Sent Items", 1}}, 0},
+        {"Document.GetItemValue", 1, "Subject", {{"Mail/Sent Items", 1}}, 2},
+        // After it: just the failing message.
+        {"Document.GetItemValue", 2, "Subject", {{"Mail/Inbox", 1}, {"Mail/Sent Items", 1}}, 1},
+        {"View.GetNextDocument", 1, "", {{"Mail/Inbox", 1}, {"Mail/Sent Items", 1}}, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.member) + " " + row.argument);
+        plan = std::make_shared<notes::FaultPlan>();
+        plan->FailOn(QLatin1String(row.member), row.nth, QLatin1String(row.argument));
+        QTemporaryDir target;
+        state.ExportRoot = target.path();
+        Select({"Inbox", "Sent"});
+        run.CmdConversion_Click();
+        EXPECT_EQ(PdfsPerFolder(target.path()), row.expected);
+        EXPECT_EQ(run.Summary().failed, row.failed);
+        EXPECT_EQ(ui.messages.back().text.split("\r\n").size(), row.failed > 0 ? 4 : 3);
+    }
+}
+
+TEST_F(ExportRunTest, secondPressWhileYielding_isIgnored) {
+    AddMails(*data, "($Inbox)", 3, "In");
+    Select({"Inbox"});
+    int nested = 0;
+    ui.onEvents = [&] {
+        ++nested;
+        EXPECT_TRUE(run.IsRunning());
+        run.CmdConversion_Click();
+    };
+    run.CmdConversion_Click();
+    EXPECT_EQ(nested, 6);
+    EXPECT_FALSE(run.IsRunning());
+    EXPECT_EQ(PdfsPerFolder(Root()), (Counts{{"Mail/Inbox", 3}}));
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST_F(ExportRunTest, attachments_travelAndNoTemporaryFileStays) {
+    notes::MemoryDocument mail = velmora::testing::Mail("With files");
+    mail.Set("Body", {QStringLiteral("see attached")}, notes::kItemRichText);
+    mail.items.back().embedded = {{notes::kEmbedAttachment, "same.txt", "first copy"},
+                                  {notes::kEmbedAttachment, "same.txt", "second copy"}};
+    data->AddDocument(mail, {"($Inbox)"});
+    const QStringList tempBefore =
+        QDir(QDir::tempPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    Select({"Inbox"});
+    run.CmdConversion_Click();
+
+    const QStringList files = FilesBelow(Root());
+    ASSERT_EQ(files.size(), 1);
+    QFile copy(Root() + files[0]);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    const QByteArray text = copy.readAll();
+    EXPECT_EQ(text.count("filename=\"same.txt\""), 2) << text.toStdString();
+    EXPECT_TRUE(text.contains(QByteArray("first copy").toBase64()));
+    EXPECT_TRUE(text.contains(QByteArray("second copy").toBase64()));
+    EXPECT_EQ(QDir(QDir::tempPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              tempBefore);
+}
+
+namespace {
+
+class TinyMessage : public mime::MailMessage {
+  public:
+    void AddTo(const QString&, const QString&) override {}
+    void AddCc(const QString&, const QString&) override {}
+    void AddBcc(const QString&, const QString&) override {}
+    void SetFrom(const QString&) override {}
+    void SetSubject(const QString&) override {}
+    void SetBody(const QString&) override {}
+    void SetDate(const QDateTime&) override {}
+    QString AddAttachment(const QString&) override { return {}; }
+};
+class TinyComposer : public mime::MailComposer {
+  public:
+    QString ComposeText(mime::MailMessage&) override { return QStringLiteral("x"); }
+};
+
+}  // namespace
+
+TEST_F(ExportRunTest, foldersBeyondSixteenBits_areWalkedToTheirEnd) {
+    Registry::ScopedOverride message{mime::kMailMessageClassId,
+                                     [] { return std::make_shared<TinyMessage>(); }};
+    Registry::ScopedOverride composer{mime::kMailComposerClassId,
+                                      [] { return std::make_shared<TinyComposer>(); }};
+    // Without a converter nothing is written, so the walk itself is what is measured.
+    converterAvailable = false;
+    constexpr int kCount = 32'770;
+    AddMails(*data, "($Trash)", kCount, "Gone");
+    Select({"Trash"});
+    run.CmdConversion_Click();
+    EXPECT_EQ(run.Summary().failed, kCount);
+    EXPECT_TRUE(ui.messages.back().text.contains("32770 messages could not be converted"));
+    EXPECT_EQ(view.current.back(), QStringLiteral("32769/32770"));
+}
