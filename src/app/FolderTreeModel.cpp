@@ -67,6 +67,7 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
     const notes::FolderNode& folder = m_tree.Node(node);
     switch (role) {
         case Qt::DisplayRole:
+        case Qt::ToolTipRole:
             return folder.caption;
         case Qt::CheckStateRole:
             return folder.checked ? Qt::Checked : Qt::Unchecked;

@@ -2,13 +2,18 @@
 
 #include "app/Artwork.h"
 #include "app/FolderTreeModel.h"
+#include "app/FrmAbout.h"
 #include "app/FrmSave.h"
+#include "app/HelpKey.h"
+#include "app/HtmlHelp.h"
 #include "app/NotesTabControl.h"
 #include "app/Theme.h"
 #include "app/TitleStrip.h"
+#include "util/Version.h"
 
+#include <QAbstractButton>
 #include <QAction>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -53,6 +58,58 @@ QIcon SmallIcon(int position) {
     return position >= 0 && position < icons.size() ? QIcon(icons[position]) : QIcon();
 }
 
+// Keeps the tree's one column at least as wide as the tree, so that selections and the
+// header reach its right edge while the captions are short.
+class FillViewportWidth : public QObject {
+  public:
+    explicit FillViewportWidth(QTreeView* tree) : QObject(tree), m_tree(tree) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize && watched == m_tree->viewport()) {
+            m_tree->header()->setMinimumSectionSize(m_tree->viewport()->width());
+        }
+        return false;
+    }
+
+  private:
+    QTreeView* m_tree;
+};
+
+QAction* Command(QObject* owner, const char* name) {
+    auto* command = new QAction(owner);
+    command->setObjectName(QLatin1String(name));
+    return command;
+}
+
+// Menu items, toolbar buttons and tab buttons show their own captions and pictures but
+// take their enabling from the command they stand for.
+template <class Surface>
+void FollowEnabling(Surface* surface, QAction* command) {
+    surface->setEnabled(command->isEnabled());
+    QObject::connect(command, &QAction::enabledChanged, surface, &Surface::setEnabled);
+}
+
+void Run(QAction* command) {
+    // A disabled command never runs, whoever asks for it.
+    if (command != nullptr && command->isEnabled()) {
+        command->trigger();
+    }
+}
+
+QAction* MenuItem(QMenu* menu, const char* name, const QIcon& icon, const QString& caption,
+                  QAction* command) {
+    QAction* item = menu->addAction(icon, caption);
+    item->setObjectName(QLatin1String(name));
+    FollowEnabling(item, command);
+    QObject::connect(item, &QAction::triggered, command, [command] { Run(command); });
+    return item;
+}
+
+void RunsCommand(QAbstractButton* button, QAction* command) {
+    FollowEnabling(button, command);
+    QObject::connect(button, &QAbstractButton::clicked, command, [command] { Run(command); });
+}
+
 }  // namespace
 
 FrmMain::FrmMain(notes::MailboxState& state, UserInterface& ui, QWidget* parent)
@@ -61,20 +118,22 @@ FrmMain::FrmMain(notes::MailboxState& state, UserInterface& ui, QWidget* parent)
       m_ui(ui),
       m_scanner(state, *this, ui),
       m_preview(state, *this, *this, ui),
-      m_launcher(state.tree, m_export, ui) {
+      m_launcher(state.tree, m_export, ui),
+      m_helpViewer(&HtmlHelp) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(
-        QStringLiteral("%1 %2 v2.0").arg(QLatin1String(kVendorName), QLatin1String(kAppTitle)));
+    setWindowTitle(QStringLiteral("%1 v%2").arg(ProductName(), QLatin1String(kVersion)));
     setWindowIcon(Artwork::WindowIcon());
     setFixedSize(kClientWidth, kClientHeight);
 
     BuildFrame();
+    BuildCommands();
     BuildMenu();
     BuildToolBar();
     BuildSelectFileTab();
     BuildPreviewTab();
     BuildStatusBar();
     m_titleStrip->raise();
+    InstallHelpKey(this, [this] { Run(m_helpCommand); });
     Form_Load();
 }
 
@@ -115,6 +174,24 @@ void FrmMain::BuildFrame() {
     rule->setScaledContents(true);
 }
 
+void FrmMain::BuildCommands() {
+    m_openCommand = Command(this, "OpenCommand");
+    m_scanCommand = Command(this, "ScanCommand");
+    m_exportCommand = Command(this, "ExportCommand");
+    m_helpCommand = Command(this, "HelpCommand");
+    m_aboutCommand = Command(this, "AboutCommand");
+    m_exitCommand = Command(this, "ExitCommand");
+    m_scanCommand->setEnabled(false);
+    m_exportCommand->setEnabled(false);
+
+    connect(m_openCommand, &QAction::triggered, this, [this] { CmdBrowse_Click(); });
+    connect(m_scanCommand, &QAction::triggered, this, [this] { CmdScan_Click(); });
+    connect(m_exportCommand, &QAction::triggered, this, [this] { CmdStartConversion_Click(); });
+    connect(m_helpCommand, &QAction::triggered, this, [this] { mnuHelp_Click(); });
+    connect(m_aboutCommand, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+    connect(m_exitCommand, &QAction::triggered, this, [this] { mnuExit_Click(); });
+}
+
 void FrmMain::BuildMenu() {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("MenuTop"));
@@ -125,24 +202,19 @@ void FrmMain::BuildMenu() {
 
     QMenu* file = m_menuBar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFileTop"));
-    m_mnuOpen = file->addAction(Artwork::OpenMenuIcon(), QStringLiteral("&Open..."));
-    m_mnuOpen->setObjectName(QStringLiteral("mnuOpen"));
-    m_mnuOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    m_mnuOpen->setShortcutContext(Qt::WindowShortcut);
-    addAction(m_mnuOpen);  // the shortcut works wherever the focus is in the window
-    QAction* separator = file->addSeparator();
-    separator->setObjectName(QStringLiteral("mnuSep1"));
-    m_mnuExit = file->addAction(QStringLiteral("E&xit"));
-    m_mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    QAction* open = MenuItem(file, "mnuOpen", Artwork::OpenMenuIcon(), QStringLiteral("&Open..."),
+                             m_openCommand);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    open->setShortcutContext(Qt::WindowShortcut);
+    addAction(open);  // the shortcut works wherever the focus is in the window
+    file->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
+    MenuItem(file, "mnuExit", QIcon(), QStringLiteral("E&xit"), m_exitCommand);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelpTop"));
-    m_mnuHelp = help->addAction(Artwork::HelpMenuIcon(), QStringLiteral("Contents"));
-    m_mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    m_mnuAbout = help->addAction(Artwork::AboutMenuIcon(), QStringLiteral("&About..."));
-    m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-
-    connect(m_mnuOpen, &QAction::triggered, this, [this] { CmdBrowse_Click(); });
+    MenuItem(help, "mnuHelp", Artwork::HelpMenuIcon(), QStringLiteral("Contents"), m_helpCommand);
+    MenuItem(help, "mnuAbout", Artwork::AboutMenuIcon(), QStringLiteral("&About..."),
+             m_aboutCommand);
 }
 
 void FrmMain::BuildToolBar() {
@@ -154,22 +226,23 @@ void FrmMain::BuildToolBar() {
     m_toolBar->setIconSize(QSize(Artwork::kSmallIconSize, Artwork::kSmallIconSize));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
 
-    auto button = [this](const char* name, const QString& caption, int icon) {
+    // The buttons only follow their commands' enabling; a click goes through
+    // NotesToolBar_ButtonClick, which picks the command by the button's number.
+    auto button = [this](const char* name, const QString& caption, int icon, QAction* command) {
         QAction* action = m_toolBar->addAction(SmallIcon(icon), caption);
         action->setObjectName(QLatin1String(name));
-        return action;
+        FollowEnabling(action, command);
     };
-    m_tbOpen = button("tbOpen", QStringLiteral("Open"), notes::icons::kLoad);
-    m_tbScan = button("tbScan", QStringLiteral("Scan"), notes::icons::kPreview);
+    button("tbOpen", QStringLiteral("Open"), notes::icons::kLoad, m_openCommand);
+    button("tbScan", QStringLiteral("Scan"), notes::icons::kPreview, m_scanCommand);
     m_toolBar->addSeparator()->setObjectName(QStringLiteral("tbSeparator1"));
-    m_tbExport = button("tbExport", QStringLiteral("Export"), notes::icons::kExport);
+    button("tbExport", QStringLiteral("Export"), notes::icons::kExport, m_exportCommand);
     m_toolBar->addSeparator()->setObjectName(QStringLiteral("tbSeparator2"));
-    m_tbHelp = button("tbHelp", QStringLiteral("Help"), notes::icons::kHelp);
-    m_tbScan->setEnabled(false);
-    m_tbExport->setEnabled(false);
+    button("tbHelp", QStringLiteral("Help"), notes::icons::kHelp, m_helpCommand);
 
     connect(m_toolBar, &QToolBar::actionTriggered, this, [this](QAction* action) {
-        NotesToolBar_ButtonClick(static_cast<int>(m_toolBar->actions().indexOf(action)) + 1);
+        const auto number = static_cast<std::int16_t>(m_toolBar->actions().indexOf(action) + 1);
+        NotesToolBar_ButtonClick(number, action->text());
     });
 }
 
@@ -200,7 +273,6 @@ void FrmMain::BuildSelectFileTab() {
     m_cmdScan = new QPushButton(Artwork::ScanIcon(), QStringLiteral("Start Scan"), page);
     m_cmdScan->setObjectName(QStringLiteral("CmdScan"));
     m_cmdScan->setGeometry(OnTab(560, 64, 105, 25));
-    m_cmdScan->setEnabled(false);
 
     m_scanFrame = new QGroupBox(QStringLiteral(" Scan Details"), page);
     m_scanFrame->setObjectName(QStringLiteral("ScanFrame"));
@@ -226,8 +298,8 @@ void FrmMain::BuildSelectFileTab() {
     versions->setObjectName(QStringLiteral("LblSupportedVersions"));
     versions->setGeometry(OnTab(33, 384, 296, 17));
 
-    connect(m_cmdBrowse, &QPushButton::clicked, this, [this] { CmdBrowse_Click(); });
-    connect(m_cmdScan, &QPushButton::clicked, this, [this] { CmdScan_Click(); });
+    RunsCommand(m_cmdBrowse, m_openCommand);
+    RunsCommand(m_cmdScan, m_scanCommand);
 }
 
 void FrmMain::BuildPreviewTab() {
@@ -241,7 +313,13 @@ void FrmMain::BuildPreviewTab() {
     m_treeView->setIconSize(QSize(Artwork::kSmallIconSize, Artwork::kSmallIconSize));
     m_treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_treeView->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_treeView->header()->setStretchLastSection(true);
+    // Whole captions, as a classic tree control shows them: the column grows with its
+    // widest caption and the tree scrolls sideways; it never cuts a caption short.
+    m_treeView->setTextElideMode(Qt::ElideNone);
+    m_treeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_treeView->header()->setStretchLastSection(false);
+    m_treeView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_treeView->viewport()->installEventFilter(new FillViewportWidth(m_treeView));
     connect(m_treeView, &QTreeView::clicked, this, [this] { ContactsTreeView_Click(); });
 
     m_mailList = new QTableWidget(0, 4, page);
@@ -274,6 +352,8 @@ void FrmMain::BuildPreviewTab() {
     m_cmdStartConversion = new QPushButton(QStringLiteral("Start Conversion"), page);
     m_cmdStartConversion->setObjectName(QStringLiteral("CmdStartConversion"));
     m_cmdStartConversion->setGeometry(OnTab(280, 379, 121, 25));
+    // Not bound to the export command: this button is usable from the start, while the
+    // toolbar's "Export" waits for a scan.
     connect(m_cmdStartConversion, &QPushButton::clicked, this,
             [this] { CmdStartConversion_Click(); });
 }
@@ -292,7 +372,8 @@ void FrmMain::BuildStatusBar() {
         const char* style;
     };
     const Panel panels[] = {
-        {"StatusPanel1", QStringLiteral("Quarnix Software"), 0, 150, "font-weight: bold;"},
+        {"StatusPanel1", QLatin1String(kVendorName) + QStringLiteral(" Software"), 0, 150,
+         "font-weight: bold;"},
         {"StatusPanel2", QStringLiteral("Email: ") + QLatin1String(kSupportEmail), 150, 200, ""},
         {"StatusPanel3", QLatin1String(kWebAddress), 350, 400,
          "font-weight: bold; color: #0000c0;"},
@@ -329,27 +410,61 @@ void FrmMain::CmdStartConversion_Click() {
     }
     if (m_frmSave == nullptr) {
         m_frmSave = new FrmSave(m_state, m_export, m_ui, this);
+        InstallHelpKey(m_frmSave, [this] { mnuHelp_Click(); });
     }
     m_frmSave->ShowModal();
 }
 
-void FrmMain::NotesToolBar_ButtonClick(int buttonIndex) {
-    const QList<QAction*> actions = m_toolBar->actions();
-    if (buttonIndex < 1 || buttonIndex > actions.size() || !actions[buttonIndex - 1]->isEnabled()) {
-        return;
+void FrmMain::mnuOpen_Click() {
+    CmdBrowse_Click();
+}
+
+void FrmMain::mnuExit_Click() {
+    const MsgAnswer answer =
+        m_ui.MessageBox(QStringLiteral("Are you sure you want to close the software"),
+                        ProductName(), MsgIcon::Information, MsgButtons::YesNo);
+    if (answer == MsgAnswer::Yes && m_endProgram) {
+        m_endProgram();
     }
-    switch (buttonIndex) {
+}
+
+void FrmMain::EndProgram() {
+    // Every window goes, without asking, and nothing queued runs after the loop ends.
+    QApplication::closeAllWindows();
+    QCoreApplication::exit(0);
+}
+
+void FrmMain::mnuHelp_Click() {
+    // The viewer reports a missing or unreadable file itself; there is no message of ours.
+    if (m_helpViewer) {
+        m_helpViewer(this, HelpFile());
+    }
+}
+
+void FrmMain::mnuAbout_Click() {
+    if (m_about == nullptr) {
+        m_about = new FrmAbout(this);
+        InstallHelpKey(m_about, [this] { Run(m_helpCommand); });
+    }
+    m_about->exec();
+}
+
+void FrmMain::NotesToolBar_ButtonClick(std::int16_t BtnIndex, const QString& sText) {
+    (void)sText;
+    switch (BtnIndex) {
         case 1:
-            CmdBrowse_Click();
+            Run(m_openCommand);
             break;
         case 2:
-            CmdScan_Click();
+            Run(m_scanCommand);
             break;
         case 4:
-            CmdStartConversion_Click();
+            Run(m_exportCommand);
+            break;
+        case 6:
+            Run(m_helpCommand);
             break;
         default:
-            // Help (6) is wired with the help viewer.
             break;
     }
 }
@@ -373,16 +488,15 @@ void FrmMain::SetTabEnabled(int tab, bool enabled) {
 }
 
 void FrmMain::SetBrowseEnabled(bool enabled) {
-    m_cmdBrowse->setEnabled(enabled);
+    m_openCommand->setEnabled(enabled);
 }
 
 void FrmMain::SetScanEnabled(bool enabled) {
-    m_cmdScan->setEnabled(enabled);
-    m_tbScan->setEnabled(enabled);
+    m_scanCommand->setEnabled(enabled);
 }
 
 void FrmMain::SetExportEnabled(bool enabled) {
-    m_tbExport->setEnabled(enabled);
+    m_exportCommand->setEnabled(enabled);
 }
 
 void FrmMain::SetScanFrameVisible(bool visible) {

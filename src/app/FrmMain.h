@@ -10,6 +10,10 @@
 
 #include <QWidget>
 
+#include <cstdint>
+#include <functional>
+
+class QAbstractButton;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -24,6 +28,7 @@ namespace velmora::app {
 
 class FolderTreeModel;
 class FrmSave;
+class FrmAbout;
 class NotesTabControl;
 class TitleStrip;
 
@@ -40,13 +45,27 @@ class FrmMain : public QWidget, private notes::MailboxView, private notes::Previ
 
     QString HelpFile() const { return m_helpFile; }
 
-    // Handlers; the menu items and toolbar buttons call the same ones.
+    // What "E&xit" does after the user said Yes. By default every window closes and the
+    // event loop ends; tests put a recorder here.
+    void SetEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
+    static void EndProgram();
+
+    // What the help commands and F1 call; by default the help viewer (HtmlHelp).
+    using HelpViewer = std::function<void(QWidget* owner, const QString& helpFile)>;
+    void SetHelpViewer(HelpViewer viewer) { m_helpViewer = std::move(viewer); }
+
+    // Handlers. Each command is one action (see BuildCommands); the menu items, toolbar
+    // buttons and tab buttons that share a command run its action.
     void CmdBrowse_Click();
     void CmdScan_Click();
     void ContactsTreeView_Click();
     void CmdStartConversion_Click();
-    // Buttons count from 1, separators included.
-    void NotesToolBar_ButtonClick(int buttonIndex);
+    void mnuOpen_Click();
+    void mnuExit_Click();
+    void mnuHelp_Click();
+    void mnuAbout_Click();
+    // Buttons count from 1, separators included; sText is not looked at.
+    void NotesToolBar_ButtonClick(std::int16_t BtnIndex, const QString& sText = QString());
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -54,6 +73,7 @@ class FrmMain : public QWidget, private notes::MailboxView, private notes::Previ
   private:
     void Form_Load();
     void BuildFrame();
+    void BuildCommands();
     void BuildMenu();
     void BuildToolBar();
     void BuildSelectFileTab();
@@ -88,17 +108,21 @@ class FrmMain : public QWidget, private notes::MailboxView, private notes::Previ
     QString m_helpFile;
     bool m_centred = false;
 
+    std::function<void()> m_endProgram = &FrmMain::EndProgram;
+    HelpViewer m_helpViewer;
+    FrmAbout* m_about = nullptr;
+
+    // The commands: the one place their handlers hang and their enabling is kept.
+    QAction* m_openCommand = nullptr;
+    QAction* m_scanCommand = nullptr;
+    QAction* m_exportCommand = nullptr;
+    QAction* m_helpCommand = nullptr;
+    QAction* m_aboutCommand = nullptr;
+    QAction* m_exitCommand = nullptr;
+
     TitleStrip* m_titleStrip = nullptr;
     QMenuBar* m_menuBar = nullptr;
-    QAction* m_mnuOpen = nullptr;
-    QAction* m_mnuExit = nullptr;
-    QAction* m_mnuHelp = nullptr;
-    QAction* m_mnuAbout = nullptr;
     QToolBar* m_toolBar = nullptr;
-    QAction* m_tbOpen = nullptr;
-    QAction* m_tbScan = nullptr;
-    QAction* m_tbExport = nullptr;
-    QAction* m_tbHelp = nullptr;
     NotesTabControl* m_tab = nullptr;
     QLineEdit* m_txtPath = nullptr;
     QPushButton* m_cmdBrowse = nullptr;

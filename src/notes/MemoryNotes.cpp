@@ -89,15 +89,6 @@ class MemDocument : public NotesDocument {
     std::size_t m_position;  // position in the view it was reached through
 };
 
-class MemEntries : public NotesViewEntryCollection {
-  public:
-    explicit MemEntries(std::int64_t count) : m_count(count) {}
-    std::int64_t Count() override { return m_count; }
-
-  private:
-    std::int64_t m_count;
-};
-
 class MemView : public NotesView {
   public:
     MemView(DataPtr data, std::size_t viewIndex)
@@ -105,7 +96,7 @@ class MemView : public NotesView {
     QString Name() override { return View().name; }
     bool isfolder() override { return View().isFolder; }
     std::shared_ptr<NotesViewEntryCollection> AllEntries() override {
-        return std::make_shared<MemEntries>(static_cast<std::int64_t>(View().documents.size()));
+        return std::make_shared<CountedEntries>(static_cast<std::int64_t>(View().documents.size()));
     }
     DocumentPtr GetFirstDocument() override { return At(0); }
     DocumentPtr GetNextDocument(const DocumentPtr& current) override {

@@ -66,6 +66,16 @@ class NotesViewEntryCollection {
     virtual std::int64_t Count() = 0;
 };
 
+// The collection of a view whose entry count is known when the view is read.
+class CountedEntries : public NotesViewEntryCollection {
+  public:
+    explicit CountedEntries(std::int64_t count) : m_count(count) {}
+    std::int64_t Count() override { return m_count; }
+
+  private:
+    std::int64_t m_count;
+};
+
 class NotesView {
   public:
     virtual ~NotesView() = default;

@@ -49,19 +49,22 @@ QString BrowseForFolder(UserInterface& ui, const QString& title) {
     }
 }
 
-// SplitMix64 from a fixed seed. The top 53 bits of each output form r in [0, 1);
-// the result is lower + floor((upper - lower + 1) * r), computed exactly in integers so
-// that it can never reach upper + 1.
-std::int32_t RandomSequence::Between(std::int32_t lower, std::int32_t upper) {
-    if (upper < lower) {
-        return lower;
-    }
+std::uint64_t RandomSequence::Next() {
     m_state += 0x9E37'79B9'7F4A'7C15ULL;
     std::uint64_t z = m_state;
     z = (z ^ (z >> 30)) * 0xBF58'476D'1CE4'E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D0'49BB'1331'11EBULL;
-    z ^= z >> 31;
-    const std::uint64_t r53 = z >> 11;
+    return z ^ (z >> 31);
+}
+
+// The top 53 bits of one output form r in [0, 1); the result is
+// lower + floor((upper - lower + 1) * r), computed exactly in integers so that it can never
+// reach upper + 1.
+std::int32_t RandomSequence::Between(std::int32_t lower, std::int32_t upper) {
+    if (upper < lower) {
+        return lower;
+    }
+    const std::uint64_t r53 = Next() >> 11;
     const auto range = static_cast<std::uint64_t>(static_cast<std::int64_t>(upper) - lower + 1);
     const auto offset =
         static_cast<std::uint64_t>((static_cast<unsigned __int128>(range) * r53) >> 53);

@@ -26,14 +26,22 @@ QString BrowseForFolder(UserInterface& ui, const QString& title);
 // (upper - lower + 1) must fit a 32-bit signed integer; upper < lower gives lower.
 std::int32_t RandomBetween(std::int32_t lower, std::int32_t upper);
 
-// One pseudo-random sequence; RandomBetween draws from a process-wide instance.
+// One pseudo-random sequence (SplitMix64): small, fast and the same on every platform, which
+// the standard distributions are not. RandomBetween draws from a process-wide instance made
+// with the default seed.
 class RandomSequence {
   public:
-    RandomSequence() = default;
+    static constexpr std::uint64_t kDefaultSeed = 0x5645'4C4D'4F52'4121ULL;
+
+    // The same seed gives the same sequence at every start.
+    explicit RandomSequence(std::uint64_t seed = kDefaultSeed) : m_state(seed) {}
+
+    // The next 64 raw bits.
+    std::uint64_t Next();
     std::int32_t Between(std::int32_t lower, std::int32_t upper);
 
   private:
-    std::uint64_t m_state = 0x5645'4C4D'4F52'4121ULL;  // fixed: every start repeats the sequence
+    std::uint64_t m_state;
 };
 
 }  // namespace velmora::Global

@@ -37,4 +37,9 @@ inline constexpr const char* kVendorName = "Quarnix";
 inline constexpr const char* kSupportEmail = "support@velmora.example";
 inline constexpr const char* kWebAddress = "www.velmora.example";
 
+// The vendor and the title together, as captions name the product: "Quarnix Velmora".
+inline QString ProductName() {
+    return QLatin1String(kVendorName) + QLatin1Char(' ') + QLatin1String(kAppTitle);
+}
+
 }  // namespace velmora

@@ -5,6 +5,8 @@
 //
 // Run it under a display or with QT_QPA_PLATFORM=offscreen.
 
+#include "ModelSearch.h"
+#include "TimingUserInterface.h"
 #include "app/FrmMain.h"
 #include "components/StandardComponents.h"
 #include "notes/MailboxState.h"
@@ -13,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTableWidget>
 #include <QTreeView>
 
@@ -21,42 +24,16 @@
 #include <vector>
 
 using namespace velmora;
+using velmora::testing::FindIndex;
+using velmora::testing::TimingUserInterface;
 
 namespace {
 
-// Pauses cost nothing, so the figures leave them out; the completion message stops the clock.
-class TimingUserInterface : public UserInterface {
-  public:
-    MsgAnswer MessageBox(const QString&, const QString& title, MsgIcon, MsgButtons) override {
-        lastTitle = title;
-        messageAtNs = clock.nsecsElapsed();
-        return MsgAnswer::Ok;
-    }
-    QString OpenFileDialog(const QString&, const QString&) override { return path; }
-    QString BrowseFolderDialog(const QString&) override { return {}; }
-    void Pause(int) override {}
-    void DoEvents() override { QCoreApplication::processEvents(); }
-
-    QString path;
-    QElapsedTimer clock;
-    qint64 messageAtNs = 0;
-    QString lastTitle;
-};
-
-QModelIndex FindFolderWith16(const QAbstractItemModel& model, const QModelIndex& parent) {
-    for (int row = 0; row < model.rowCount(parent); ++row) {
-        const QModelIndex index = model.index(row, 0, parent);
-        const QString caption = index.data().toString();
-        const int open = caption.lastIndexOf(QLatin1Char('('));
-        if (parent.isValid() && open > 0 && caption.mid(open + 1).chopped(1).toInt() >= 16) {
-            return index;
-        }
-        const QModelIndex inner = FindFolderWith16(model, index);
-        if (inner.isValid()) {
-            return inner;
-        }
-    }
-    return {};
+// A folder node, not the root, whose caption's count is at least 16.
+bool HoldsSixteen(const QModelIndex& index) {
+    const QString caption = index.data().toString();
+    const int open = caption.lastIndexOf(QLatin1Char('('));
+    return index.parent().isValid() && open > 0 && caption.mid(open + 1).chopped(1).toInt() >= 16;
 }
 
 }  // namespace
@@ -94,7 +71,7 @@ int main(int argc, char* argv[]) {
                 state.tree.Count(), scanMs.front(), scanMs.back());
 
     auto* tree = window.findChild<QTreeView*>(QStringLiteral("ContactsTreeView"));
-    const QModelIndex folder = FindFolderWith16(*tree->model(), {});
+    const QModelIndex folder = FindIndex(*tree->model(), HoldsSixteen);
     if (!folder.isValid()) {
         std::fprintf(stderr, "bench_scan_window: no folder with 16 documents\n");
         return 1;

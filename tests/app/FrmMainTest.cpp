@@ -1,5 +1,7 @@
+#include "ModalDriver.h"
 #include "RecordingUserInterface.h"
 #include "app/Artwork.h"
+#include "app/FrmAbout.h"
 #include "app/FrmMain.h"
 #include "app/TitleStrip.h"
 #include "components/automation/Automation.h"
@@ -17,8 +19,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTableWidget>
@@ -31,15 +36,20 @@
 #include <optional>
 
 using namespace velmora;
+using velmora::MsgAnswer;
+using velmora::MsgButtons;
+using velmora::MsgIcon;
 using velmora::app::FrmMain;
 using velmora::automation::Registry;
+using velmora::testing::OnNextModal;
 using velmora::testing::RecordingUserInterface;
 
 namespace {
 
 const QString kPath = QStringLiteral("/mail/demo.nsf");
+const QString kLongFolder = QStringLiteral("Clients\\Europe, the Middle East and Africa: 2011");
 
-std::shared_ptr<notes::MemoryDatabaseData> Mailbox() {
+std::shared_ptr<notes::MemoryDatabaseData> Mailbox(const QStringList& moreFolders = {}) {
     auto data = std::make_shared<notes::MemoryDatabaseData>();
     data->title = QStringLiteral("Demo");
     auto add = [&](const QString& view, int count) {
@@ -56,6 +66,9 @@ std::shared_ptr<notes::MemoryDatabaseData> Mailbox() {
     add(QStringLiteral("($Sent)"), 0);
     add(QStringLiteral("Projects"), 2);
     add(QStringLiteral("Projects\\2010"), 1);
+    for (const QString& folder : moreFolders) {
+        add(folder, 1);
+    }
     return data;
 }
 
@@ -94,9 +107,9 @@ class FrmMainTest : public QObject {
     std::optional<Registry::ScopedOverride> m_notes;
     std::optional<Registry::ScopedOverride> m_domino;
 
-    void ServeMailbox() {
+    void ServeMailbox(const QStringList& moreFolders = {}) {
         auto session = std::make_shared<notes::MemorySession>();
-        session->AddDatabase(kPath, Mailbox());
+        session->AddDatabase(kPath, Mailbox(moreFolders));
         m_notes.emplace(QStringLiteral("Notes.NotesSession"), [session] { return session; });
         m_domino.emplace(QStringLiteral("Domino.NotesSession"),
                          [] { return std::shared_ptr<automation::AutomationObject>(); });
@@ -480,6 +493,350 @@ class FrmMainTest : public QObject {
         }
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(root).center());
         QTRY_COMPARE(list->rowCount(), 0);
+    }
+
+    // ---- commands ----
+
+    void openCommands_doWhatBrowseDoes_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Browse... button") << "button";
+        QTest::newRow("&Open... item") << "menu";
+        QTest::newRow("Ctrl+O") << "shortcut";
+        QTest::newRow("toolbar 1") << "toolbar";
+        QTest::newRow("mnuOpen_Click") << "handler";
+    }
+
+    void openCommands_doWhatBrowseDoes() {
+        QFETCH(QString, how);
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.window.activateWindow();
+        QTRY_VERIFY(f.window.isActiveWindow());
+        auto* toolBar = f.Find<QToolBar>("NotesToolBar");
+        const std::function<void()> open = [&] {
+            if (how == "button") {
+                f.Find<QPushButton>("CmdBrowse")->click();
+            } else if (how == "menu") {
+                f.Action("mnuOpen")->trigger();
+            } else if (how == "shortcut") {
+                QTest::keyClick(&f.window, Qt::Key_O, Qt::ControlModifier);
+            } else if (how == "toolbar") {
+                QTest::mouseClick(toolBar->widgetForAction(f.Action("tbOpen")), Qt::LeftButton);
+            } else {
+                f.window.mnuOpen_Click();
+            }
+        };
+
+        f.ui.openFileResults.push_back(kPath);
+        open();
+        QCOMPARE(f.ui.calls, QStringList{"OpenFileDialog:Lotus Notes Email (*.nsf)|*.nsf"});
+        QCOMPARE(f.Find<QLineEdit>("txtNotesDatabaseFile")->text(), kPath);
+        QVERIFY(f.Find<QPushButton>("CmdScan")->isEnabled());
+        QVERIFY(f.Action("tbScan")->isEnabled());
+        QVERIFY(!f.Tabs()->isTabEnabled(1));
+
+        open();  // cancelled
+        QCOMPARE(f.ui.calls.size(), 2);
+        QVERIFY(f.Find<QLineEdit>("txtNotesDatabaseFile")->text().isEmpty());
+        QVERIFY(!f.Find<QPushButton>("CmdScan")->isEnabled());
+        QVERIFY(!f.Action("tbScan")->isEnabled());
+    }
+
+    void toolbar_scanFollowsThePathAndExportOnlyEverComesOn() {
+        ServeMailbox();
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        auto* toolBar = f.Find<QToolBar>("NotesToolBar");
+        auto* exportCommand = f.Action("ExportCommand");
+        QVERIFY(exportCommand);
+        QSignalSpy exports(exportCommand, &QAction::triggered);
+        // The toolbar button and the command it stands for, always together.
+        auto exportState = [&] {
+            return QPair<bool, bool>(f.Action("tbExport")->isEnabled(), exportCommand->isEnabled());
+        };
+        const QPair<bool, bool> off(false, false);
+        const QPair<bool, bool> on(true, true);
+
+        // Path empty: "Scan" refuses every way in, and so does "Export" before a scan.
+        QTest::mouseClick(toolBar->widgetForAction(f.Action("tbScan")), Qt::LeftButton);
+        f.window.NotesToolBar_ButtonClick(2, QStringLiteral("Scan"));
+        f.window.NotesToolBar_ButtonClick(4, QStringLiteral("Export"));
+        QVERIFY(f.ui.calls.isEmpty());
+        QCOMPARE(exports.count(), 0);
+        QCOMPARE(exportState(), off);
+
+        f.Browse(kPath);
+        QVERIFY(f.Action("tbScan")->isEnabled());
+        QCOMPARE(exportState(), off);
+        f.Browse(QString());
+        QVERIFY(!f.Action("tbScan")->isEnabled());
+        QVERIFY(!f.Find<QPushButton>("CmdScan")->isEnabled());
+
+        f.Browse(kPath);
+        f.window.NotesToolBar_ButtonClick(2, QStringLiteral("Scan"));
+        QCOMPARE(f.ui.messages.back().title, QStringLiteral("Scan Completed..."));
+        QCOMPARE(exportState(), on);
+        // The number decides, not the text.
+        f.window.NotesToolBar_ButtonClick(4, QStringLiteral("Scan"));
+        QCOMPARE(exports.count(), 1);
+        for (int separator : {0, 3, 5, 7}) {
+            f.window.NotesToolBar_ButtonClick(static_cast<std::int16_t>(separator),
+                                              QStringLiteral("Export"));
+        }
+        QCOMPARE(exports.count(), 1);
+
+        // A failed scan of another file and an empty path leave "Export" on.
+        const std::size_t before = f.ui.messages.size();
+        f.Browse(QStringLiteral("/mail/missing.nsf"));
+        f.Find<QPushButton>("CmdScan")->click();
+        QCOMPARE(f.ui.messages.size(), before + 1);
+        QVERIFY(f.ui.messages.back().title != QLatin1String("Scan Completed..."));
+        QCOMPARE(exportState(), on);
+        f.Browse(QString());
+        QCOMPARE(exportState(), on);
+        QVERIFY(f.Find<QPushButton>("CmdStartConversion")->isEnabled());
+    }
+
+    void exit_asksAndEndsOnlyOnYes_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("No") << false;
+        QTest::newRow("Yes") << true;
+    }
+
+    void exit_asksAndEndsOnlyOnYes() {
+        QFETCH(bool, yes);
+        ServeMailbox();
+        Fixture f;
+        int ends = 0;
+        f.window.SetEndProgram([&] { ++ends; });
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.Browse(kPath);
+        f.Find<QPushButton>("CmdScan")->click();
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        const QModelIndex inbox = tree->model()->index(0, 0, tree->model()->index(0, 0));
+        tree->setCurrentIndex(inbox);
+        f.window.ContactsTreeView_Click();
+        const int nodes = f.state.tree.Count();
+        const int rows = f.Find<QTableWidget>("MailList")->rowCount();
+        const notes::SessionPtr session = f.state.context.session;
+        QVERIFY(session);
+        QVERIFY(rows > 0);
+        f.ui.calls.clear();
+        f.ui.messages.clear();
+
+        f.ui.answers.push_back(yes ? MsgAnswer::Yes : MsgAnswer::No);
+        f.Action("mnuExit")->trigger();
+
+        QCOMPARE(f.ui.calls, QStringList{"MessageBox:Quarnix Velmora"});
+        QCOMPARE(f.ui.messages[0].text,
+                 QStringLiteral("Are you sure you want to close the software"));
+        QCOMPARE(f.ui.messages[0].icon, MsgIcon::Information);
+        QCOMPARE(f.ui.messages[0].buttons, MsgButtons::YesNo);
+        QCOMPARE(ends, yes ? 1 : 0);
+        // Nothing else happened: the window, its tree and list, and the session are as they were.
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(f.state.tree.Count(), nodes);
+        QCOMPARE(tree->model()->rowCount(tree->model()->index(0, 0)), 7);
+        QCOMPARE(f.Find<QTableWidget>("MailList")->rowCount(), rows);
+        QCOMPARE(f.state.context.session, session);
+        QCOMPARE(f.Tabs()->currentIndex(), 1);
+    }
+
+    void exit_yesClosesEveryWindowAndEndsTheEventLoop() {
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QWidget other;
+        other.show();
+        f.ui.answers.push_back(MsgAnswer::Yes);
+        bool handlerRanAfterwards = false;
+        QTimer::singleShot(0, &f.window, [&] {
+            f.window.mnuExit_Click();
+            // Queued behind the end: must never run.
+            QTimer::singleShot(0, &f.window, [&] { handlerRanAfterwards = true; });
+        });
+        QTimer failSafe;
+        failSafe.setSingleShot(true);
+        connect(&failSafe, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        failSafe.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(!f.window.isVisible());
+        QVERIFY(!other.isVisible());
+        QVERIFY(!handlerRanAfterwards);
+    }
+
+    void closeThroughTheFrame_asksNothing() {
+        Fixture f;
+        int ends = 0;
+        f.window.SetEndProgram([&] { ++ends; });
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QVERIFY(f.window.close());
+        QVERIFY(!f.window.isVisible());
+        QVERIFY(f.ui.calls.isEmpty());
+        QCOMPARE(ends, 0);
+    }
+
+    void help_everyWayInOpensTheHelpFileOwnedByTheMainWindow_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Contents") << "menu";
+        QTest::newRow("mnuHelp_Click") << "handler";
+        QTest::newRow("toolbar 6") << "toolbar";
+        QTest::newRow("F1 in the main window") << "F1";
+        QTest::newRow("F1 in the About window") << "F1 about";
+    }
+
+    void help_everyWayInOpensTheHelpFileOwnedByTheMainWindow() {
+        QFETCH(QString, how);
+        Fixture f;
+        QList<QPair<QWidget*, QString>> opened;
+        f.window.SetHelpViewer([&](QWidget* owner, const QString& file) {
+            opened.append({owner, file});
+        });
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.window.activateWindow();
+        QTRY_VERIFY(f.window.isActiveWindow());
+
+        if (how == "menu") {
+            f.Action("mnuHelp")->trigger();
+        } else if (how == "handler") {
+            f.window.mnuHelp_Click();
+        } else if (how == "toolbar") {
+            auto* toolBar = f.Find<QToolBar>("NotesToolBar");
+            QTest::mouseClick(toolBar->widgetForAction(f.Action("tbHelp")), Qt::LeftButton);
+        } else if (how == "F1") {
+            QTest::keyClick(f.Find<QWidget>("txtNotesDatabaseFile"), Qt::Key_F1);
+        } else {
+            bool pressed = false;
+            OnNextModal([&](QWidget* modal) {
+                if (modal == nullptr) {
+                    return;
+                }
+                if (QTest::qWaitForWindowActive(modal)) {
+                    QTest::keyClick(modal, Qt::Key_F1);
+                    pressed = true;
+                }
+                modal->close();
+            });
+            f.window.mnuAbout_Click();
+            QVERIFY(pressed);
+        }
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened[0].first, &f.window);
+        QCOMPARE(opened[0].second, QCoreApplication::applicationDirPath() + "/Help.chm");
+        QCOMPARE(opened[0].second, f.window.HelpFile());
+        QVERIFY(f.ui.calls.isEmpty());
+    }
+
+    void help_withOrWithoutTheFile_showsNoMessageOfOurs_data() {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("Help.chm beside the program") << true;
+        QTest::newRow("no Help.chm") << false;
+    }
+
+    void help_withOrWithoutTheFile_showsNoMessageOfOurs() {
+        QFETCH(bool, present);
+        Fixture f;
+        const QString file = f.window.HelpFile();
+        const bool existed = QFile::exists(file);
+        if (existed != present) {
+            if (present) {
+                QFile help(file);
+                QVERIFY(help.open(QIODevice::WriteOnly));
+            } else {
+                QSKIP("a Help.chm already sits beside the test");
+            }
+        }
+        const auto cleanup = qScopeGuard([&] {
+            if (!existed) {
+                QFile::remove(file);
+            }
+        });
+        QCOMPARE(QFile::exists(file), present);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        const QWidgetList before = QApplication::topLevelWidgets();
+
+        f.window.mnuHelp_Click();  // the real viewer; returns at once
+        f.window.NotesToolBar_ButtonClick(6, QStringLiteral("Help"));
+        QCoreApplication::processEvents();
+
+        QVERIFY(f.ui.calls.isEmpty());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            QVERIFY(qobject_cast<QMessageBox*>(widget) == nullptr);
+            if (!before.contains(widget)) {
+                widget->close();  // the viewer's own window
+            }
+        }
+    }
+
+    void about_isModalOverTheMainWindowAndShownAgain() {
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QList<QWidget*> shown;
+        for (int showing = 0; showing < 2; ++showing) {
+            bool checked = false;
+            OnNextModal([&](QWidget* modal) {
+                shown.append(modal);
+                if (modal == nullptr) {
+                    return;
+                }
+                checked =
+                    modal->isVisible() && modal->isModal() &&
+                    modal->windowModality() == Qt::ApplicationModal &&
+                    modal->parentWidget() == &f.window &&
+                    (modal->geometry().center() - f.window.geometry().center()).manhattanLength() <=
+                        2;
+                modal->close();
+            });
+            f.Action("mnuAbout")->trigger();
+            QVERIFY2(checked, "the About window is not modal, owned by and centred on frmMain");
+        }
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(qobject_cast<app::FrmAbout*>(shown[0]));
+        QCOMPARE(shown[0]->objectName(), QStringLiteral("frmAbout"));
+        QCOMPARE(shown[1], shown[0]);
+        QCOMPARE(f.window.findChildren<app::FrmAbout*>().size(), 1);
+        QVERIFY(f.ui.calls.isEmpty());
+    }
+
+    void tree_showsWholeCaptions() {
+        ServeMailbox({QStringLiteral("Clients"), kLongFolder});
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        f.Browse(kPath);
+        f.Find<QPushButton>("CmdScan")->click();
+        QCOMPARE(f.ui.messages.back().title, QStringLiteral("Scan Completed..."));
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        const QAbstractItemModel& model = *tree->model();
+        const QModelIndex folders = model.index(6, 0, model.index(0, 0));
+        const QModelIndex clients = model.index(0, 0, folders);
+        const QModelIndex leaf = model.index(0, 0, clients);
+        const QString caption = leaf.data().toString();
+        QCOMPARE(caption, QStringLiteral("Europe, the Middle East and Africa: 2011 (1)"));
+        QCOMPARE(leaf.data(Qt::ToolTipRole).toString(), caption);
+        QCOMPARE(tree->textElideMode(), Qt::ElideNone);
+
+        tree->scrollTo(leaf);
+        QFont font = tree->font();
+        if (leaf.data(Qt::FontRole).isValid()) {
+            font = leaf.data(Qt::FontRole).value<QFont>();
+        }
+        const int textWidth = QFontMetrics(font).horizontalAdvance(caption);
+        QVERIFY2(tree->visualRect(leaf).width() >= textWidth,
+                 qPrintable(
+                     QStringLiteral("%1 < %2").arg(tree->visualRect(leaf).width()).arg(textWidth)));
+        QVERIFY(tree->header()->sectionSize(0) >= textWidth);
+        // Wider than the tree: it scrolls sideways instead of cutting the caption.
+        QVERIFY(tree->header()->sectionSize(0) > tree->viewport()->width());
+        QVERIFY(tree->horizontalScrollBar()->maximum() > 0);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "ModalDriver.h"
 #include "app/QtUserInterface.h"
 
 #include <QApplication>
@@ -18,11 +19,10 @@ class QtUserInterfaceTest : public QObject {
   private:
     // Answers the next message box that opens, and records what it showed.
     void AnswerNextBox(QMessageBox::StandardButton button) {
-        QTimer::singleShot(0, this, [this, button] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        velmora::testing::OnNextModal([this, button](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
             if (box == nullptr) {
-                AnswerNextBox(button);
-                return;
+                return;  // the checks on what it showed then fail
             }
             m_title = box->windowTitle();
             m_text = box->text();

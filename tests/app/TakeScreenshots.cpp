@@ -6,6 +6,7 @@
 //
 // Message boxes are answered by a recorder, so the run needs no one at the screen.
 
+#include "ModelSearch.h"
 #include "RecordingUserInterface.h"
 #include "app/FrmMain.h"
 #include "components/StandardComponents.h"
@@ -29,21 +30,6 @@ bool Save(QWidget& window, const QString& path) {
     }
     std::printf("wrote %s\n", qPrintable(path));
     return true;
-}
-
-QModelIndex Find(const QAbstractItemModel& model, const QString& prefix,
-                 const QModelIndex& parent) {
-    for (int row = 0; row < model.rowCount(parent); ++row) {
-        const QModelIndex index = model.index(row, 0, parent);
-        if (index.data().toString().startsWith(prefix)) {
-            return index;
-        }
-        const QModelIndex inner = Find(model, prefix, index);
-        if (inner.isValid()) {
-            return inner;
-        }
-    }
-    return {};
 }
 
 }  // namespace
@@ -87,7 +73,9 @@ int main(int argc, char* argv[]) {
     }
     auto* tree = window.findChild<QTreeView*>(QStringLiteral("ContactsTreeView"));
     const QString caption = args.size() > 3 ? args[3] : QStringLiteral("Inbox (");
-    const QModelIndex node = Find(*tree->model(), caption, {});
+    const QModelIndex node = velmora::testing::FindIndex(
+        *tree->model(),
+        [&](const QModelIndex& index) { return index.data().toString().startsWith(caption); });
     if (node.isValid()) {
         tree->setCurrentIndex(node);
         window.ContactsTreeView_Click();

@@ -1,8 +1,11 @@
 // Builds a sample window with every themed part and saves pictures of it, for looking at the
 // theme and artwork by eye: theme_sample OUTPUT_FOLDER. Not a test; nothing is checked.
 #include "app/Artwork.h"
+#include "app/FrmAbout.h"
 #include "app/Theme.h"
 #include "app/TitleStrip.h"
+#include "util/UserInterface.h"
+#include "util/Version.h"
 
 #include <QApplication>
 #include <QDir>
@@ -88,7 +91,8 @@ int main(int argc, char** argv) {
     QWidget window;
     window.setObjectName(QStringLiteral("frmMain"));
     window.setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    window.setWindowTitle(QStringLiteral("Quarnix Velmora v2.0"));
+    window.setWindowTitle(
+        QStringLiteral("%1 v%2").arg(velmora::ProductName(), QLatin1String(velmora::kVersion)));
     window.setWindowIcon(Artwork::WindowIcon());
     window.setFixedSize(696, 622);
     Theme::Apply(&window);
@@ -202,14 +206,14 @@ int main(int argc, char** argv) {
 
     auto* status = new QStatusBar(&window);
     status->setGeometry(0, 595, 696, 27);
-    auto* vendor = new QLabel(QStringLiteral("Quarnix Software"));
+    auto* vendor = new QLabel(QLatin1String(velmora::kVendorName) + QStringLiteral(" Software"));
     QFont bold = Theme::WindowFont();
     bold.setBold(true);
     vendor->setFont(bold);
     vendor->setFixedWidth(150);
-    auto* mail = new QLabel(QStringLiteral("Email: support@velmora.example"));
+    auto* mail = new QLabel(QStringLiteral("Email: ") + QLatin1String(velmora::kSupportEmail));
     mail->setFixedWidth(200);
-    auto* web = new QLabel(QStringLiteral("www.velmora.example"));
+    auto* web = new QLabel(QLatin1String(velmora::kWebAddress));
     web->setFont(bold);
     web->setStyleSheet(QStringLiteral("color: #1f4fbf;"));
     web->setFixedWidth(400);
@@ -239,19 +243,7 @@ int main(int argc, char** argv) {
     help->setActiveAction(help->actions().constFirst());
     app.processEvents();
     help->grab().save(out.filePath(QStringLiteral("sample-menu.png")));
-    QWidget about(&window, Qt::Dialog);
-    about.setFixedSize(346, 183);
-    Picture(&about, Artwork::AboutBackground(), QRect(0, 0, 347, 180));
-    auto* version = new QLabel(QStringLiteral("Version : 2.0 Build 1102"), &about);
-    version->setFont(bold);
-    version->setAlignment(Qt::AlignCenter);
-    version->setGeometry(8, 144, 329, 17);
-    auto* site = new QLabel(QStringLiteral("Website : www.velmora.example"), &about);
-    QPalette darkBlue = site->palette();
-    darkBlue.setColor(QPalette::WindowText, QColor(0, 0, 0x80));
-    site->setPalette(darkBlue);
-    site->setAlignment(Qt::AlignCenter);
-    site->setGeometry(8, 160, 329, 17);
+    velmora::app::FrmAbout about(&window);
     about.show();
     app.processEvents();
     about.grab().save(out.filePath(QStringLiteral("sample-about-window.png")));

@@ -3,6 +3,7 @@
 //   bench_scan [STORE.nsf]     without a store, one of 100,000 messages in 1,000 folders is
 //                              generated into a temporary folder first.
 
+#include "TimingUserInterface.h"
 #include "components/automation/Automation.h"
 #include "components/notesstore/DemoGenerator.h"
 #include "components/notesstore/StoreSession.h"
@@ -20,32 +21,13 @@
 
 using namespace velmora;
 using namespace velmora::notes;
+using velmora::testing::TimingUserInterface;
 
 namespace {
 
 constexpr int kMessages = 100000;
 constexpr int kScanRuns = 5;
 constexpr int kPreviewRuns = 50;
-
-// Pauses cost nothing here, so the figures leave them out; the completion message stops
-// the clock.
-class TimingUserInterface : public UserInterface {
-  public:
-    MsgAnswer MessageBox(const QString&, const QString& title, MsgIcon, MsgButtons) override {
-        lastTitle = title;
-        messageAtNs = clock.nsecsElapsed();
-        return MsgAnswer::Ok;
-    }
-    QString OpenFileDialog(const QString&, const QString&) override { return {}; }
-    QString BrowseFolderDialog(const QString&) override { return {}; }
-    void Pause(int milliseconds) override { pausedMs += milliseconds; }
-    void DoEvents() override {}
-
-    QElapsedTimer clock;
-    qint64 messageAtNs = 0;
-    QString lastTitle;
-    int pausedMs = 0;
-};
 
 class SilentView : public MailboxView, public PreviewList {
   public:

@@ -139,6 +139,24 @@ TEST(RandomBetween, freshSequencesRepeatEachOther) {
     }
 }
 
+TEST(RandomSequence, seedChoosesTheSequence_defaultSeedIsRandomBetweens) {
+    RandomSequence byDefault;
+    RandomSequence explicitDefault(RandomSequence::kDefaultSeed);
+    RandomSequence other(2011);
+    RandomSequence otherAgain(2011);
+    RandomSequence neighbour(2012);
+    int differing = 0;
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_EQ(byDefault.Next(), explicitDefault.Next());
+        const std::uint64_t raw = other.Next();
+        ASSERT_EQ(raw, otherAgain.Next());
+        differing += raw != neighbour.Next() ? 1 : 0;
+    }
+    EXPECT_EQ(differing, 100);
+    // SplitMix64's published first output for seed 0.
+    EXPECT_EQ(RandomSequence(0).Next(), 0xE220A8397B1DCDAFULL);
+}
+
 TEST(TestEnvironment, isHermetic) {
     // Guards the test harness itself: a fixed zone, no home, a private temporary folder.
     EXPECT_EQ(qgetenv("TZ"), QByteArray("UTC"));

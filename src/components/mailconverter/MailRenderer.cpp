@@ -1,6 +1,7 @@
 #include "components/mailconverter/MailRenderer.h"
 
 #include "components/mailconverter/MailConverterX.h"
+#include "util/UserInterface.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -404,7 +405,7 @@ QByteArray MailRenderer::Render(const MailContent& mail) const {
         writer.setPageLayout(
             QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
         writer.setTitle(mail.subject);
-        writer.setCreator(QStringLiteral("Velmora"));
+        writer.setCreator(QLatin1String(kAppTitle));
         const QSizeF page = writer.pageLayout().fullRectPoints().size();
         const qreal contentWidth = page.width() - 2 * kMargin;
         QHash<QString, MailResource> resources;

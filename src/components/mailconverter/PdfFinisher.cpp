@@ -2,6 +2,7 @@
 
 #include "components/mailconverter/MailConverterX.h"
 #include "components/mailconverter/ToUnicodeRepair.h"
+#include "util/UserInterface.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -71,7 +72,7 @@ QByteArray XmpPacket(const PdfMetadata& metadata, const QDateTime& created,
         "<xmp:CreateDate>%3</xmp:CreateDate>\n"
         "<xmp:ModifyDate>%4</xmp:ModifyDate>\n"
         "<xmp:MetadataDate>%4</xmp:MetadataDate>\n"
-        "<xmp:CreatorTool>Velmora</xmp:CreatorTool>\n"
+        "<xmp:CreatorTool>%6</xmp:CreatorTool>\n"
         "<pdf:Producer>%5</pdf:Producer>\n"
         "<pdfaid:part>3</pdfaid:part>\n"
         "<pdfaid:conformance>B</pdfaid:conformance>\n"
@@ -81,7 +82,7 @@ QByteArray XmpPacket(const PdfMetadata& metadata, const QDateTime& created,
         "<?xpacket end=\"w\"?>");
     return xmp
         .arg(XmlEscaped(metadata.title), XmlEscaped(metadata.author), XmpDate(created),
-             XmpDate(modified), XmlEscaped(producer))
+             XmpDate(modified), XmlEscaped(producer), QLatin1String(kAppTitle))
         .toUtf8();
 }
 
@@ -175,18 +176,18 @@ void SetMetadata(QPDF& pdf, const PdfMetadata& metadata) {
     const QDateTime now = QDateTime::currentDateTime();
     const QDateTime created = metadata.created.isValid() ? metadata.created : now;
     QPDFObjectHandle trailer = pdf.getTrailer();
-    QString producer = QStringLiteral("Velmora");
+    QString producer = QLatin1String(kAppTitle);
     QPDFObjectHandle oldInfo = trailer.getKey("/Info");
     if (oldInfo.isDictionary() && oldInfo.getKey("/Producer").isString()) {
         producer = QString::fromStdString(oldInfo.getKey("/Producer").getUTF8Value()) +
-                   QStringLiteral("; Velmora");
+                   QStringLiteral("; ") + QLatin1String(kAppTitle);
     }
     QPDFObjectHandle info = QPDFObjectHandle::newDictionary();
     info.replaceKey("/Title",
                     QPDFObjectHandle::newUnicodeString(Printable(metadata.title).toStdString()));
     info.replaceKey("/Author",
                     QPDFObjectHandle::newUnicodeString(Printable(metadata.author).toStdString()));
-    info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString("Velmora"));
+    info.replaceKey("/Creator", QPDFObjectHandle::newUnicodeString(kAppTitle));
     info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString(producer.toStdString()));
     info.replaceKey("/CreationDate", QPDFObjectHandle::newString(PdfDate(created)));
     info.replaceKey("/ModDate", QPDFObjectHandle::newString(PdfDate(now)));

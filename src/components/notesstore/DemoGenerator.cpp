@@ -1,6 +1,7 @@
 #include "components/notesstore/DemoGenerator.h"
 
 #include "components/notesstore/StoreWriter.h"
+#include "util/Global.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -14,20 +15,16 @@ using namespace velmora::notes;
 
 namespace {
 
-// splitmix64: tiny, fast and the same everywhere (std distributions are not).
+// The generated databases must come out the same on every machine and every run.
 class Random {
   public:
-    explicit Random(quint64 seed) : m_state(seed) {}
-    quint64 Next() {
-        quint64 z = (m_state += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
+    explicit Random(quint64 seed) : m_sequence(seed) {}
+    int Below(int bound) {
+        return static_cast<int>(m_sequence.Next() % static_cast<quint64>(bound));
     }
-    int Below(int bound) { return static_cast<int>(Next() % static_cast<quint64>(bound)); }
 
   private:
-    quint64 m_state;
+    Global::RandomSequence m_sequence;
 };
 
 struct Person {

@@ -40,7 +40,7 @@ NotesError OpenError(const QString& path, const QString& reason) {
 QString Describe(const SqliteError& error) {
     switch (error.Code() & 0xff) {
         case SQLITE_NOTADB:
-            return QStringLiteral("it is not a Velmora offline mail store");
+            return NotAStore();
         case SQLITE_CORRUPT:
             return QStringLiteral("the file is damaged (%1)").arg(error.Message());
         default:
@@ -105,7 +105,7 @@ StoreConnection::StoreConnection(const QString& path, const FileIdentity& identi
             SqliteStatement tables = m_db->Prepare(
                 "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'store_info'");
             if (!tables.Step() || tables.Int(0) != 1) {
-                throw OpenError(path, QStringLiteral("it is not a Velmora offline mail store"));
+                throw OpenError(path, NotAStore());
             }
         }
         std::map<QString, QString> info;
@@ -116,7 +116,7 @@ StoreConnection::StoreConnection(const QString& path, const FileIdentity& identi
             }
         }
         if (info[QStringLiteral("format")] != QLatin1String(kStoreFormat)) {
-            throw OpenError(path, QStringLiteral("it is not a Velmora offline mail store"));
+            throw OpenError(path, NotAStore());
         }
         const QString version = info[QStringLiteral("schema_version")];
         if (version != QString::number(kSchemaVersion)) {

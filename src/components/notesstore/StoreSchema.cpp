@@ -96,7 +96,7 @@ QString ProblemWithFile(const QString& path, bool forWriting) {
     }
     const QByteArray header = file.read(100);
     if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0"))) {
-        return QStringLiteral("it is not a Velmora offline mail store");
+        return NotAStore();
     }
     // A journal with a valid header beside the file means a change was interrupted: the
     // file alone is half old, half new, and a read-only reader cannot replay the journal.

@@ -2,12 +2,19 @@
 
 // The layout of a store file (documented in README.md beside this file).
 
+#include "util/UserInterface.h"
+
 #include <QString>
 
 namespace velmora::notesstore {
 
 inline constexpr const char* kStoreFormat = "velmora-offline-mail-store";
 inline constexpr int kSchemaVersion = 1;
+
+// The reason given for a file that is not a store at all.
+inline QString NotAStore() {
+    return QStringLiteral("it is not a %1 offline mail store").arg(QLatin1String(kAppTitle));
+}
 
 // Statements that create an empty store of kSchemaVersion.
 extern const char* const kCreateSchema;

@@ -123,22 +123,13 @@ class StoreDocument : public NotesDocument, public StoredDocumentDetails {
     std::optional<std::vector<StoredItem>> m_items;
 };
 
-class StoreEntries : public NotesViewEntryCollection {
-  public:
-    explicit StoreEntries(std::int64_t count) : m_count(count) {}
-    std::int64_t Count() override { return m_count; }
-
-  private:
-    std::int64_t m_count;
-};
-
 class StoreView : public NotesView {
   public:
     StoreView(StorePtr store, std::size_t index) : m_store(std::move(store)), m_index(index) {}
     QString Name() override { return Row().name; }
     bool isfolder() override { return Row().isFolder; }
     std::shared_ptr<NotesViewEntryCollection> AllEntries() override {
-        return std::make_shared<StoreEntries>(Row().entryCount);
+        return std::make_shared<CountedEntries>(Row().entryCount);
     }
     DocumentPtr GetFirstDocument() override { return From(0); }
     DocumentPtr GetNextDocument(const DocumentPtr& current) override {

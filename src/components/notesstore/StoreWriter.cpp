@@ -148,10 +148,9 @@ std::unique_ptr<StoreWriter> StoreWriter::Append(const QString& path) {
             }
         }
         if (format != QLatin1String(kStoreFormat) || version != QString::number(kSchemaVersion)) {
-            throw SqliteError(SQLITE_NOTADB,
-                              QStringLiteral("it is not a Velmora offline mail store of "
-                                             "format version %1")
-                                  .arg(kSchemaVersion));
+            throw SqliteError(
+                SQLITE_NOTADB,
+                NotAStore() + QStringLiteral(" of format version %1").arg(kSchemaVersion));
         }
         SqliteStatement rows = db->Prepare("SELECT id, name, entry_count FROM views");
         while (rows.Step()) {
