@@ -11,7 +11,9 @@
 // is built once, at that ratio, and kept until the application ends.
 namespace velmora::app::Artwork {
 
-QPixmap Splash(qreal devicePixelRatio = 0);           // 347 x 180, product name, version, vendor
+// 347 x 180, product name, version, vendor. At 1x unless asked: the splash window sizes its
+// picture by the pixmap's height in pixels.
+QPixmap Splash(qreal devicePixelRatio = 1);
 QPixmap Banner(qreal devicePixelRatio = 0);           // 947 x 87, across the top of the main window
 QPixmap Rule(qreal devicePixelRatio = 0);             // 497 x 2, under the banner; meant to stretch
 QPixmap AboutBackground(qreal devicePixelRatio = 0);  // 347 x 180, light at the bottom for texts
