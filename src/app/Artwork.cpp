@@ -1,100 +1,178 @@
 #include "app/Artwork.h"
 
-#include "app/Glyphs.h"
-
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFont>
 #include <QHash>
-#include <QLinearGradient>
+#include <QIconEngine>
 #include <QPainter>
-#include <QPainterPath>
-#include <QRadialGradient>
+#include <QStyle>
+#include <QStyleOption>
+#include <QSvgRenderer>
 
 #include <array>
+#include <cmath>
+
+// A static library's resources are only linked in when something names them; this does, and it
+// must stand outside every namespace.
+static void RegisterArtworkResources() {
+    Q_INIT_RESOURCE(artwork);
+}
 
 namespace velmora::app::Artwork {
 
 namespace {
 
-using Glyphs::Glyph;
-
 const QColor kNavy(0x10, 0x30, 0x4f);
-const QColor kTeal(0x1f, 0x6f, 0x8b);
-const QColor kSky(0x2a, 0x86, 0xa6);
-const QColor kOrange(0xf2, 0x9f, 0x3d);
 const QColor kSubtitle(0xbf, 0xe0, 0xf2);
-const QColor kMist(0xf7, 0xfa, 0xfd);
-const QColor kMistDeep(0xe4, 0xec, 0xf4);
 
-const QColor kGreen(0x3d, 0x9b, 0x4b);
-const QColor kBlue(0x2f, 0x7f, 0xc1);
-const QColor kRed(0xd9, 0x44, 0x3a);
-const QColor kOrangeTint(0xf2, 0x9f, 0x3d);
-const QColor kSteel(0x8a, 0x9b, 0xab);
-
-struct IconDrawing {
-    Glyph glyph;
-    QColor tint;
+struct SmallIconEntry {
+    const char* file;  // under artwork/small/, without ".svg"
+    const char* key;   // the name a window asks for it by, if any
 };
 
 // Position -> picture. The positions the windows address (see SmallIconPosition and the toolbar)
 // carry the pictures their use calls for; the rest form a general-purpose set.
-std::array<IconDrawing, kSmallIconCount> IconTable() {
-    return {{
-        {Glyph::Page, {}},           {Glyph::TextPage, {}},
-        {Glyph::PdfPage, {}},        {Glyph::Folder, {}},
-        {Glyph::OpenFolder, kBlue},  {Glyph::OpenEnvelope, {}},
-        {Glyph::Disk, {}},           {Glyph::Printer, {}},
-        {Glyph::Magnifier, {}},      {Glyph::Refresh, {}},
-        {Glyph::ArrowLeft, {}},      {Glyph::ArrowRight, {}},
-        {Glyph::ArrowUp, {}},        {Glyph::ArrowDown, {}},
-        {Glyph::Plus, {}},           {Glyph::Minus, {}},
-        {Glyph::Check, {}},          {Glyph::Cross, {}},
-        {Glyph::Info, {}},           {Glyph::Warning, {}},
-        {Glyph::Gear, {}},           {Glyph::Clock, {}},
-        {Glyph::Calendar, {}},       {Glyph::Person, {}},
-        {Glyph::People, {}},         {Glyph::Star, {}},
-        {Glyph::Lock, {}},           {Glyph::Key, {}},
-        {Glyph::PaperClip, {}},      {Glyph::Bell, {}},
-        {Glyph::Home, {}},           {Glyph::Globe, {}},
-        {Glyph::Database, {}},       {Glyph::Tag, {}},
-        {Glyph::Note, {}},           {Glyph::Chart, {}},
-        {Glyph::ArrowRight, kGreen}, {Glyph::ExportPdf, {}},
-        {Glyph::Folder, kGreen},     {Glyph::Folder, kBlue},
-        {Glyph::Folder, kRed},       {Glyph::Flag, kGreen},
-        {Glyph::Flag, kBlue},        {Glyph::Flag, kOrangeTint},
-        {Glyph::Tag, kGreen},        {Glyph::Tag, kBlue},
-        {Glyph::Star, kBlue},        {Glyph::Help, {}},
-        {Glyph::Gear, kBlue},        {Glyph::Lock, kSteel},
-        {Glyph::Calendar, kGreen},   {Glyph::Database, kBlue},
-        {Glyph::Person, kGreen},     {Glyph::Note, kBlue},
-        {Glyph::Bell, kOrangeTint},  {Glyph::Disk, kGreen},
-        {Glyph::Envelope, {}},       {Glyph::Refresh, kBlue},
-        {Glyph::Home, kGreen},       {Glyph::Globe, kGreen},
-        {Glyph::Chart, kGreen},      {Glyph::OpenFolder, {}},
-        {Glyph::Key, kBlue},         {Glyph::PreviewPage, {}},
-        {Glyph::Clock, kGreen},      {Glyph::Draft, {}},
-        {Glyph::Trash, {}},          {Glyph::Inbox, {}},
-        {Glyph::Junk, {}},           {Glyph::Outbox, {}},
-        {Glyph::MailFolder, {}},     {Glyph::Flag, {}},
-    }};
+constexpr std::array<SmallIconEntry, kSmallIconCount> kSmallIcons = {{
+    {"page", nullptr},
+    {"text-page", nullptr},
+    {"pdf-page", nullptr},
+    {"folder", nullptr},
+    {"open-folder-blue", nullptr},
+    {"open-envelope", nullptr},
+    {"disk", nullptr},
+    {"printer", nullptr},
+    {"magnifier", nullptr},
+    {"refresh", nullptr},
+    {"arrow-left", nullptr},
+    {"arrow-right", nullptr},
+    {"arrow-up", nullptr},
+    {"arrow-down", nullptr},
+    {"plus", nullptr},
+    {"minus", nullptr},
+    {"check", nullptr},
+    {"cross", nullptr},
+    {"info", nullptr},
+    {"warning", nullptr},
+    {"gear", nullptr},
+    {"clock", nullptr},
+    {"calendar", nullptr},
+    {"person", nullptr},
+    {"people", nullptr},
+    {"star", nullptr},
+    {"lock", nullptr},
+    {"key", nullptr},
+    {"paper-clip", nullptr},
+    {"bell", nullptr},
+    {"home", nullptr},
+    {"globe", nullptr},
+    {"database", nullptr},
+    {"tag", nullptr},
+    {"note", nullptr},
+    {"chart", nullptr},
+    {"arrow-right-green", nullptr},
+    {"export-pdf", nullptr},
+    {"folder-green", nullptr},
+    {"folder-blue", nullptr},
+    {"folder-red", nullptr},
+    {"flag-green", nullptr},
+    {"flag-blue", nullptr},
+    {"flag-orange", nullptr},
+    {"tag-green", nullptr},
+    {"tag-blue", nullptr},
+    {"star-blue", nullptr},
+    {"help", nullptr},
+    {"gear-blue", nullptr},
+    {"lock-steel", nullptr},
+    {"calendar-green", nullptr},
+    {"database-blue", nullptr},
+    {"person-green", nullptr},
+    {"note-blue", nullptr},
+    {"bell-orange", nullptr},
+    {"disk-green", nullptr},
+    {"mail", "mail"},
+    {"refresh-blue", nullptr},
+    {"home-green", nullptr},
+    {"globe-green", nullptr},
+    {"chart-green", nullptr},
+    {"load", "Load"},
+    {"key-blue", nullptr},
+    {"preview", "Preview"},
+    {"clock-green", nullptr},
+    {"drafts", "drafts"},
+    {"trash", "trash"},
+    {"inbox", "inbox"},
+    {"junk", "junk"},
+    {"outbox", "outbox"},
+    {"email", "email"},
+    {"follow-up", "follow-up"},
+}};
+
+qreal Ratio(qreal devicePixelRatio) {
+    if (devicePixelRatio > 0) {
+        return devicePixelRatio;
+    }
+    return qApp ? qApp->devicePixelRatio() : 1.0;
 }
 
-QPixmap Picture(Glyph glyph, int size, const QColor& tint = QColor()) {
-    return QPixmap::fromImage(Glyphs::Render(glyph, size, tint));
+QSize DeviceSize(const QSize& size, qreal ratio) {
+    return {static_cast<int>(std::lround(size.width() * ratio)),
+            static_cast<int>(std::lround(size.height() * ratio))};
 }
 
-QIcon TwoSizeIcon(Glyph glyph) {
-    QIcon icon;
-    icon.addPixmap(Picture(glyph, 16));
-    icon.addPixmap(Picture(glyph, 32));
-    return icon;
+QPixmap Picture(const QString& file, const QSize& size, qreal devicePixelRatio) {
+    return QPixmap::fromImage(RenderSvg(file, size, devicePixelRatio));
 }
 
-QImage Canvas(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
+// Draws the SVG afresh for every size and ratio it is asked for, so that a 2x screen gets a
+// picture drawn at 2x instead of an enlarged 1x one.
+class SvgIconEngine final : public QIconEngine {
+  public:
+    explicit SvgIconEngine(QString file) : m_file(std::move(file)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        painter->drawPixmap(rect, scaledPixmap(DeviceSize(rect.size(), ratio), mode, state, ratio));
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    // size is in device pixels; scale only labels the result.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State, qreal scale) override {
+        const QString cacheKey =
+            QStringLiteral("%1x%2/%3").arg(size.width()).arg(size.height()).arg(int(mode));
+        QPixmap pixmap = m_cache.value(cacheKey);
+        if (pixmap.isNull()) {
+            pixmap = Picture(m_file, size, 1.0);
+            if (mode != QIcon::Normal && qobject_cast<QApplication*>(qApp) != nullptr) {
+                // Disabled and selected looks come from the style, as for any other icon.
+                QStyleOption option;
+                option.palette = QApplication::palette();
+                pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
+            }
+            m_cache.insert(cacheKey, pixmap);
+        }
+        pixmap.setDevicePixelRatio(scale);
+        return pixmap;
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+        return {QSize(16, 16), QSize(32, 32)};
+    }
+
+    QString key() const override { return QStringLiteral("VelmoraSvgIconEngine"); }
+
+    QIconEngine* clone() const override { return new SvgIconEngine(*this); }
+
+  private:
+    QString m_file;
+    QHash<QString, QPixmap> m_cache;
+};
+
+QIcon SvgIcon(const QString& file) {
+    return QIcon(new SvgIconEngine(file));
 }
 
 QFont ArtFont(int pixelSize, bool bold) {
@@ -107,67 +185,37 @@ QFont ArtFont(int pixelSize, bool bold) {
     return font;
 }
 
-void Text(QPainter& p, const QPointF& baseline, const QString& text, int pixelSize, bool bold,
-          const QColor& color) {
-    p.setFont(ArtFont(pixelSize, bold));
-    p.setPen(color);
-    p.drawText(baseline, text);
-}
-
-// Deep blue sky with two soft light discs: the ground of the splash, banner and About pictures.
-void Backdrop(QPainter& p, const QRectF& area, bool horizontal) {
-    QLinearGradient sky = horizontal ? QLinearGradient(area.left(), 0, area.right(), 0)
-                                     : QLinearGradient(area.topLeft(), area.bottomRight());
-    sky.setColorAt(0, kNavy);
-    sky.setColorAt(0.7, kTeal);
-    sky.setColorAt(1, kSky);
-    p.fillRect(area, sky);
-
-    p.save();
-    p.setClipRect(area);
-    p.setPen(Qt::NoPen);
-    const qreal reach = area.height() * 1.6;
-    for (const auto& [centre, radius, alpha] :
-         {std::tuple{QPointF(area.right() - reach * 0.35, area.top() - reach * 0.2), reach, 26},
-          std::tuple{QPointF(area.right() - reach * 0.05, area.bottom() + reach * 0.3), reach * 0.8,
-                     20}}) {
-        QRadialGradient glow(centre, radius);
-        glow.setColorAt(0, QColor(255, 255, 255, alpha));
-        glow.setColorAt(0.8, QColor(255, 255, 255, alpha / 2));
-        glow.setColorAt(1, QColor(255, 255, 255, 0));
-        p.setBrush(glow);
-        p.drawEllipse(centre, radius, radius);
+// The texts stay in code, over the SVG ground, so that they use the theme's font fallbacks.
+class TextPainter {
+  public:
+    explicit TextPainter(QImage& image) : m_painter(&image) {
+        m_painter.setRenderHint(QPainter::Antialiasing);
+        m_painter.setRenderHint(QPainter::TextAntialiasing);
     }
-    // A gentle swell across the lower part gives the flat gradient some depth.
-    QPainterPath swell;
-    swell.moveTo(area.left(), area.bottom() - area.height() * 0.22);
-    swell.cubicTo(area.left() + area.width() * 0.35, area.bottom() - area.height() * 0.42,
-                  area.left() + area.width() * 0.65, area.bottom() - area.height() * 0.02,
-                  area.right(), area.bottom() - area.height() * 0.30);
-    swell.lineTo(area.bottomRight());
-    swell.lineTo(area.bottomLeft());
-    swell.closeSubpath();
-    p.setBrush(QColor(255, 255, 255, 14));
-    p.drawPath(swell);
-    p.restore();
-}
 
-void OrangeLine(QPainter& p, const QRectF& line) {
-    QLinearGradient g(line.left(), 0, line.right(), 0);
-    g.setColorAt(0, kOrange.darker(110));
-    g.setColorAt(0.5, kOrange.lighter(125));
-    g.setColorAt(1, kOrange.darker(110));
-    p.fillRect(line, g);
-}
+    void At(const QPointF& baseline, const QString& text, int pixelSize, bool bold,
+            const QColor& color) {
+        m_painter.setFont(ArtFont(pixelSize, bold));
+        m_painter.setPen(color);
+        m_painter.drawText(baseline, text);
+    }
 
-void VersionBadge(QPainter& p, const QRectF& box) {
-    p.setPen(Qt::NoPen);
-    p.setBrush(kOrange);
-    p.drawRoundedRect(box, box.height() / 2, box.height() / 2);
-    p.setFont(ArtFont(static_cast<int>(box.height() * 0.62), true));
-    p.setPen(kNavy);
-    p.drawText(box, Qt::AlignCenter, QStringLiteral("v2.0"));
-}
+    void In(const QRectF& box, Qt::Alignment alignment, const QString& text, int pixelSize,
+            bool bold, const QColor& color) {
+        m_painter.setFont(ArtFont(pixelSize, bold));
+        m_painter.setPen(color);
+        m_painter.drawText(box, alignment, text);
+    }
+
+    // The version on the orange badge the SVG draws in box.
+    void Badge(const QRectF& box) {
+        In(box, Qt::AlignCenter, QStringLiteral("v2.0"), static_cast<int>(box.height() * 0.62),
+           true, kNavy);
+    }
+
+  private:
+    QPainter m_painter;
+};
 
 void ClearSmallIcons();
 
@@ -183,171 +231,129 @@ void ClearSmallIcons() {
 
 }  // namespace
 
-QPixmap Splash() {
-    QImage image = Canvas(347, 180);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    Backdrop(p, QRectF(0, 0, 347, 180), false);
+QImage RenderSvg(const QString& file, const QSize& size, qreal devicePixelRatio) {
+    static const bool registered = (RegisterArtworkResources(), true);
+    Q_UNUSED(registered);
+    QSvgRenderer renderer(QStringLiteral(":/velmora/artwork/") + file);
+    if (!renderer.isValid()) {
+        qWarning("Artwork: cannot draw %s", qPrintable(file));
+        return {};
+    }
+    const qreal ratio = Ratio(devicePixelRatio);
+    const QSize logical = size.isValid() ? size : renderer.defaultSize();
+    QImage image(DeviceSize(logical, ratio), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    painter.end();
+    image.setDevicePixelRatio(ratio);
+    return image;
+}
 
-    Glyphs::Paint(p, Glyph::Logo, QRectF(26, 38, 64, 64));
-    Text(p, QPointF(106, 76), QStringLiteral("Velmora"), 36, true, Qt::white);
-    Text(p, QPointF(108, 96), QStringLiteral("Notes mail to PDF, folder by folder"), 12, false,
-         kSubtitle);
-    VersionBadge(p, QRectF(108, 106, 42, 18));
-
-    p.fillRect(QRectF(0, 146, 347, 34), QColor(0, 0, 0, 46));
-    OrangeLine(p, QRectF(0, 146, 347, 2));
-    Text(p, QPointF(26, 168), QStringLiteral("Quarnix"), 13, true, Qt::white);
-    p.setFont(ArtFont(11, false));
-    p.setPen(kSubtitle);
-    p.drawText(QRectF(180, 150, 141, 26), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("Starting\u2026"));
-    p.end();
+QPixmap Splash(qreal devicePixelRatio) {
+    QImage image = RenderSvg(QStringLiteral("splash.svg"), QSize(347, 180), devicePixelRatio);
+    {
+        TextPainter text(image);
+        text.At(QPointF(106, 76), QStringLiteral("Velmora"), 36, true, Qt::white);
+        text.At(QPointF(108, 96), QStringLiteral("Notes mail to PDF, folder by folder"), 12, false,
+                kSubtitle);
+        text.Badge(QRectF(108, 106, 42, 18));
+        text.At(QPointF(26, 168), QStringLiteral("Quarnix"), 13, true, Qt::white);
+        text.In(QRectF(180, 150, 141, 26), Qt::AlignRight | Qt::AlignVCenter,
+                QStringLiteral("Starting\u2026"), 11, false, kSubtitle);
+    }
     return QPixmap::fromImage(image);
 }
 
-QPixmap Banner() {
+QPixmap Banner(qreal devicePixelRatio) {
     // The window shows columns 8 to 704 and rows 6 to 76 of it above the rule, and rows 78 to 86
     // between the rule and the menu bar; everything that matters sits there.
-    QImage image = Canvas(947, 87);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    Backdrop(p, QRectF(0, 0, 947, 77), true);
-
-    // Faint envelopes drifting to the right, the program's subject.
-    p.setOpacity(0.16);
-    // They stay clear of the vendor name and badge at the right end of the visible part.
-    const std::array<std::pair<QPointF, qreal>, 5> drift = {{
-        {{392, 16}, 30},
-        {{446, 44}, 22},
-        {{492, 8}, 36},
-        {{548, 42}, 24},
-        {{590, 14}, 18},
-    }};
-    for (const auto& [at, size] : drift) {
-        Glyphs::Paint(p, Glyph::Envelope, QRectF(at, QSizeF(size, size)));
+    QImage image = RenderSvg(QStringLiteral("banner.svg"), QSize(947, 87), devicePixelRatio);
+    {
+        TextPainter text(image);
+        text.At(QPointF(80, 44), QStringLiteral("Velmora"), 30, true, Qt::white);
+        text.At(QPointF(82, 64),
+                QStringLiteral("Lotus Notes mail to PDF documents, folder by folder"), 12, false,
+                kSubtitle);
+        text.In(QRectF(520, 20, 176, 18), Qt::AlignRight | Qt::AlignVCenter,
+                QStringLiteral("Quarnix"), 12, true, QColor(255, 255, 255, 220));
+        text.Badge(QRectF(654, 44, 42, 18));
     }
-    p.setOpacity(1.0);
-
-    Glyphs::Paint(p, Glyph::Logo, QRectF(22, 17, 46, 46));
-    Text(p, QPointF(80, 44), QStringLiteral("Velmora"), 30, true, Qt::white);
-    Text(p, QPointF(82, 64), QStringLiteral("Lotus Notes mail to PDF documents, folder by folder"),
-         12, false, kSubtitle);
-
-    p.setFont(ArtFont(12, true));
-    p.setPen(QColor(255, 255, 255, 220));
-    p.drawText(QRectF(520, 20, 176, 18), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("Quarnix"));
-    VersionBadge(p, QRectF(654, 44, 42, 18));
-
-    QLinearGradient mist(0, 77, 0, 87);
-    mist.setColorAt(0, kMist);
-    mist.setColorAt(1, kMistDeep);
-    p.fillRect(QRectF(0, 77, 947, 10), mist);
-    p.end();
     return QPixmap::fromImage(image);
 }
 
-QPixmap Rule() {
-    QImage image = Canvas(497, 2);
-    QPainter p(&image);
-    OrangeLine(p, QRectF(0, 0, 497, 1));
-    p.fillRect(QRectF(0, 1, 497, 1), kOrange.darker(140));
-    p.end();
-    return QPixmap::fromImage(image);
+QPixmap Rule(qreal devicePixelRatio) {
+    return Picture(QStringLiteral("rule.svg"), QSize(497, 2), devicePixelRatio);
 }
 
-QPixmap AboutBackground() {
-    QImage image = Canvas(347, 180);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    Backdrop(p, QRectF(0, 0, 347, 134), false);
-
-    Glyphs::Paint(p, Glyph::Logo, QRectF(28, 30, 56, 56));
-    Text(p, QPointF(98, 62), QStringLiteral("Velmora"), 32, true, Qt::white);
-    Text(p, QPointF(100, 82), QStringLiteral("Notes mail to PDF, folder by folder"), 12, false,
-         kSubtitle);
-    Text(p, QPointF(100, 112), QStringLiteral("Quarnix"), 12, true, QColor(255, 255, 255, 220));
-
-    // The version and web address are written over this light part by the About window.
-    QLinearGradient mist(0, 134, 0, 180);
-    mist.setColorAt(0, kMist);
-    mist.setColorAt(1, kMistDeep);
-    p.fillRect(QRectF(0, 134, 347, 46), mist);
-    OrangeLine(p, QRectF(0, 132, 347, 2));
-    p.end();
+QPixmap AboutBackground(qreal devicePixelRatio) {
+    QImage image = RenderSvg(QStringLiteral("about.svg"), QSize(347, 180), devicePixelRatio);
+    {
+        TextPainter text(image);
+        text.At(QPointF(98, 62), QStringLiteral("Velmora"), 32, true, Qt::white);
+        text.At(QPointF(100, 82), QStringLiteral("Notes mail to PDF, folder by folder"), 12, false,
+                kSubtitle);
+        text.At(QPointF(100, 112), QStringLiteral("Quarnix"), 12, true, QColor(255, 255, 255, 220));
+        // The version and web address are written over the light part by the About window.
+    }
     return QPixmap::fromImage(image);
 }
 
 QIcon WindowIcon() {
-    return TwoSizeIcon(Glyph::Logo);
+    return SvgIcon(QStringLiteral("logo.svg"));
 }
 
-QPixmap StepArrow() {
-    QImage image = Canvas(10, 16);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath marker;
-    marker.moveTo(1.5, 3.5);
-    marker.lineTo(8.5, 8);
-    marker.lineTo(1.5, 12.5);
-    marker.closeSubpath();
-    QLinearGradient g(0, 3.5, 0, 12.5);
-    g.setColorAt(0, kOrange.lighter(130));
-    g.setColorAt(1, kOrange.darker(110));
-    p.setBrush(g);
-    p.setPen(QPen(kOrange.darker(150), 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(marker);
-    p.end();
-    return QPixmap::fromImage(image);
+QPixmap StepArrow(qreal devicePixelRatio) {
+    return Picture(QStringLiteral("step-arrow.svg"), QSize(10, 16), devicePixelRatio);
 }
 
-QPixmap FolderArrow() {
-    // A blue folder, so that the orange step marker on it stands out as on the plain steps.
-    QImage image = Glyphs::Render(Glyph::Folder, 16, kBlue.lighter(130));
-    QPainter p(&image);
-    Glyphs::Paint(p, Glyph::StepMarker, QRectF(5, 5, 11, 11));
-    p.end();
-    return QPixmap::fromImage(image);
+QPixmap FolderArrow(qreal devicePixelRatio) {
+    return Picture(QStringLiteral("folder-arrow.svg"), QSize(16, 16), devicePixelRatio);
 }
 
-QPixmap SupportIcon() {
-    return Picture(Glyph::Check, 16);
+QPixmap SupportIcon(qreal devicePixelRatio) {
+    return Picture(QStringLiteral("small/check.svg"), QSize(16, 16), devicePixelRatio);
 }
 
 QIcon BrowseIcon() {
-    return TwoSizeIcon(Glyph::OpenFolder);
+    return SvgIcon(QStringLiteral("small/load.svg"));
 }
 
 QIcon ScanIcon() {
-    return TwoSizeIcon(Glyph::Magnifier);
+    return SvgIcon(QStringLiteral("small/magnifier.svg"));
 }
 
 QIcon PreviewTabIcon() {
-    return TwoSizeIcon(Glyph::OpenEnvelope);
+    return SvgIcon(QStringLiteral("small/open-envelope.svg"));
 }
 
 QIcon OpenMenuIcon() {
-    return TwoSizeIcon(Glyph::OpenFolder);
+    return SvgIcon(QStringLiteral("small/load.svg"));
 }
 
 QIcon HelpMenuIcon() {
-    return TwoSizeIcon(Glyph::Help);
+    return SvgIcon(QStringLiteral("small/help.svg"));
 }
 
 QIcon AboutMenuIcon() {
-    return TwoSizeIcon(Glyph::Info);
+    return SvgIcon(QStringLiteral("small/info.svg"));
+}
+
+QIcon TitleMinimizeIcon() {
+    return SvgIcon(QStringLiteral("title-minimize.svg"));
+}
+
+QIcon TitleCloseIcon() {
+    return SvgIcon(QStringLiteral("title-close.svg"));
 }
 
 const QList<QPixmap>& SmallIcons() {
     QList<QPixmap>& icons = SmallIconStore();
     if (icons.isEmpty()) {
         icons.reserve(kSmallIconCount);
-        for (const IconDrawing& drawing : IconTable()) {
-            icons.append(Picture(drawing.glyph, kSmallIconSize, drawing.tint));
+        for (int position = 0; position < kSmallIconCount; ++position) {
+            icons.append(
+                Picture(SmallIconFile(position), QSize(kSmallIconSize, kSmallIconSize), 0));
         }
         qAddPostRoutine(ClearSmallIcons);
     }
@@ -355,14 +361,20 @@ const QList<QPixmap>& SmallIcons() {
 }
 
 int SmallIconPosition(const QString& key) {
-    static const QHash<QString, int> positions = {
-        {QStringLiteral("mail"), 56},    {QStringLiteral("Load"), 61},
-        {QStringLiteral("Preview"), 63}, {QStringLiteral("drafts"), 65},
-        {QStringLiteral("trash"), 66},   {QStringLiteral("inbox"), 67},
-        {QStringLiteral("junk"), 68},    {QStringLiteral("outbox"), 69},
-        {QStringLiteral("email"), 70},   {QStringLiteral("follow-up"), 71},
-    };
-    return positions.value(key, -1);
+    for (int position = 0; position < kSmallIconCount; ++position) {
+        const char* own = kSmallIcons[position].key;
+        if (own != nullptr && key == QLatin1String(own)) {
+            return position;
+        }
+    }
+    return -1;
+}
+
+QString SmallIconFile(int position) {
+    if (position < 0 || position >= kSmallIconCount) {
+        return {};
+    }
+    return QStringLiteral("small/%1.svg").arg(QLatin1String(kSmallIcons[position].file));
 }
 
 }  // namespace velmora::app::Artwork

@@ -1,7 +1,6 @@
 #include "app/TitleStrip.h"
 
 #include "app/Artwork.h"
-#include "app/Glyphs.h"
 #include "app/Theme.h"
 
 #include <QEvent>
@@ -16,13 +15,10 @@ namespace velmora::app {
 
 namespace {
 
-QToolButton* MakeButton(QWidget* parent, const QString& name, Glyphs::Glyph glyph,
+QToolButton* MakeButton(QWidget* parent, const QString& name, const QIcon& icon,
                         const QString& tip) {
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
-    QIcon icon;
-    icon.addPixmap(QPixmap::fromImage(Glyphs::Render(glyph, 16)));
-    icon.addPixmap(QPixmap::fromImage(Glyphs::Render(glyph, 32)));
     button->setIcon(icon);
     button->setIconSize(QSize(16, 16));
     button->setFixedSize(28, 22);
@@ -53,10 +49,10 @@ QLabel { background: transparent; color: white; }
     m_caption = new QLabel(this);
     m_caption->setObjectName(QStringLiteral("TitleCaption"));
     m_caption->setFont(Theme::TitleFont());
-    m_minimize = MakeButton(this, QStringLiteral("TitleMinimize"), Glyphs::Glyph::WindowMinimize,
+    m_minimize = MakeButton(this, QStringLiteral("TitleMinimize"), Artwork::TitleMinimizeIcon(),
                             tr("Minimize"));
     m_close =
-        MakeButton(this, QStringLiteral("TitleClose"), Glyphs::Glyph::WindowClose, tr("Close"));
+        MakeButton(this, QStringLiteral("TitleClose"), Artwork::TitleCloseIcon(), tr("Close"));
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(8, 0, 4, 0);

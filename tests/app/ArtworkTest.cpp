@@ -1,10 +1,13 @@
 #include "app/Artwork.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QImage>
+#include <QRegularExpression>
 #include <QSet>
 #include <QtTest>
 
+#include <cmath>
 #include <functional>
 
 namespace Artwork = velmora::app::Artwork;
@@ -47,6 +50,47 @@ int DistinctColours(const QImage& image) {
         }
     }
     return int(colours.size());
+}
+
+// Mean difference per channel between a 2x picture shrunk by averaging each 2 x 2 block and the 1x
+// picture: small when both show the same drawing.
+double MeanDifferenceAfterHalving(const QImage& large, const QImage& small) {
+    const QImage a = large.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage b = small.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    double sum = 0;
+    for (int y = 0; y < b.height(); ++y) {
+        for (int x = 0; x < b.width(); ++x) {
+            const QRgb block[] = {a.pixel(2 * x, 2 * y), a.pixel(2 * x + 1, 2 * y),
+                                  a.pixel(2 * x, 2 * y + 1), a.pixel(2 * x + 1, 2 * y + 1)};
+            const QRgb one = b.pixel(x, y);
+            int channels[4] = {};
+            for (QRgb p : block) {
+                channels[0] += qRed(p);
+                channels[1] += qGreen(p);
+                channels[2] += qBlue(p);
+                channels[3] += qAlpha(p);
+            }
+            sum += std::abs(channels[0] / 4.0 - qRed(one)) +
+                   std::abs(channels[1] / 4.0 - qGreen(one)) +
+                   std::abs(channels[2] / 4.0 - qBlue(one)) +
+                   std::abs(channels[3] / 4.0 - qAlpha(one));
+        }
+    }
+    return sum / (4.0 * b.width() * b.height());
+}
+
+// Every SVG file the resource holds, as paths under artwork/.
+QStringList ArtworkFiles() {
+    const QString root = QStringLiteral(":/velmora/artwork/");
+    // Drawing one picture registers the resource.
+    Artwork::RenderSvg(QStringLiteral("logo.svg"), QSize(16, 16), 1);
+    QStringList files;
+    QDirIterator it(root, {QStringLiteral("*.svg")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files << it.next().mid(root.size());
+    }
+    files.sort();
+    return files;
 }
 
 }  // namespace
@@ -204,6 +248,103 @@ class ArtworkTest : public QObject {
                          qPrintable(QStringLiteral("%1 and %2").arg(a).arg(b)));
             }
         }
+    }
+
+    void svgFiles_drawSharplyAtTwiceTheRatio_data() {
+        QTest::addColumn<QString>("file");
+        const QStringList files = ArtworkFiles();
+        // The 72 small icons, the backgrounds, markers, window and title-strip icons.
+        QVERIFY2(files.size() >= Artwork::kSmallIconCount + 9, qPrintable(files.join(' ')));
+        for (const QString& file : files) {
+            QTest::newRow(qPrintable(file)) << file;
+        }
+    }
+
+    void svgFiles_drawSharplyAtTwiceTheRatio() {
+        QFETCH(QString, file);
+        const QImage one = Artwork::RenderSvg(file, QSize(), 1);
+        const QImage two = Artwork::RenderSvg(file, QSize(), 2);
+        QVERIFY(!one.isNull() && !two.isNull());
+        QVERIFY(Coverage(one) > 0 && Coverage(two) > 0);
+        QCOMPARE(two.size(), one.size() * 2);
+        QCOMPARE(two.devicePixelRatio(), 2.0);
+        QCOMPARE(two.deviceIndependentSize(), QSizeF(one.size()));
+        // Drawn at 2x, not enlarged: it differs from either upscale of the 1x picture, yet shrinks
+        // back to about the 1x one (fine detail such as gear teeth differs most, by about 7; a
+        // cropped or shifted drawing by far more).
+        QVERIFY(two != one.scaled(two.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
+        QVERIFY(two != one.scaled(two.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        const double difference = MeanDifferenceAfterHalving(two, one);
+        QVERIFY2(difference < 10, qPrintable(QString::number(difference)));
+    }
+
+    void svgFiles_missingOrForeignFileDrawsNothing() {
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot draw")));
+        QVERIFY(Artwork::RenderSvg(QStringLiteral("small/no-such-icon.svg"), QSize(16, 16), 1)
+                    .isNull());
+    }
+
+    void smallIconFiles_eachFileOfSmallServesOnePosition() {
+        QSet<QString> table;
+        for (int position = 0; position < Artwork::kSmallIconCount; ++position) {
+            const QString file = Artwork::SmallIconFile(position);
+            QVERIFY2(file.startsWith(QStringLiteral("small/")), qPrintable(file));
+            table.insert(file);
+        }
+        QCOMPARE(table.size(), Artwork::kSmallIconCount);
+        QSet<QString> stored;
+        for (const QString& file : ArtworkFiles()) {
+            if (file.startsWith(QStringLiteral("small/"))) {
+                stored.insert(file);
+            }
+        }
+        QCOMPARE(stored, table);
+        QVERIFY(Artwork::SmallIconFile(-1).isEmpty());
+        QVERIFY(Artwork::SmallIconFile(Artwork::kSmallIconCount).isEmpty());
+        // Windows ask by key for the files named after the keys.
+        QCOMPARE(Artwork::SmallIconFile(Artwork::SmallIconPosition(QStringLiteral("inbox"))),
+                 QStringLiteral("small/inbox.svg"));
+        QCOMPARE(Artwork::SmallIconFile(Artwork::SmallIconPosition(QStringLiteral("Load"))),
+                 QStringLiteral("small/load.svg"));
+    }
+
+    void pictures_atTwiceTheRatioHaveTwiceThePixels_data() {
+        QTest::addColumn<QPixmap>("one");
+        QTest::addColumn<QPixmap>("two");
+        QTest::newRow("splash") << Artwork::Splash(1) << Artwork::Splash(2);
+        QTest::newRow("banner") << Artwork::Banner(1) << Artwork::Banner(2);
+        QTest::newRow("about") << Artwork::AboutBackground(1) << Artwork::AboutBackground(2);
+        QTest::newRow("step arrow") << Artwork::StepArrow(1) << Artwork::StepArrow(2);
+        QTest::newRow("folder arrow") << Artwork::FolderArrow(1) << Artwork::FolderArrow(2);
+        QTest::newRow("window icon") << Artwork::WindowIcon().pixmap(QSize(16, 16), 1.0)
+                                     << Artwork::WindowIcon().pixmap(QSize(16, 16), 2.0);
+        QTest::newRow("title close") << Artwork::TitleCloseIcon().pixmap(QSize(16, 16), 1.0)
+                                     << Artwork::TitleCloseIcon().pixmap(QSize(16, 16), 2.0);
+        QTest::newRow("title minimize") << Artwork::TitleMinimizeIcon().pixmap(QSize(16, 16), 1.0)
+                                        << Artwork::TitleMinimizeIcon().pixmap(QSize(16, 16), 2.0);
+    }
+
+    void pictures_atTwiceTheRatioHaveTwiceThePixels() {
+        QFETCH(QPixmap, one);
+        QFETCH(QPixmap, two);
+        QCOMPARE(two.size(), one.size() * 2);
+        QCOMPARE(two.devicePixelRatio(), 2.0);
+        QCOMPARE(two.deviceIndependentSize(), QSizeF(one.size()));
+        const QImage large = two.toImage();
+        const QImage small = one.toImage();
+        QVERIFY(large !=
+                small.scaled(large.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        const double difference = MeanDifferenceAfterHalving(large, small);
+        QVERIFY2(difference < 6, qPrintable(QString::number(difference)));
+    }
+
+    void icons_disabledLookDiffersFromNormal() {
+        const QIcon icon = Artwork::ScanIcon();
+        const QImage normal = icon.pixmap(QSize(16, 16), QIcon::Normal).toImage();
+        const QImage disabled = icon.pixmap(QSize(16, 16), QIcon::Disabled).toImage();
+        QCOMPARE(disabled.size(), normal.size());
+        QVERIFY(disabled != normal);
+        QVERIFY(Coverage(disabled) > 0.1);
     }
 };
 
