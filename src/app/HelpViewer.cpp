@@ -126,7 +126,7 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     splitter->addWidget(m_contents);
     splitter->addWidget(m_topic);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({250, 630});
+    splitter->setSizes({270, 630});
 
     QStyle* look = style();
     QAction* back = toolBar->addAction(look->standardIcon(QStyle::SP_ArrowBack),
