@@ -1,7 +1,6 @@
 include_guard(GLOBAL)
 
 find_program(VELMORA_CHMCMD chmcmd REQUIRED)
-set(VELMORA_CHM_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/CompileChm.cmake)
 
 # velmora_compile_chm(TARGET name OUTPUT file.chm SOURCE_DIR pages PROJECT name.hhp
 #                     [EXTRA_FILES files...])
@@ -9,6 +8,7 @@ set(VELMORA_CHM_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/CompileChm.cmake)
 # changes. chmcmd is run on a copy in the build tree, so nothing is written beside the sources.
 function(velmora_compile_chm)
     cmake_parse_arguments(ARG "" "TARGET;OUTPUT;SOURCE_DIR;PROJECT" "EXTRA_FILES" ${ARGN})
+    set(script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CompileChm.cmake)
     file(GLOB_RECURSE pages CONFIGURE_DEPENDS ${ARG_SOURCE_DIR}/*)
     get_filename_component(name ${ARG_OUTPUT} NAME_WE)
     # A list cannot travel whole through -D on a custom command's line.
@@ -16,8 +16,8 @@ function(velmora_compile_chm)
     add_custom_command(OUTPUT ${ARG_OUTPUT}
         COMMAND ${CMAKE_COMMAND} -DCHMCMD=${VELMORA_CHMCMD} -DSOURCE_DIR=${ARG_SOURCE_DIR}
                 -DSTAGE_DIR=${CMAKE_CURRENT_BINARY_DIR}/${name}-chm -DPROJECT=${ARG_PROJECT}
-                -DOUTPUT=${ARG_OUTPUT} -DEXTRA_FILES=${extras} -P ${VELMORA_CHM_SCRIPT}
-        DEPENDS ${pages} ${ARG_EXTRA_FILES} ${VELMORA_CHM_SCRIPT}
+                -DOUTPUT=${ARG_OUTPUT} -DEXTRA_FILES=${extras} -P ${script}
+        DEPENDS ${pages} ${ARG_EXTRA_FILES} ${script}
         COMMENT "Compiling ${name}.chm"
         VERBATIM)
     add_custom_target(${ARG_TARGET} DEPENDS ${ARG_OUTPUT})
