@@ -20,8 +20,8 @@ FrmSplash::FrmSplash(std::function<void()> openMain, int pauseMs)
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("SplashPicture"));
-    picture->setPixmap(Artwork::Splash());
-    picture->setGeometry(0, 0, kWidth, Artwork::Splash().height());
+    picture->setPixmap(Artwork::Splash(0));
+    picture->setGeometry(0, 0, kWidth, kHeight);
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
