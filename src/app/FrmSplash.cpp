@@ -20,8 +20,9 @@ FrmSplash::FrmSplash(std::function<void()> openMain, int pauseMs)
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("SplashPicture"));
-    picture->setPixmap(Artwork::Splash(0));
-    picture->setGeometry(0, 0, kWidth, kHeight);
+    const QPixmap splash = Artwork::Splash(0);
+    picture->setPixmap(splash);
+    picture->setGeometry(0, 0, kWidth, qRound(splash.height() / splash.devicePixelRatio()));
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));

@@ -305,10 +305,15 @@ TEST_F(ExportRunTest, attachments_travelAndNoTemporaryFileStays) {
     mail.items.back().embedded = {{notes::kEmbedAttachment, "same.txt", "first copy"},
                                   {notes::kEmbedAttachment, "same.txt", "second copy"}};
     data->AddDocument(mail, {"($Inbox)"});
-    const QStringList tempBefore =
-        QDir(QDir::tempPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    // A temporary folder of this test's own: other tests run beside it.
+    QTemporaryDir temp;
+    const QByteArray previousTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temp.path().toLocal8Bit());
     Select({"Inbox"});
     run.CmdConversion_Click();
+    const QStringList left = QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    qputenv("TMPDIR", previousTemp);
+    EXPECT_TRUE(left.isEmpty()) << left.join(',').toStdString();
 
     const QStringList files = FilesBelow(Root());
     ASSERT_EQ(files.size(), 1);
@@ -318,8 +323,6 @@ TEST_F(ExportRunTest, attachments_travelAndNoTemporaryFileStays) {
     EXPECT_EQ(text.count("filename=\"same.txt\""), 2) << text.toStdString();
     EXPECT_TRUE(text.contains(QByteArray("first copy").toBase64()));
     EXPECT_TRUE(text.contains(QByteArray("second copy").toBase64()));
-    EXPECT_EQ(QDir(QDir::tempPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-              tempBefore);
 }
 
 namespace {
