@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 #include <limits>
 #include <optional>
@@ -38,7 +39,7 @@ constexpr StandardFolder kStandardFolders[] = {
     {"Trash", "Trash", icons::kTrash, "($Trash)"},
 };
 
-QString WithCount(const QString& caption, std::int16_t count) {
+QString WithCount(const QString& caption, std::int64_t count) {
     return caption + QStringLiteral(" (") + QString::number(count) + QLatin1Char(')');
 }
 
@@ -91,8 +92,8 @@ void MailboxScanner::txtNotesDatabaseFile_Change() {
     m_view.SetScanEnabled(!m_state.databasePath.isEmpty());
 }
 
-std::int16_t MailboxScanner::CountEmails(const QString& viewName) {
-    std::int16_t count = 0;
+std::int64_t MailboxScanner::CountEmails(const QString& viewName) {
+    std::int64_t count = 0;
     TrappedBlock(
         [&] {
             NotesContext& context = m_state.context;
@@ -101,9 +102,7 @@ std::int16_t MailboxScanner::CountEmails(const QString& viewName) {
             context.view = RequireObject(context.database, "database")->GetView(viewName);
             auto entries = RequireObject(context.view, "view")->AllEntries();
             const std::int64_t entryCount = RequireObject(entries, "entries")->Count();
-            if (entryCount >= 0 && entryCount <= std::numeric_limits<std::int16_t>::max()) {
-                count = static_cast<std::int16_t>(entryCount);
-            }
+            count = qMax<std::int64_t>(entryCount, 0);
         },
         [] {});
     return count;
@@ -115,7 +114,7 @@ void MailboxScanner::EmailTreeFill() {
     m_view.SetStepMarkerVisible(StepMarker::Emails, true);
     m_ui.Pause(10);
 
-    std::int16_t counts[std::size(kStandardFolders)] = {};
+    std::int64_t counts[std::size(kStandardFolders)] = {};
     for (std::size_t i = 0; i < std::size(kStandardFolders); ++i) {
         counts[i] = CountEmails(QLatin1String(kStandardFolders[i].countedView));
     }
@@ -239,24 +238,58 @@ MailboxScanner::Outcome MailboxScanner::OpenAndDiscover(QStringList& folders) {
 }
 
 void MailboxScanner::AddFolderNodes(const QStringList& folders) {
+    FolderTree& tree = m_state.tree;
+    // The node key of every folder path seen so far, so children find their parents.
+    QHash<QString, QString> keyOfPath;
+    // The key the tree would give the node, or a longer one naming the whole path when that
+    // is taken: every folder keeps its node.
+    auto uniqueKey = [&tree](const QString& preferred, const QString& path) {
+        if (!preferred.isEmpty() && tree.IndexOfKey(preferred) == 0) {
+            return preferred;
+        }
+        QString key = QLatin1String(kFoldersKey) + QLatin1Char('\\') + path;
+        while (tree.IndexOfKey(key) != 0) {
+            key += QLatin1Char('\\');
+        }
+        return key;
+    };
     for (const QString& name : folders) {
         const QString viewName = TrimBlanks(name);
-        const std::int16_t count = CountEmails(viewName);
+        const std::int64_t count = CountEmails(viewName);
         const QStringList parts = name.split(QLatin1Char('\\'));
-        if (parts.size() > 1 && parts[parts.size() - 2].isEmpty()) {
-            continue;  // "\Leaf" names a parent with an empty key, which no node has
+        QStringList segments = parts;
+        segments.removeAll(QString());
+        if (segments.isEmpty()) {
+            continue;
+        }
+        QString parentKey = QLatin1String(kFoldersKey);
+        QString prefix;
+        for (qsizetype i = 0; i + 1 < segments.size(); ++i) {
+            prefix += (prefix.isEmpty() ? QString() : QStringLiteral("\\")) + segments[i];
+            if (!keyOfPath.contains(prefix)) {
+                // A parent that is no folder of its own still holds its children.
+                FolderNode parent;
+                parent.key = uniqueKey(segments[i], prefix);
+                parent.caption = segments[i];
+                parent.parentKey = parentKey;
+                parent.icon = icons::kEmail;
+                keyOfPath.insert(prefix, parent.key);
+                tree.Add(std::move(parent));
+            }
+            parentKey = keyOfPath.value(prefix);
         }
         FolderNode node;
-        node.key = parts.constLast();
-        node.parentKey = parts.size() == 1 ? QLatin1String(kFoldersKey) : parts[parts.size() - 2];
-        node.caption = WithCount(node.key, count);
+        const QString leaf = parts.size() == 1 ? name : parts.constLast();
+        node.key = uniqueKey(leaf, name);
+        node.parentKey = parentKey;
+        node.caption = WithCount(segments.constLast(), count);
         node.icon = icons::kEmail;
         node.hasItems = count > 0;
         node.viewName = viewName;
-        m_view.SetFolderCaption(node.key + QStringLiteral(" (") + QString::number(count) +
-                                QStringLiteral(" Emails)"));
-        // A clash of keys or a missing parent leaves just this folder out.
-        m_state.tree.Add(std::move(node));
+        m_view.SetFolderCaption(segments.constLast() + QStringLiteral(" (") +
+                                QString::number(count) + QStringLiteral(" Emails)"));
+        keyOfPath.insert(segments.join(QLatin1Char('\\')), node.key);
+        tree.Add(std::move(node));
     }
 }
 

@@ -53,8 +53,8 @@ class MailboxScanner {
 
     // Rebuilds the standard part of the tree. Throws when the tree cannot be filled.
     void EmailTreeFill();
-    // The view's entry count; 0 on any failure or above 32,767.
-    std::int16_t CountEmails(const QString& viewName);
+    // The view's entry count; 0 on any failure.
+    std::int64_t CountEmails(const QString& viewName);
 
   private:
     enum class Outcome { Completed, NoData, NotInstalled };

@@ -75,7 +75,7 @@ TEST_F(DemoScanTest, scan_buildsTheFolderTreeOfTheDemoDatabase) {
     }
     ASSERT_EQ(state.tree.Node(8).key, QStringLiteral("Folders"));
 
-    // Nested folders hang under their parents; an orphan and a clash with "Trash" are left out.
+    // Nested folders hang under their parents; every folder found gets its node.
     ASSERT_NE(Node("Projects"), 0);
     ASSERT_NE(Node("2010"), 0);
     ASSERT_NE(Node("Q4"), 0);
@@ -83,9 +83,11 @@ TEST_F(DemoScanTest, scan_buildsTheFolderTreeOfTheDemoDatabase) {
     EXPECT_EQ(state.tree.ParentIndex(Node("2010")), Node("Projects"));
     EXPECT_EQ(state.tree.ParentIndex(Node("Q4")), Node("2010"));
     EXPECT_EQ(state.tree.Node(Node("Q4")).viewName, QStringLiteral("Projects\\2010\\Q4"));
-    EXPECT_EQ(Node("Old"), 0);
-    EXPECT_EQ(Node("Archive"), 0);
+    ASSERT_NE(Node("Old"), 0);
+    EXPECT_EQ(state.tree.ParentIndex(Node("Old")), Node("Archive"));
+    EXPECT_EQ(state.tree.Node(Node("Old")).viewName, QStringLiteral("Archive\\Old"));
     EXPECT_EQ(state.tree.ParentIndex(Node("Trash")), 1);
+    EXPECT_EQ(state.tree.ParentIndex(Node("Folders\\Trash")), 8);
 
     // Under "Folders": distinct names in ordinal order, case variants apart, no hidden views.
     QStringList topLevel;

@@ -106,7 +106,7 @@ TEST_F(MailboxScannerTest, browseCancelled_clearsPathDisablesScanHidesFrame_keep
     Register(nullptr, velmora::testing::SessionWith(velmora::testing::SampleMailbox()));
     ChoosePath(QLatin1String(velmora::testing::kMailboxPath));
     scanner.CmdScan_Click();
-    ASSERT_EQ(state.tree.Count(), 12);
+    ASSERT_EQ(state.tree.Count(), 16);
     const SessionPtr session = state.context.session;
     ASSERT_TRUE(session);
 
@@ -117,7 +117,7 @@ TEST_F(MailboxScannerTest, browseCancelled_clearsPathDisablesScanHidesFrame_keep
     EXPECT_FALSE(view.scanEnabled);
     EXPECT_FALSE(view.scanFrameVisible);
     EXPECT_FALSE(view.tabEnabled[2]);
-    EXPECT_EQ(state.tree.Count(), 12);
+    EXPECT_EQ(state.tree.Count(), 16);
     EXPECT_EQ(state.context.session, session);
 }
 
@@ -157,9 +157,11 @@ TEST_F(MailboxScannerTest, scan_buildsStandardAndUserFolderNodes) {
     scanner.CmdScan_Click();
 
     std::vector<QString> expectedKeys = kStandardKeys;
-    // Sorted ordinally: Archive\Old (no parent), Inbox (taken), Projects, Projects\2010,
-    // Trash (taken), Zeta, zeta; the duplicate Projects view gives one node.
-    for (const char* key : {"Projects", "2010", "Zeta", "zeta"}) {
+    // Sorted ordinally: Archive\Old (its parent made for it), Inbox and Trash (keys taken, so
+    // named by their path), Projects, Projects\2010, Zeta, zeta; the duplicate Projects view
+    // gives one node. Every folder found gets a node.
+    for (const char* key : {"Archive", "Old", "Folders\\Inbox", "Projects", "2010",
+                            "Folders\\Trash", "Zeta", "zeta"}) {
         expectedKeys.push_back(QLatin1String(key));
     }
     EXPECT_EQ(Keys(), expectedKeys);
@@ -241,7 +243,7 @@ TEST_F(MailboxScannerTest, rescan_rebuildsTreeFromEmptyAndReplacesSession) {
     state.tree.SetChecked(3, false);
     view.selectedTab = 1;
     scanner.CmdScan_Click();
-    EXPECT_EQ(state.tree.Count(), 12);
+    EXPECT_EQ(state.tree.Count(), 16);
     EXPECT_TRUE(state.tree.Node(3).checked);
     EXPECT_TRUE(state.context.session);
     EXPECT_EQ(ui.messages.size(), 2u);
@@ -263,21 +265,21 @@ TEST_F(MailboxScannerTest, databaseWithoutUserFolders_endsWithEmptyFoldersNode) 
     EXPECT_EQ(MessageTitles(), QStringList{QStringLiteral("Scan Completed...")});
 }
 
-TEST_F(MailboxScannerTest, countAbove16Bits_givesZeroAndClearFlag) {
+TEST_F(MailboxScannerTest, countAbove16Bits_showsTheRealCount) {
     auto data = velmora::testing::SampleMailbox();
     data->View(QStringLiteral("Big")).documents.assign(32768, 0);
     data->View(QStringLiteral("Edge")).documents.assign(32767, 0);
     Register(nullptr, velmora::testing::SessionWith(data));
     ChoosePath(QLatin1String(velmora::testing::kMailboxPath));
     scanner.CmdScan_Click();
-    EXPECT_EQ(NodeByKey(QStringLiteral("Big")).caption, QStringLiteral("Big (0)"));
-    EXPECT_FALSE(NodeByKey(QStringLiteral("Big")).hasItems);
+    EXPECT_EQ(NodeByKey(QStringLiteral("Big")).caption, QStringLiteral("Big (32768)"));
+    EXPECT_TRUE(NodeByKey(QStringLiteral("Big")).hasItems);
     EXPECT_EQ(NodeByKey(QStringLiteral("Edge")).caption, QStringLiteral("Edge (32767)"));
-    EXPECT_EQ(scanner.CountEmails(QStringLiteral("Big")), 0);
+    EXPECT_EQ(scanner.CountEmails(QStringLiteral("Big")), 32768);
     EXPECT_EQ(scanner.CountEmails(QStringLiteral("No such view")), 0);
 }
 
-TEST_F(MailboxScannerTest, nestedLeafClashingWithEarlierKey_isLeftOut) {
+TEST_F(MailboxScannerTest, nestedLeafClashingWithEarlierKey_getsAKeyOfItsPath) {
     auto data = std::make_shared<MemoryDatabaseData>();
     for (const char* name :
          {"Beta", "Beta\\2010", "Projects", "Projects\\2010", "Projects\\2011"}) {
@@ -288,10 +290,13 @@ TEST_F(MailboxScannerTest, nestedLeafClashingWithEarlierKey_isLeftOut) {
     scanner.CmdScan_Click();
     EXPECT_EQ(NodeByKey(QStringLiteral("2010")).viewName, QStringLiteral("Beta\\2010"));
     EXPECT_EQ(NodeByKey(QStringLiteral("2011")).parentKey, QStringLiteral("Projects"));
-    EXPECT_EQ(state.tree.Count(), 8 + 4);
+    const FolderNode& clash = NodeByKey(QStringLiteral("Folders\\Projects\\2010"));
+    EXPECT_EQ(clash.viewName, QStringLiteral("Projects\\2010"));
+    EXPECT_EQ(clash.parentKey, QStringLiteral("Projects"));
+    EXPECT_EQ(state.tree.Count(), 8 + 5);
 }
 
-TEST_F(MailboxScannerTest, namesWithEmptyParts_getNoNode) {
+TEST_F(MailboxScannerTest, namesWithEmptyParts_hangUnderTheirNamedParts) {
     auto data = std::make_shared<MemoryDatabaseData>();
     for (const char* name : {"\\Leading", "Trailing\\", "Trailing", "A\\\\B", "A"}) {
         data->View(QLatin1String(name));
@@ -300,8 +305,9 @@ TEST_F(MailboxScannerTest, namesWithEmptyParts_getNoNode) {
     ChoosePath(QLatin1String(velmora::testing::kMailboxPath));
     scanner.CmdScan_Click();
     std::vector<QString> expected = kStandardKeys;
-    expected.push_back(QStringLiteral("A"));
-    expected.push_back(QStringLiteral("Trailing"));
+    for (const char* key : {"A", "B", "Trailing", "Folders\\Trailing\\", "Leading"}) {
+        expected.push_back(QLatin1String(key));
+    }
     EXPECT_EQ(Keys(), expected);
     EXPECT_EQ(state.tree.Children(0).size(), 1u) << "everything hangs under the root";
 }
@@ -367,7 +373,7 @@ TEST_F(MailboxScannerTest, dominoFailingOnlyOnTitle_stillScansTolerantly) {
     scanner.CmdScan_Click();
     EXPECT_EQ(MessageTitles(), QStringList{QStringLiteral("Scan Completed...")});
     EXPECT_EQ(state.databaseTitle, QStringLiteral("previous"));
-    EXPECT_EQ(state.tree.Count(), 12);
+    EXPECT_EQ(state.tree.Count(), 16);
 }
 
 TEST_F(MailboxScannerTest, notesSessionWithUnreadableFile_showsNotInstalledMessage) {
