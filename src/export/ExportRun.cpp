@@ -1,6 +1,6 @@
 #include "export/ExportRun.h"
 
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "components/mailconverter/MailConverterX.h"
 #include "export/FileNames.h"
 #include "export/MessageFile.h"

@@ -1,6 +1,6 @@
 #include "export/MessageFile.h"
 
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "components/mailconverter/MailConverterX.h"
 #include "components/mime/MailComposer.h"
 #include "components/mime/MailError.h"

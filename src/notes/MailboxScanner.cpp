@@ -1,6 +1,6 @@
 #include "notes/MailboxScanner.h"
 
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "notes/FolderNames.h"
 #include "notes/NotesTrap.h"
 #include "notes/RequireObject.h"

@@ -6,7 +6,7 @@
 // (components/notesstore), MemoryNotes for tests and demos, and the fault-injecting
 // decorator (FaultyNotes).
 
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "notes/NotesError.h"
 #include "notes/NotesValue.h"
 

@@ -4,7 +4,7 @@
 #include "app/FrmAbout.h"
 #include "app/FrmMain.h"
 #include "app/TitleStrip.h"
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "notes/MailboxState.h"
 #include "notes/MemoryNotes.h"
 

@@ -3,14 +3,14 @@
 // Usage: bench_export [messages] (default 10000)
 
 #include "RecordingUserInterface.h"
+#include "automation/Automation.h"
 #include "components/StandardComponents.h"
-#include "components/automation/Automation.h"
 #include "components/notesstore/DemoGenerator.h"
 #include "components/notesstore/StoreWriter.h"
 #include "export/ExportRun.h"
 
-#include <QGuiApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>

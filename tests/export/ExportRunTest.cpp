@@ -1,6 +1,6 @@
 #include "ExportTestSupport.h"
 #include "RecordingUserInterface.h"
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "components/mime/MailComposer.h"
 #include "components/mime/MimeComponent.h"
 #include "export/ExportRun.h"

@@ -4,7 +4,7 @@
 //                              generated into a temporary folder first.
 
 #include "TimingUserInterface.h"
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "components/notesstore/DemoGenerator.h"
 #include "components/notesstore/StoreSession.h"
 #include "components/notesstore/StoreWriter.h"

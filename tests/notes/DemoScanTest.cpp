@@ -1,6 +1,6 @@
 #include "RecordingMailboxView.h"
 #include "RecordingUserInterface.h"
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "components/notesstore/DemoGenerator.h"
 #include "components/notesstore/StoreSession.h"
 #include "components/notesstore/StoreWriter.h"

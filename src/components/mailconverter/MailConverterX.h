@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "components/mime/MimeComponent.h"
 
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "components/mime/GMimeMailComposer.h"
 #include "components/mime/GMimeMailMessage.h"
 

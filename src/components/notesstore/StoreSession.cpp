@@ -1,6 +1,6 @@
 #include "components/notesstore/StoreSession.h"
 
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 #include "components/notesstore/StoreConnection.h"
 
 #include <map>

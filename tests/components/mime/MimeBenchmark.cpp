@@ -1,6 +1,6 @@
 // Median time to compose a message, for two shapes of message. Not a test: prints figures.
+#include "automation/Automation.h"
 #include "components/StandardComponents.h"
-#include "components/automation/Automation.h"
 #include "components/mime/MailComposer.h"
 #include "components/mime/MailMessage.h"
 #include "components/mime/MimeComponent.h"

@@ -1,7 +1,7 @@
 #include "StoreTestSupport.h"
 
+#include "automation/Automation.h"
 #include "components/StandardComponents.h"
-#include "components/automation/Automation.h"
 #include "components/notesstore/StoreSession.h"
 #include "notes/FaultyNotes.h"
 

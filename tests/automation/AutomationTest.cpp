@@ -1,4 +1,4 @@
-#include "components/automation/Automation.h"
+#include "automation/Automation.h"
 
 #include <gtest/gtest.h>
 
