@@ -116,6 +116,7 @@ void ExportRun::CmdConversion_Click() {
     m_spool =
         std::make_unique<AttachmentSpool>(spoolFolder.isValid() ? spoolFolder.path() : QString());
     const QString selection = m_state.SelectedFolders.join(QLatin1Char(' '));
+    m_namesakes.clear();
     const QStringList folders = DiscoverUserFolders(*views, selection);
     views.reset();
 
@@ -162,6 +163,7 @@ QStringList ExportRun::DiscoverUserFolders(const notes::ViewList& views, const Q
             }
             // Trimmed here already: names that differ only in blanks are one folder.
             folders.append(trimmed);
+            m_namesakes[trimmed.toCaseFolded()].append(name);
             Global::EnsureDirectory(m_state.ExportRoot + SafeFolderName(trimmed));
         });
     }
@@ -178,20 +180,42 @@ QStringList ExportRun::DiscoverUserFolders(const notes::ViewList& views, const Q
 
 void ExportRun::WalkUserFolder(const QString& name) {
     notes::NotesContext& context = m_mailbox.context;
-    const QString folderName = SafeFolderName(name);
     m_view.SetSaveHeader(QStringLiteral("Saving Emails (Custom Folders)... [") + name +
                          QLatin1Char(']'));
     context.document.reset();
     context.database =
         RequireObject(context.session, "session")->GetDatabase(QString(), m_mailbox.databasePath);
-    context.view = RequireObject(context.database, "database")->GetView(name);
+    // Notes finds views by name regardless of case.
+    const QStringList ownNames = m_namesakes.value(name.toCaseFolded());
+    if (ownNames.size() < 2) {
+        // By the folder's own name: the trimmed one may not find it.
+        WalkFolderView(RequireObject(context.database, "database")
+                           ->GetView(ownNames.isEmpty() ? name : ownNames.front()),
+                       name);
+        return;
+    }
+    // A lookup by name finds only one of the folders that answer to it; walk each that carries
+    // this name.
+    const notes::ViewList views = context.database->Views().value_or(notes::ViewList{});
+    for (const notes::ViewPtr& view : views) {
+        TolerantStep([&] {
+            if (view && view->isfolder() && TrimBlanks(view->Name()) == name) {
+                WalkFolderView(view, name);
+            }
+        });
+    }
+}
+
+void ExportRun::WalkFolderView(notes::ViewPtr view, const QString& name) {
+    notes::NotesContext& context = m_mailbox.context;
+    context.view = std::move(view);
     notes::DocumentPtr first = RequireObject(context.view, "view")->GetFirstDocument();
     if (!first) {
         return;
     }
     context.document = std::move(first);
     Progress progress;
-    DocumentLoop(ViewKind::UserFolder, folderName, false, progress);
+    DocumentLoop(ViewKind::UserFolder, SafeFolderName(name), false, progress);
 }
 
 void ExportRun::RunSection(const SystemSection& section, const QString& selection) {

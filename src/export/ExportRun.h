@@ -6,10 +6,12 @@
 #include "notes/MailboxState.h"
 #include "util/UserInterface.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+
 #include <memory>
 
 namespace velmora::exporting {
@@ -52,6 +54,7 @@ class ExportRun {
     void RewriteExportRoot();
     QStringList DiscoverUserFolders(const notes::ViewList& views, const QString& selection);
     void WalkUserFolder(const QString& name);
+    void WalkFolderView(notes::ViewPtr view, const QString& name);
     void RunSection(const SystemSection& section, const QString& selection);
     void DocumentLoop(ViewKind kind, const QString& folderName, bool strictUntilFirstRead,
                       Progress& progress);
@@ -67,6 +70,7 @@ class ExportRun {
     UserInterface& m_ui;
     bool m_running = false;
     ExportSummary m_summary;
+    QHash<QString, QStringList> m_namesakes;  // case-folded trimmed name -> own names
     std::unique_ptr<MessageFileWriter> m_writer;
     std::unique_ptr<AttachmentSpool> m_spool;
 };

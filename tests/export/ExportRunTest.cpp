@@ -127,10 +127,25 @@ TEST_F(ExportRunTest, selection_decidesFoldersAndSystemSections) {
     }
 }
 
+TEST_F(ExportRunTest, foldersALookupByNameWouldConfuse_areEachWalkedIntoTheirOwnFolder) {
+    AddMails(*data, "Receipts", 1, "Upper");
+    AddMails(*data, "receipts", 2, "Lower");
+    AddMails(*data, "Customers ", 1, "Blank");
+    Select({"Receipts", "receipts", "Customers"});
+    run.CmdConversion_Click();
+    QStringList walked;
+    for (const QString& file : FilesBelow(Root())) {
+        walked << file.section(' ', 0, 0);  // folder and the subject's first word
+    }
+    EXPECT_EQ(walked, (QStringList{"Mail/Customers/Blank", "Mail/Receipts/Upper",
+                                   "Mail/receipts/Lower", "Mail/receipts/Lower"}));
+    EXPECT_EQ(run.Summary().failed, 0);
+}
+
 TEST_F(ExportRunTest, labels_followTheRunAndTheCompletionNamesDestinationAndTitle) {
     AddMails(*data, "Projects", 3, "P");
     data->View("Empty");
-    data->views.push_back(data->views.front());  // a second view of the same name
+    data->views.push_back(notes::MemoryView{"Projects", true, {}});  // an empty namesake
     Select({"Projects", "Empty"});
     run.CmdConversion_Click();
 
