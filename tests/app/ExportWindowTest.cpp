@@ -37,6 +37,7 @@ struct Expected {
     QString subject;
     QString bodyStart;
     QString from, to;  // the names as a reader would look for them
+    QString fileName;  // the start of the PDF's name
     std::vector<QByteArray> attachments;
 };
 
@@ -103,6 +104,9 @@ std::vector<Expected> ExpectedMessages(const QString& path, const QString& scrat
                 ShortName(trash ? Text(*document, "From") : Address(*document, "INetFrom", "From")),
                 ShortName(trash ? Text(*document, "SendTo")
                                 : Address(*document, "InetSendTo", "SendTo")),
+                exporting::SanitizeSubject(
+                    notes::FirstValueText(document->GetItemValue(QStringLiteral("Subject")))
+                        .trimmed()),
                 {}};
             if (auto body = document->GetFirstItem(QStringLiteral("Body"))) {
                 for (const auto& object :
@@ -233,6 +237,12 @@ class ExportWindowTest : public QObject {
             for (const QString& name : {mail.from, mail.to}) {
                 QVERIFY2(match->words.contains(Squeezed(name)), qPrintable(what + " / " + name));
             }
+            // The cleaned subject, a number, and a counter only where the name was taken.
+            const QRegularExpression name(QLatin1Char('^') +
+                                          QRegularExpression::escape(mail.fileName) +
+                                          QStringLiteral("\\d{1,5}( \\(\\d+\\))?\\.pdf$"));
+            QVERIFY2(name.match(QFileInfo(match->path).fileName()).hasMatch(),
+                     qPrintable(match->path));
             QCOMPARE(EmbeddedFileContents(match->path, scratch + QStringLiteral("/detached")),
                      mail.attachments);
             candidates.erase(match);

@@ -1,13 +1,17 @@
 // Prints figures of a whole export of a generated store through the run the window uses:
-// messages per second, peak memory, and the time per message of each thousand.
+// messages per second, peak memory, the time per message of each thousand, and the shares of
+// extraction, conversion and the rest (composition and file handling). Conversion is timed
+// inside the run; extraction by a second pass of the same code over every exported view.
 // Usage: bench_export [messages] (default 10000)
 
 #include "RecordingUserInterface.h"
 #include "automation/Automation.h"
 #include "components/StandardComponents.h"
+#include "components/mailconverter/MailConverterX.h"
 #include "components/notesstore/DemoGenerator.h"
 #include "components/notesstore/StoreWriter.h"
 #include "export/ExportRun.h"
+#include "export/MessageExtractor.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -54,6 +58,47 @@ class ClockUserInterface : public UserInterface {
     long long m_yields = 0;
 };
 
+// The real converter, with a stopwatch around it.
+class TimedConverter : public mailconverter::MailConverterX {
+  public:
+    explicit TimedConverter(std::shared_ptr<mailconverter::MailConverterX> real)
+        : m_real(std::move(real)) {}
+    void Convert(const QString& emlPath, const QString& pdfPath, const QString& switches) override {
+        QElapsedTimer timer;
+        timer.start();
+        m_real->Convert(emlPath, pdfPath, switches);
+        nanoseconds += timer.nsecsElapsed();
+    }
+    qint64 nanoseconds = 0;
+
+  private:
+    std::shared_ptr<mailconverter::MailConverterX> m_real;
+};
+
+// Reads every document of the views the run walked, as the run reads them.
+qint64 ExtractionNanoseconds(notes::NotesSession& session, const QString& store,
+                             const QString& spoolFolder, long long& documents) {
+    exporting::AttachmentSpool spool(spoolFolder);
+    QElapsedTimer timer;
+    timer.start();
+    const auto database = session.GetDatabase(QString(), store);
+    for (const auto& view : database->Views().value_or(notes::ViewList{})) {
+        static const QStringList kSystem{"($Inbox)", "($Sent)",      "($Drafts)",
+                                         "($Trash)", "($Follow-Up)", "($JunkMail)"};
+        const bool user = view->isfolder() && !view->Name().startsWith(QLatin1Char('('));
+        if (!user && !kSystem.contains(view->Name())) {
+            continue;
+        }
+        for (auto document = view->GetFirstDocument(); document;
+             document = view->GetNextDocument(document)) {
+            exporting::ExtractMailRecord(*document, exporting::ViewKind::UserFolder, view->Name(),
+                                         spool);
+            ++documents;
+        }
+    }
+    return timer.nsecsElapsed();
+}
+
 long PeakKib() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -86,6 +131,11 @@ int main(int argc, char* argv[]) {
     }
     state.SelectedFolders << QStringLiteral("Inbox Sent Drafts Trash Follow-Up JunkMail") << ""
                           << "";
+    auto converter =
+        std::make_shared<TimedConverter>(automation::CreateObject<mailconverter::MailConverterX>(
+            QStringLiteral("MailConverter.MailConverterX")));
+    const automation::Registry::ScopedOverride timed(QStringLiteral("MailConverter.MailConverterX"),
+                                                     [converter] { return converter; });
     SilentView view;
     ClockUserInterface ui;
     exporting::ExportRun run(mailbox, state, view, ui);
@@ -97,6 +147,15 @@ int main(int argc, char* argv[]) {
                 static_cast<long long>(summary.written), static_cast<long long>(summary.failed),
                 seconds, summary.written / seconds);
     std::printf("peak memory %ld KiB\n", PeakKib());
+    const auto total = static_cast<qint64>(seconds * 1e9);
+    long long extracted = 0;
+    const qint64 extraction =
+        ExtractionNanoseconds(*session, store, work.filePath("spool"), extracted);
+    std::printf(
+        "shares (extraction of %lld documents): extraction %.1f %%, conversion %.1f %%, "
+        "composition and files %.1f %%\n",
+        extracted, 100.0 * extraction / total, 100.0 * converter->nanoseconds / total,
+        100.0 * (total - extraction - converter->nanoseconds) / total);
     for (std::size_t i = 0; i < ui.marks.size(); ++i) {
         const qint64 start = i == 0 ? 0 : ui.marks[i - 1];
         std::printf("thousand %zu: %.2f ms per message\n", i + 1,
