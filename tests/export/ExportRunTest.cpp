@@ -1,4 +1,5 @@
 #include "ExportTestSupport.h"
+#include "NullMailMessage.h"
 #include "RecordingUserInterface.h"
 #include "automation/Automation.h"
 #include "components/mime/MailComposer.h"
@@ -342,17 +343,6 @@ TEST_F(ExportRunTest, attachments_travelAndNoTemporaryFileStays) {
 
 namespace {
 
-class TinyMessage : public mime::MailMessage {
-  public:
-    void AddTo(const QString&, const QString&) override {}
-    void AddCc(const QString&, const QString&) override {}
-    void AddBcc(const QString&, const QString&) override {}
-    void SetFrom(const QString&) override {}
-    void SetSubject(const QString&) override {}
-    void SetBody(const QString&) override {}
-    void SetDate(const QDateTime&) override {}
-    QString AddAttachment(const QString&) override { return {}; }
-};
 class TinyComposer : public mime::MailComposer {
   public:
     QString ComposeText(mime::MailMessage&) override { return QStringLiteral("x"); }
@@ -361,8 +351,9 @@ class TinyComposer : public mime::MailComposer {
 }  // namespace
 
 TEST_F(ExportRunTest, foldersBeyondSixteenBits_areWalkedToTheirEnd) {
-    Registry::ScopedOverride message{mime::kMailMessageClassId,
-                                     [] { return std::make_shared<TinyMessage>(); }};
+    Registry::ScopedOverride message{
+        mime::kMailMessageClassId,
+        [] { return std::make_shared<velmora::testing::NullMailMessage>(); }};
     Registry::ScopedOverride composer{mime::kMailComposerClassId,
                                       [] { return std::make_shared<TinyComposer>(); }};
     // Without a converter nothing is written, so the walk itself is what is measured.

@@ -1,3 +1,4 @@
+#include "NullMailMessage.h"
 #include "ParsedMessage.h"
 #include "components/StandardComponents.h"
 #include "components/mime/GMimeMailMessage.h"
@@ -405,16 +406,7 @@ TEST_F(MailComposerTest, body_plainAsciiStaysReadable) {
 }
 
 TEST_F(MailComposerTest, composer_refusesAMessageItDidNotMake) {
-    struct Foreign : MailMessage {
-        void AddTo(const QString&, const QString&) override {}
-        void AddCc(const QString&, const QString&) override {}
-        void AddBcc(const QString&, const QString&) override {}
-        void SetFrom(const QString&) override {}
-        void SetSubject(const QString&) override {}
-        void SetBody(const QString&) override {}
-        void SetDate(const QDateTime&) override {}
-        QString AddAttachment(const QString&) override { return {}; }
-    } foreign;
+    velmora::testing::NullMailMessage foreign;
     EXPECT_THROW(m_composer->ComposeText(foreign), MailError);
 }
 
