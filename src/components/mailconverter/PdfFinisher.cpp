@@ -1,5 +1,6 @@
 #include "components/mailconverter/PdfFinisher.h"
 
+#include "components/mailconverter/FileName.h"
 #include "components/mailconverter/MailConverterX.h"
 #include "components/mailconverter/ToUnicodeRepair.h"
 #include "util/UserInterface.h"
@@ -226,16 +227,13 @@ std::vector<QString> PdfFinisher::UniqueNames(const std::vector<MailAttachment>&
     QSet<QString> taken;
     QHash<QString, int> nextNumber;  // per repeated name, where to go on counting
     for (const MailAttachment& file : files) {
-        QString name = file.name;
+        QString name = CapFileName(file.name);
         if (taken.contains(name.toLower())) {
-            const QString suffix = QFileInfo(name).completeSuffix();
-            const QString base =
-                suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
-            int& n = nextNumber[file.name.toLower()];
+            const auto [stem, ext] = SplitExtension(name);
+            int& n = nextNumber[name.toLower()];
             n = std::max(n, 2);
             do {
-                name = suffix.isEmpty() ? QStringLiteral("%1 (%2)").arg(base).arg(n)
-                                        : QStringLiteral("%1 (%2).%3").arg(base).arg(n).arg(suffix);
+                name = FitFileName(stem, QStringLiteral(" (%1)").arg(n) + ext);
                 ++n;
             } while (taken.contains(name.toLower()));
         }
