@@ -1,11 +1,13 @@
 #include "components/mailconverter/MailConverter.h"
 
+#include "components/mailconverter/FileName.h"
 #include "components/mailconverter/PdfFinisher.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -49,6 +51,25 @@ void CheckDestination(const QString& emlPath, const QString& pdfPath) {
     }
 }
 
+// The message file itself, to be embedded as the source of the PDF.
+MailAttachment SourceFile(const QString& emlPath) {
+    QFile file(emlPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw ConversionError(QStringLiteral("The message file \"%1\" cannot be read: %2")
+                                  .arg(emlPath, file.errorString()));
+    }
+    QString name;
+    for (const QChar c : QFileInfo(emlPath).fileName()) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
+            name += c;
+        }
+    }
+    if (!name.endsWith(QLatin1String(".eml"), Qt::CaseInsensitive)) {
+        name += QLatin1String(".eml");
+    }
+    return {CapFileName(name), QStringLiteral("message/rfc822"), file.readAll()};
+}
+
 }  // namespace
 
 MailConverter::MailConverter(ReaderLimits limits, RenderOptions options)
@@ -69,13 +90,22 @@ void MailConverter::Convert(const QString& emlPath, const QString& pdfPath,
     const QByteArray painted = m_renderer.Render(mail);
     std::vector<MailAttachment> files;
     CollectFiles(mail, files);
+    MailAttachment source = SourceFile(emlPath);
+    // A file that is no message is attached by the reader as it came: that is the source.
+    const auto same = std::find_if(files.begin(), files.end(), [&source](const auto& file) {
+        return file.mimeType == source.mimeType && file.data == source.data;
+    });
+    if (same != files.end()) {
+        source.name = same->name;
+        files.erase(same);
+    }
     // Written beside the destination under a temporary name and renamed into place.
     QSaveFile file(pdfPath);
     if (!file.open(QIODevice::WriteOnly)) {
         throw ConversionError(QStringLiteral("The PDF \"%1\" cannot be created: %2")
                                   .arg(pdfPath, file.errorString()));
     }
-    PdfFinisher::Finish(painted, {mail.subject, mail.sender, mail.date}, files, file);
+    PdfFinisher::Finish(painted, {mail.subject, mail.sender, mail.date}, files, file, &source);
     // A full disk shows at the latest when the data reaches it; commit() would not say.
     QString reason;
     if (!file.flush()) {

@@ -5,11 +5,13 @@
 #include "components/mailconverter/ToUnicodeRepair.h"
 #include "util/UserInterface.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QIODevice>
 #include <QSet>
 #include <QTimeZone>
+#include <QtEndian>
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
@@ -76,7 +78,7 @@ QByteArray XmpPacket(const PdfMetadata& metadata, const QDateTime& created,
         "<xmp:CreatorTool>%6</xmp:CreatorTool>\n"
         "<pdf:Producer>%5</pdf:Producer>\n"
         "<pdfaid:part>3</pdfaid:part>\n"
-        "<pdfaid:conformance>B</pdfaid:conformance>\n"
+        "<pdfaid:conformance>U</pdfaid:conformance>\n"
         "</rdf:Description>\n"
         "</rdf:RDF>\n"
         "</x:xmpmeta>\n"
@@ -139,21 +141,27 @@ QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data,
     return stream;
 }
 
-void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const std::string& date,
-                std::vector<QByteArray>& keepAlive) {
-    if (files.empty()) {
+// Every file is an associated file of the document: the message's own files as
+// /Unspecified, the message it was made from as /Source.
+void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const MailAttachment* source,
+                const std::string& date, std::vector<QByteArray>& keepAlive) {
+    std::vector<MailAttachment> all = files;
+    if (source) {
+        all.push_back(*source);  // last, so that the message's own files keep their names
+    }
+    if (all.empty()) {
         return;
     }
     QPDFEmbeddedFileDocumentHelper embedded(pdf);
     QPDFObjectHandle associated = QPDFObjectHandle::newArray();
-    const std::vector<QString> names = PdfFinisher::UniqueNames(files);
-    for (size_t i = 0; i < files.size(); ++i) {
-        const MailAttachment& file = files[i];
+    const std::vector<QString> names = PdfFinisher::UniqueNames(all);
+    for (size_t i = 0; i < all.size(); ++i) {
+        const MailAttachment& file = all[i];
+        const bool isSource = source && i + 1 == all.size();
         QPDFEFStreamObjectHelper stream(EmbeddedFileStream(pdf, file.data, keepAlive));
         stream.setModDate(date);
-        if (!file.mimeType.isEmpty()) {
-            stream.setSubtype(file.mimeType.toStdString());
-        }
+        stream.setSubtype(file.mimeType.isEmpty() ? std::string("application/octet-stream")
+                                                  : file.mimeType.toStdString());
         const std::string name = names[i].toStdString();
         auto fileSpec = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
         // /F is read by older readers as PDFDocEncoding: give them a plain ASCII name.
@@ -162,15 +170,73 @@ void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const std::
             compat += (c.unicode() >= 0x20 && c.unicode() < 0x7F) ? c : QChar(u'_');
         }
         fileSpec.setFilename(name, compat.toStdString());
-        fileSpec.setDescription(file.name.toStdString());
+        fileSpec.setDescription(isSource ? std::string("The message as it was received")
+                                         : file.name.toStdString());
         QPDFObjectHandle fileSpecObject = fileSpec.getObjectHandle();
-        fileSpecObject.replaceKey("/AFRelationship", QPDFObjectHandle::newName("/Unspecified"));
+        fileSpecObject.replaceKey("/AFRelationship",
+                                  QPDFObjectHandle::newName(isSource ? "/Source" : "/Unspecified"));
         embedded.replaceEmbeddedFile(name, fileSpec);
         associated.appendItem(fileSpecObject);
     }
     QPDFObjectHandle root = pdf.getRoot();
     root.replaceKey("/AF", associated);
     root.replaceKey("/PageMode", QPDFObjectHandle::newName("/UseAttachments"));
+}
+
+// An ICC display profile in RGB whose header agrees with its size.
+bool IsRgbProfile(const QByteArray& icc) {
+    return icc.size() >= 132 && icc.mid(36, 4) == "acsp" && icc.mid(16, 4) == "RGB " &&
+           qFromBigEndian<quint32>(icc.constData()) == quint32(icc.size());
+}
+
+// sRGB as Debian ships it (icc-profiles-free, else colord), read once. Empty when none is
+// installed; Qt's own sRGB output intent then stays in the document.
+const QByteArray& SrgbProfile() {
+    static const QByteArray profile = [] {
+        QStringList candidates;
+#ifdef VELMORA_SRGB_ICC
+        candidates << QStringLiteral(VELMORA_SRGB_ICC);
+#endif
+        candidates << QStringLiteral("/usr/share/color/icc/sRGB.icc")
+                   << QStringLiteral("/usr/share/color/icc/colord/sRGB.icc");
+        for (const QString& path : std::as_const(candidates)) {
+            QFile file(path);
+            if (file.open(QIODevice::ReadOnly)) {
+                const QByteArray icc = file.readAll();
+                if (IsRgbProfile(icc)) {
+                    return icc;
+                }
+            }
+        }
+        qWarning(
+            "No sRGB ICC profile is installed (package icc-profiles-free); the PDF keeps "
+            "the output intent Qt wrote.");
+        return QByteArray();
+    }();
+    return profile;
+}
+
+void SetOutputIntent(QPDF& pdf, std::vector<QByteArray>& keepAlive) {
+    const QByteArray& icc = SrgbProfile();
+    if (icc.isEmpty()) {
+        return;
+    }
+    QPDFObjectHandle profile = EmbeddedFileStream(pdf, icc, keepAlive);
+    QPDFObjectHandle profileDict = profile.getDict();
+    profileDict.removeKey("/Type");
+    profileDict.removeKey("/Params");
+    profileDict.replaceKey("/N", QPDFObjectHandle::newInteger(3));
+    QPDFObjectHandle intent = QPDFObjectHandle::newDictionary();
+    intent.replaceKey("/Type", QPDFObjectHandle::newName("/OutputIntent"));
+    intent.replaceKey("/S", QPDFObjectHandle::newName("/GTS_PDFA1"));
+    intent.replaceKey("/OutputConditionIdentifier",
+                      QPDFObjectHandle::newString("sRGB IEC61966-2.1"));
+    intent.replaceKey("/RegistryName", QPDFObjectHandle::newString("http://www.color.org"));
+    intent.replaceKey("/Info", QPDFObjectHandle::newString("sRGB IEC61966-2.1"));
+    intent.replaceKey("/DestOutputProfile", profile);
+    QPDFObjectHandle intents = QPDFObjectHandle::newArray();
+    intents.appendItem(pdf.makeIndirectObject(intent));
+    pdf.getRoot().replaceKey("/OutputIntents", intents);
 }
 
 void SetMetadata(QPDF& pdf, const PdfMetadata& metadata) {
@@ -244,7 +310,8 @@ std::vector<QString> PdfFinisher::UniqueNames(const std::vector<MailAttachment>&
 }
 
 void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
-                         const std::vector<MailAttachment>& files, QIODevice& out) {
+                         const std::vector<MailAttachment>& files, QIODevice& out,
+                         const MailAttachment* source) {
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
@@ -254,8 +321,9 @@ void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
         const QDateTime created =
             metadata.created.isValid() ? metadata.created : QDateTime::currentDateTime();
         std::vector<QByteArray> keepAlive;
-        keepAlive.reserve(files.size());
-        EmbedFiles(pdf, files, PdfDate(created), keepAlive);
+        keepAlive.reserve(files.size() + 2);
+        EmbedFiles(pdf, files, source, PdfDate(created), keepAlive);
+        SetOutputIntent(pdf, keepAlive);
         SetMetadata(pdf, metadata);
 
         QPDFWriter writer(pdf);

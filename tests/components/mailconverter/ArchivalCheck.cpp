@@ -1,0 +1,276 @@
+#include "ArchivalCheck.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QtEndian>
+
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <exception>
+#include <functional>
+#include <set>
+
+namespace velmora::mailconverter::testing {
+
+namespace {
+
+struct Output {
+    int exitCode = -1;
+    QByteArray out;
+};
+
+Output Run(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    if (!process.waitForFinished(120'000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2,
+            process.readAll()};
+}
+
+QString Text(QPDFObjectHandle object) {
+    return object.isString() ? QString::fromStdString(object.getUTF8Value()) : QString();
+}
+
+QByteArray StreamData(QPDFObjectHandle stream) {
+    const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_all);
+    return QByteArray(reinterpret_cast<const char*>(data->getBuffer()),
+                      static_cast<qsizetype>(data->getSize()));
+}
+
+bool HasName(QPDFObjectHandle object, const char* name) {
+    if (object.isName()) {
+        return object.getName() == name;
+    }
+    if (object.isArray()) {
+        for (QPDFObjectHandle item : object.getArrayAsVector()) {
+            if (item.isName() && item.getName() == name) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Calls `visit` for every dictionary of the document, direct ones inside arrays and
+// dictionaries included.
+void ForEachDictionary(QPDF& pdf, const std::function<void(QPDFObjectHandle)>& visit) {
+    std::function<void(QPDFObjectHandle, bool)> walk = [&](QPDFObjectHandle object, bool top) {
+        if (!top && object.isIndirect()) {
+            return;  // visited as an object of its own
+        }
+        if (object.isStream()) {
+            walk(object.getDict(), false);
+            return;
+        }
+        if (object.isDictionary()) {
+            visit(object);
+            for (auto& [key, value] : object.getDictAsMap()) {
+                walk(value, false);
+            }
+        } else if (object.isArray()) {
+            for (QPDFObjectHandle item : object.getArrayAsVector()) {
+                walk(item, false);
+            }
+        }
+    };
+    for (QPDFObjectHandle object : pdf.getAllObjects()) {
+        walk(object, true);
+    }
+    walk(pdf.getTrailer(), true);
+}
+
+void CheckStructure(const QString& path, QStringList& problems) {
+    const Output check = Run(QStringLiteral("qpdf"), {QStringLiteral("--check"), path});
+    if (check.exitCode != 0) {
+        problems << QStringLiteral("qpdf --check (exit %1): %2")
+                        .arg(check.exitCode)
+                        .arg(QString::fromUtf8(check.out).simplified());
+    }
+}
+
+void CheckFonts(const QString& path, QStringList& problems) {
+    const Output fonts = Run(QStringLiteral("pdffonts"), {path});
+    if (fonts.exitCode != 0) {
+        problems << QStringLiteral("pdffonts failed: ") + QString::fromUtf8(fonts.out).simplified();
+        return;
+    }
+    // Columns from the right: emb sub uni object ID.
+    const QStringList lines = QString::fromUtf8(fonts.out).split('\n', Qt::SkipEmptyParts).mid(2);
+    for (const QString& line : lines) {
+        const QStringList columns = line.split(' ', Qt::SkipEmptyParts);
+        if (columns.size() < 6) {
+            problems << QStringLiteral("pdffonts line not understood: ") + line;
+        } else if (columns[columns.size() - 5] != QLatin1String("yes")) {
+            problems << QStringLiteral("font not embedded: ") + line.simplified();
+        } else if (columns[columns.size() - 3] != QLatin1String("yes")) {
+            problems << QStringLiteral("font without a ToUnicode map: ") + line.simplified();
+        }
+    }
+}
+
+void CheckMetadata(QPDF& pdf, QStringList& problems) {
+    QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+    if (!metadata.isStream()) {
+        problems << QStringLiteral("no XMP metadata stream");
+        return;
+    }
+    if (metadata.getDict().hasKey("/Filter")) {
+        problems << QStringLiteral("XMP metadata stream is filtered");
+    }
+    const QString xmp = QString::fromUtf8(StreamData(metadata));
+    static const QRegularExpression part(
+        QStringLiteral("pdfaid:part(>\\s*|=\\s*[\"'])3\\s*[<\"']"));
+    static const QRegularExpression conformance(
+        QStringLiteral("pdfaid:conformance(>\\s*|=\\s*[\"'])U\\s*[<\"']"));
+    if (!part.match(xmp).hasMatch()) {
+        problems << QStringLiteral("XMP does not identify PDF/A part 3");
+    }
+    if (!conformance.match(xmp).hasMatch()) {
+        problems << QStringLiteral("XMP does not identify conformance U");
+    }
+    QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+    const QString title = info.isDictionary() ? Text(info.getKey("/Title")) : QString();
+    if (!title.isEmpty() && !xmp.contains(title.toHtmlEscaped())) {
+        problems
+            << QStringLiteral("XMP dc:title differs from the document title \"%1\"").arg(title);
+    }
+}
+
+void CheckOutputIntent(QPDF& pdf, QStringList& problems) {
+    QPDFObjectHandle intents = pdf.getRoot().getKey("/OutputIntents");
+    if (!intents.isArray() || intents.getArrayNItems() == 0) {
+        problems << QStringLiteral("no output intent");
+        return;
+    }
+    std::set<QPDFObjGen> profiles;
+    for (QPDFObjectHandle intent : intents.getArrayAsVector()) {
+        if (!intent.isDictionary() || !HasName(intent.getKey("/S"), "/GTS_PDFA1")) {
+            problems << QStringLiteral("output intent is not of kind /GTS_PDFA1");
+            continue;
+        }
+        QPDFObjectHandle profile = intent.getKey("/DestOutputProfile");
+        if (!profile.isStream()) {
+            problems << QStringLiteral("output intent without a profile");
+            continue;
+        }
+        profiles.insert(profile.getObjGen());
+        const QByteArray icc = StreamData(profile);
+        const bool rgb = icc.size() >= 132 && icc.mid(36, 4) == "acsp" &&
+                         icc.mid(16, 4) == "RGB " &&
+                         qFromBigEndian<quint32>(icc.constData()) == quint32(icc.size());
+        QPDFObjectHandle n = profile.getDict().getKey("/N");
+        if (!rgb || !n.isInteger() || n.getIntValue() != 3) {
+            problems << QStringLiteral("output intent profile is not an RGB ICC profile");
+        }
+    }
+    if (profiles.size() > 1) {
+        problems << QStringLiteral("output intents with different profiles");
+    }
+}
+
+void CheckObjects(QPDF& pdf, QStringList& problems) {
+    if (pdf.isEncrypted() || pdf.getTrailer().hasKey("/Encrypt")) {
+        problems << QStringLiteral("document is encrypted");
+    }
+    std::set<QPDFObjGen> associated;  // file specifications listed in some /AF
+    std::vector<QPDFObjectHandle> fileSpecs;
+    QSet<QString> seen;  // one line per kind of problem
+    const auto report = [&](const QString& problem) {
+        if (!seen.contains(problem)) {
+            seen.insert(problem);
+            problems << problem;
+        }
+    };
+    ForEachDictionary(pdf, [&](QPDFObjectHandle dict) {
+        if (dict.hasKey("/JS") || dict.hasKey("/JavaScript") ||
+            HasName(dict.getKey("/S"), "/JavaScript")) {
+            report(QStringLiteral("JavaScript"));
+        }
+        if (dict.hasKey("/AA")) {
+            report(QStringLiteral("additional actions (/AA)"));
+        }
+        if (dict.hasKey("/XFA")) {
+            report(QStringLiteral("XFA form"));
+        }
+        if (HasName(dict.getKey("/Filter"), "/LZWDecode") ||
+            HasName(dict.getKey("/Filter"), "/LZW")) {
+            report(QStringLiteral("LZW-compressed stream"));
+        }
+        if (dict.hasKey("/AF") && dict.getKey("/AF").isArray()) {
+            for (QPDFObjectHandle item : dict.getKey("/AF").getArrayAsVector()) {
+                associated.insert(item.getObjGen());
+            }
+        }
+        if (HasName(dict.getKey("/Type"), "/Filespec") || dict.hasKey("/EF")) {
+            fileSpecs.push_back(dict);
+        }
+    });
+    for (QPDFObjectHandle spec : fileSpecs) {
+        const QString name = Text(spec.getKey("/UF"));
+        const QString label = QStringLiteral("file specification \"%1\"").arg(name);
+        for (const char* key : {"/F", "/UF", "/AFRelationship"}) {
+            if (!spec.hasKey(key)) {
+                report(label + QStringLiteral(" has no ") + QLatin1String(key));
+            }
+        }
+        if (!spec.isIndirect() || !associated.count(spec.getObjGen())) {
+            report(label + QStringLiteral(" is not listed in an /AF array"));
+        }
+        QPDFObjectHandle stream = spec.getKey("/EF").isDictionary()
+                                      ? spec.getKey("/EF").getKey("/F")
+                                      : QPDFObjectHandle::newNull();
+        if (!stream.isStream()) {
+            report(label + QStringLiteral(" has no embedded file"));
+        } else if (!stream.getDict().getKey("/Subtype").isName()) {
+            report(label + QStringLiteral(" has no MIME type (/Subtype)"));
+        }
+    }
+}
+
+}  // namespace
+
+QStringList ArchivalProblems(const QString& path) {
+    QStringList problems;
+    CheckStructure(path, problems);
+    CheckFonts(path, problems);
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(path.toLocal8Bit().constData());
+        CheckMetadata(pdf, problems);
+        CheckOutputIntent(pdf, problems);
+        CheckObjects(pdf, problems);
+    } catch (const std::exception& e) {
+        problems << QStringLiteral("qpdf cannot read the file: ") +
+                        QString::fromLocal8Bit(e.what());
+    }
+    return problems;
+}
+
+QMap<QString, QString> AssociatedFiles(const QString& path) {
+    QMap<QString, QString> files;
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.processFile(path.toLocal8Bit().constData());
+    QPDFObjectHandle af = pdf.getRoot().getKey("/AF");
+    if (!af.isArray()) {
+        return files;
+    }
+    for (QPDFObjectHandle spec : af.getArrayAsVector()) {
+        QPDFObjectHandle relationship = spec.getKey("/AFRelationship");
+        files.insert(Text(spec.getKey("/UF")),
+                     relationship.isName() ? QString::fromStdString(relationship.getName()).mid(1)
+                                           : QString());
+    }
+    return files;
+}
+
+}  // namespace velmora::mailconverter::testing
