@@ -235,6 +235,36 @@ void CheckObjects(QPDF& pdf, QStringList& problems) {
     }
 }
 
+// Annotations are printed, visible, and drawn by their own appearance (links excepted).
+void CheckAnnotations(QPDF& pdf, QStringList& problems) {
+    int page = 0;
+    for (QPDFObjectHandle pageObject : pdf.getAllPages()) {
+        ++page;
+        QPDFObjectHandle annots = pageObject.getKey("/Annots");
+        if (!annots.isArray()) {
+            continue;
+        }
+        for (QPDFObjectHandle annot : annots.getArrayAsVector()) {
+            if (!annot.isDictionary()) {
+                continue;
+            }
+            QPDFObjectHandle subtype = annot.getKey("/Subtype");
+            const std::string kind = subtype.isName() ? subtype.getName() : std::string("?");
+            const QString label = QStringLiteral("%1 annotation on page %2")
+                                      .arg(QString::fromStdString(kind))
+                                      .arg(page);
+            QPDFObjectHandle flags = annot.getKey("/F");
+            const long long f = flags.isInteger() ? flags.getIntValue() : 0;
+            if ((f & 4) == 0 || (f & (1 | 2 | 32)) != 0) {
+                problems << label + QStringLiteral(" is not printed or not visible (/F %1)").arg(f);
+            }
+            if (kind != "/Link" && kind != "/Popup" && !annot.getKey("/AP").isDictionary()) {
+                problems << label + QStringLiteral(" has no appearance stream");
+            }
+        }
+    }
+}
+
 }  // namespace
 
 QStringList ArchivalProblems(const QString& path) {
@@ -248,6 +278,7 @@ QStringList ArchivalProblems(const QString& path) {
         CheckMetadata(pdf, problems);
         CheckOutputIntent(pdf, problems);
         CheckObjects(pdf, problems);
+        CheckAnnotations(pdf, problems);
     } catch (const std::exception& e) {
         problems << QStringLiteral("qpdf cannot read the file: ") +
                         QString::fromLocal8Bit(e.what());

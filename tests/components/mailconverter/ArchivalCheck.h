@@ -10,7 +10,8 @@ namespace velmora::mailconverter::testing {
 // check; every font embedded and mapped to Unicode (pdffonts); the XMP identification
 // (part 3, conformance U) and its title agreeing with the document information; one
 // sRGB output intent with an RGB ICC profile; every file specification with /F, /UF,
-// /AFRelationship, a typed embedded stream, and listed in an /AF array; no encryption,
+// /AFRelationship, a typed embedded stream, and listed in an /AF array; annotations
+// printed and visible, with appearance streams where needed; no encryption,
 // JavaScript, additional actions, XFA or LZW. Each problem found is one line; an empty
 // list means all of that holds, not that the file is valid PDF/A.
 QStringList ArchivalProblems(const QString& pdf);

@@ -461,6 +461,8 @@ class ConverterHardeningTest : public QObject {
                                     << "JavaScript";
         QTest::newRow("additional actions") << "aa"
                                             << "/AA";
+        QTest::newRow("link not printed") << "annot"
+                                          << "not printed";
         QTest::newRow("LZW stream") << "lzw"
                                     << "LZW";
         QTest::newRow("no output intent") << "intent"
@@ -499,6 +501,15 @@ class ConverterHardeningTest : public QObject {
         } else if (defect == "aa") {
             QPDFObjectHandle page = pdf.getAllPages().at(0);
             page.replaceKey("/AA", QPDFObjectHandle::newDictionary());
+        } else if (defect == "annot") {
+            QPDFObjectHandle link = QPDFObjectHandle::newDictionary();
+            link.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
+            link.replaceKey("/Subtype", QPDFObjectHandle::newName("/Link"));
+            link.replaceKey("/Rect", QPDFObjectHandle::parse("[0 0 10 10]"));
+            QPDFObjectHandle annots = QPDFObjectHandle::newArray();
+            annots.appendItem(pdf.makeIndirectObject(link));
+            QPDFObjectHandle page = pdf.getAllPages().at(0);
+            page.replaceKey("/Annots", annots);
         } else if (defect == "lzw") {
             QPDFObjectHandle stream = pdf.newStream();
             stream.replaceStreamData(std::string("\x80\x0b\x60\x50\x22\x0c\x0c\x85\x01"),
