@@ -8,9 +8,11 @@
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <exception>
 #include <functional>
+#include <map>
 #include <set>
 
 namespace velmora::mailconverter::testing {
@@ -265,6 +267,184 @@ void CheckAnnotations(QPDF& pdf, QStringList& problems) {
     }
 }
 
+// Code -> text of a ToUnicode CMap (bfchar and bfrange sections).
+std::map<unsigned, QString> ReadToUnicode(QPDFObjectHandle cmap) {
+    std::map<unsigned, QString> map;
+    const QString text = QString::fromLatin1(StreamData(cmap));
+    static const QRegularExpression token(QStringLiteral("<([0-9A-Fa-f\\s]*)>|\\[|\\]|(\\w+)"));
+    const auto utf16 = [](const QString& hex) {
+        const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+        QString out;
+        for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+            out += QChar(char16_t((uchar(bytes[i]) << 8) | uchar(bytes[i + 1])));
+        }
+        return out;
+    };
+    QString section;
+    QStringList pending;  // hex operands of the entry being read
+    bool inArray = false;
+    QStringList arrayItems;
+    auto it = token.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const QString word = m.captured(2);
+        if (!word.isEmpty()) {
+            if (word.startsWith(QLatin1String("begin")) || word.startsWith(QLatin1String("end"))) {
+                section = word;
+                pending.clear();
+            }
+            continue;
+        }
+        if (m.captured(0) == QLatin1String("[")) {
+            inArray = true;
+            arrayItems.clear();
+            continue;
+        }
+        const bool closing = m.captured(0) == QLatin1String("]");
+        if (inArray && !closing) {
+            arrayItems << m.captured(1);
+            continue;
+        }
+        if (!closing) {
+            pending << m.captured(1);
+        }
+        if (section == QLatin1String("beginbfchar") && pending.size() == 2) {
+            map[pending[0].toUInt(nullptr, 16)] = utf16(pending[1]);
+            pending.clear();
+        } else if (section == QLatin1String("beginbfrange") &&
+                   ((pending.size() == 3 && !inArray) || (closing && pending.size() == 2))) {
+            const unsigned lo = pending[0].toUInt(nullptr, 16);
+            const unsigned hi = pending[1].toUInt(nullptr, 16);
+            for (unsigned code = lo; code <= hi && code - lo < 65536; ++code) {
+                if (closing) {
+                    map[code] = code - lo < unsigned(arrayItems.size())
+                                    ? utf16(arrayItems[int(code - lo)])
+                                    : QString();
+                } else {
+                    QString value = utf16(pending[2]);
+                    if (!value.isEmpty()) {
+                        value.back() = QChar(char16_t(value.back().unicode() + (code - lo)));
+                    }
+                    map[code] = value;
+                }
+            }
+            pending.clear();
+            inArray = false;
+        }
+    }
+    return map;
+}
+
+// Collects the character codes each font shows, through forms too.
+class TextCodes : public QPDFObjectHandle::ParserCallbacks {
+  public:
+    using Codes = std::map<QPDFObjGen, std::pair<QPDFObjectHandle, std::set<unsigned>>>;
+
+    TextCodes(QPDFObjectHandle resources, Codes& codes, int depth = 0)
+        : m_resources(resources), m_codes(codes), m_depth(depth) {}
+
+    void handleObject(QPDFObjectHandle object) override {
+        if (!object.isOperator()) {
+            m_operands.push_back(object);
+            return;
+        }
+        const std::string op = object.getOperatorValue();
+        if (op == "Tf" && !m_operands.empty() && m_operands.front().isName()) {
+            QPDFObjectHandle fonts = m_resources.isDictionary() ? m_resources.getKey("/Font")
+                                                                : QPDFObjectHandle::newNull();
+            m_font = fonts.isDictionary() ? fonts.getKey(m_operands.front().getName())
+                                          : QPDFObjectHandle::newNull();
+        } else if (op == "Tj" || op == "'" || op == "\"" || op == "TJ") {
+            for (QPDFObjectHandle operand : m_operands) {
+                if (operand.isString()) {
+                    Add(operand.getStringValue());
+                } else if (operand.isArray()) {
+                    for (QPDFObjectHandle item : operand.getArrayAsVector()) {
+                        if (item.isString()) {
+                            Add(item.getStringValue());
+                        }
+                    }
+                }
+            }
+        } else if (op == "Do" && !m_operands.empty() && m_operands.front().isName() &&
+                   m_depth < 8) {
+            QPDFObjectHandle xobjects = m_resources.isDictionary() ? m_resources.getKey("/XObject")
+                                                                   : QPDFObjectHandle::newNull();
+            QPDFObjectHandle form = xobjects.isDictionary()
+                                        ? xobjects.getKey(m_operands.front().getName())
+                                        : QPDFObjectHandle::newNull();
+            if (form.isStream() && HasName(form.getDict().getKey("/Subtype"), "/Form")) {
+                QPDFObjectHandle own = form.getDict().getKey("/Resources");
+                TextCodes inner(own.isDictionary() ? own : m_resources, m_codes, m_depth + 1);
+                QPDFObjectHandle::parseContentStream(form, &inner);
+            }
+        }
+        m_operands.clear();
+    }
+    void handleEOF() override {}
+
+  private:
+    void Add(const std::string& bytes) {
+        if (!m_font.isDictionary()) {
+            return;
+        }
+        auto& [font, codes] = m_codes[m_font.getObjGen()];
+        font = m_font;
+        const bool twoBytes = HasName(m_font.getKey("/Subtype"), "/Type0");
+        for (size_t i = 0; i < bytes.size(); i += twoBytes ? 2 : 1) {
+            unsigned code = static_cast<unsigned char>(bytes[i]);
+            if (twoBytes) {
+                code = (code << 8) |
+                       (i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0);
+            }
+            codes.insert(code);
+        }
+    }
+
+    QPDFObjectHandle m_resources;
+    Codes& m_codes;
+    int m_depth;
+    QPDFObjectHandle m_font = QPDFObjectHandle::newNull();
+    std::vector<QPDFObjectHandle> m_operands;
+};
+
+// Every code a font shows has a Unicode value: text that can be searched and copied.
+void CheckGlyphsMapped(QPDF& pdf, QStringList& problems) {
+    TextCodes::Codes codes;
+    for (QPDFObjectHandle page : pdf.getAllPages()) {
+        TextCodes collector(page.getKey("/Resources"), codes);
+        QPDFPageObjectHelper(page).parseContents(&collector);
+    }
+    for (auto& [id, entry] : codes) {
+        auto& [font, used] = entry;
+        QPDFObjectHandle baseFont = font.getKey("/BaseFont");
+        const QString name = baseFont.isName() ? QString::fromStdString(baseFont.getName()) : "?";
+        QPDFObjectHandle cmap = font.getKey("/ToUnicode");
+        if (!cmap.isStream()) {
+            problems << QStringLiteral("font %1 shows text but has no ToUnicode map").arg(name);
+            continue;
+        }
+        const std::map<unsigned, QString> map = ReadToUnicode(cmap);
+        QStringList missing;
+        for (const unsigned code : used) {
+            const auto found = map.find(code);
+            const QString value = found == map.end() ? QString() : found->second;
+            // U+FFFD is a character like any other (text that did not decode shows it).
+            if (value.isEmpty() || value.contains(QChar(0)) || value.contains(QChar(0xFEFF)) ||
+                value.contains(QChar(0xFFFE))) {
+                missing << QString::number(code, 16);
+            }
+        }
+        if (!missing.isEmpty()) {
+            problems << QStringLiteral("font %1: %2 of %3 codes shown map to no Unicode (%4)")
+                            .arg(name)
+                            .arg(missing.size())
+                            .arg(used.size())
+                            .arg(missing.mid(0, 8).join(' '));
+        }
+    }
+}
+
 }  // namespace
 
 QStringList ArchivalProblems(const QString& path) {
@@ -279,6 +459,7 @@ QStringList ArchivalProblems(const QString& path) {
         CheckOutputIntent(pdf, problems);
         CheckObjects(pdf, problems);
         CheckAnnotations(pdf, problems);
+        CheckGlyphsMapped(pdf, problems);
     } catch (const std::exception& e) {
         problems << QStringLiteral("qpdf cannot read the file: ") +
                         QString::fromLocal8Bit(e.what());

@@ -7,7 +7,8 @@
 namespace velmora::mailconverter::testing {
 
 // What can be verified of a PDF/A-3u document without a validator: qpdf's structural
-// check; every font embedded and mapped to Unicode (pdffonts); the XMP identification
+// check; every font embedded and mapped to Unicode (pdffonts), and every character code
+// shown on a page present in its font's ToUnicode map; the XMP identification
 // (part 3, conformance U) and its title agreeing with the document information; one
 // sRGB output intent with an RGB ICC profile; every file specification with /F, /UF,
 // /AFRelationship, a typed embedded stream, and listed in an /AF array; annotations

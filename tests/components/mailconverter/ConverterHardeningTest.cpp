@@ -471,6 +471,8 @@ class ConverterHardeningTest : public QObject {
                                        << "conformance U";
         QTest::newRow("font without ToUnicode") << "tounicode"
                                                 << "without a ToUnicode";
+        QTest::newRow("glyphs outside the Unicode map") << "unmapped"
+                                                        << "map to no Unicode";
         QTest::newRow("file spec without /UF") << "uf"
                                                << "has no /UF";
         QTest::newRow("file spec without relationship") << "relationship"
@@ -531,6 +533,19 @@ class ConverterHardeningTest : public QObject {
             for (QPDFObjectHandle object : pdf.getAllObjects()) {
                 if (object.isDictionary() && object.hasKey("/ToUnicode")) {
                     object.removeKey("/ToUnicode");
+                }
+            }
+        } else if (defect == "unmapped") {
+            // Only the code for .notdef mapped: every glyph shown loses its character.
+            for (QPDFObjectHandle object : pdf.getAllObjects()) {
+                if (object.isDictionary() && object.getKey("/ToUnicode").isStream()) {
+                    object.getKey("/ToUnicode")
+                        .replaceStreamData(
+                            "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+                            "1 begincodespacerange <0000> <FFFF> endcodespacerange\n"
+                            "1 beginbfchar <0000> <0000> endbfchar\n"
+                            "endcmap CMapName currentdict /CMap defineresource pop end end\n",
+                            QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
                 }
             }
         } else if (defect == "uf") {
