@@ -106,7 +106,7 @@ void MailConverter::Convert(const QString& emlPath, const QString& pdfPath,
                                   .arg(pdfPath, file.errorString()));
     }
     PdfFinisher::Finish(painted, {mail.subject, mail.sender, mail.date}, files, file, &source);
-    // A full disk shows at the latest when the data reaches it; commit() would not say.
+    // A full disk may show only when the data reaches it, and commit() ignores a failed sync.
     QString reason;
     if (!file.flush()) {
         reason = file.errorString();

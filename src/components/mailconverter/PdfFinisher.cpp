@@ -6,7 +6,6 @@
 #include "util/UserInterface.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QIODevice>
 #include <QSet>
