@@ -209,10 +209,13 @@ class Walker {
         out.subject = FromUtf8(g_mime_message_get_subject(message));
         bool longField = false;
         qsizetype headerLeft = m_limits.maxHeaderChars;
-        const auto addField = [&](const QString& label, QString value) {
+        // The address lists share one budget; Date and Subject keep theirs whatever comes
+        // before them.
+        const auto addField = [&](const QString& label, QString value, bool shared) {
             value.replace(QLatin1String("\r\n"), QLatin1String(" "));
             value.replace(QLatin1Char('\n'), QLatin1Char(' '));
-            const qsizetype allowed = std::min(m_limits.maxFieldChars, headerLeft);
+            const qsizetype allowed =
+                shared ? std::min(m_limits.maxFieldChars, headerLeft) : m_limits.maxFieldChars;
             if (value.size() > allowed) {
                 out.notices << QStringLiteral(
                                    "The %1 field has %2 characters; the first %3 are shown.")
@@ -222,7 +225,9 @@ class Walker {
                 value = value.left(allowed) + QChar(0x2026);
                 longField = true;
             }
-            headerLeft -= std::min(headerLeft, value.size());
+            if (shared) {
+                headerLeft -= std::min(headerLeft, value.size());
+            }
             out.fields.push_back({label, value});
         };
         const auto addresses = [&](GMimeAddressType type, const char* header) {
@@ -233,17 +238,17 @@ class Walker {
             return text;
         };
         out.sender = addresses(GMIME_ADDRESS_TYPE_FROM, "From");
-        addField(QStringLiteral("From"), out.sender);
-        addField(QStringLiteral("To"), addresses(GMIME_ADDRESS_TYPE_TO, "To"));
+        addField(QStringLiteral("From"), out.sender, true);
+        addField(QStringLiteral("To"), addresses(GMIME_ADDRESS_TYPE_TO, "To"), true);
         if (g_mime_object_get_header(object, "Cc")) {
-            addField(QStringLiteral("Cc"), addresses(GMIME_ADDRESS_TYPE_CC, "Cc"));
+            addField(QStringLiteral("Cc"), addresses(GMIME_ADDRESS_TYPE_CC, "Cc"), true);
         }
         if (g_mime_object_get_header(object, "Bcc")) {
-            addField(QStringLiteral("Bcc"), addresses(GMIME_ADDRESS_TYPE_BCC, "Bcc"));
+            addField(QStringLiteral("Bcc"), addresses(GMIME_ADDRESS_TYPE_BCC, "Bcc"), true);
         }
         addField(QStringLiteral("Date"),
-                 FromUtf8(g_mime_object_get_header(object, "Date")).trimmed());
-        addField(QStringLiteral("Subject"), out.subject);
+                 FromUtf8(g_mime_object_get_header(object, "Date")).trimmed(), false);
+        addField(QStringLiteral("Subject"), out.subject, false);
         if (out.subject.size() > m_limits.maxFieldChars) {
             out.subject = out.subject.left(m_limits.maxFieldChars);
         }
@@ -287,6 +292,7 @@ class Walker {
         } else if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
             if (inner) {
+                ++m_messages;
                 out.attachedMessages.push_back(ReadMessage(inner, depth));
             }
         } else if (GMIME_IS_PART(object)) {
@@ -329,9 +335,11 @@ class Walker {
     }
 
     // Past the part budget, the parts from `first` on are kept together in one file: a
-    // message of 100,000 parts costs no more to show than one of a thousand.
+    // message of 100,000 parts costs no more to show than one of a thousand. Attached
+    // messages have a budget of their own, as each brings a header block.
     bool AttachRestWhenOverParts(GMimeMultipart* multipart, int first, MailContent& out) {
-        if (m_parts < m_limits.maxParts) {
+        const bool tooManyParts = m_parts >= m_limits.maxParts;
+        if (!tooManyParts && m_messages < m_limits.maxMessages) {
             return false;
         }
         const int count = g_mime_multipart_get_count(multipart);
@@ -342,10 +350,15 @@ class Walker {
         const QString name = QStringLiteral("more-parts-%1.eml").arg(++m_restDumps);
         Attach(out, SerializedObject(GMIME_OBJECT(rest.get())), name,
                QStringLiteral("message/rfc822"));
+        const QString reason =
+            tooManyParts
+                ? QStringLiteral("The message has more than %1 parts").arg(m_limits.maxParts)
+                : QStringLiteral("The message holds more than %1 attached messages")
+                      .arg(m_limits.maxMessages);
         out.notices << QStringLiteral(
-                           "The message has more than %1 parts; the last %2 are not shown and "
-                           "are attached as \"%3\".")
-                           .arg(m_limits.maxParts)
+                           "%1; the last %2 parts are not shown and are attached as "
+                           "\"%3\".")
+                           .arg(reason)
                            .arg(count - first)
                            .arg(name);
         return true;
@@ -553,6 +566,7 @@ class Walker {
     int m_nestedDumps = 0;
     int m_inlineImages = 0;
     int m_parts = 0;
+    int m_messages = 0;
     int m_restDumps = 0;
     std::vector<std::pair<QString, QString>> m_longNames;
 };

@@ -5,6 +5,7 @@
 #include "ArchivalCheck.h"
 #include "components/mailconverter/FileName.h"
 #include "components/mailconverter/MailConverter.h"
+#include "components/mailconverter/MailReader.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -423,6 +424,91 @@ class ConverterHardeningTest : public QObject {
         QVERIFY(Detached(pdf, file).contains(last));
         const QStringList problems = ArchivalProblems(pdf);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    }
+
+    // The reader's budgets, each at a small size: exactly so much is shown, the rest is
+    // attached whole and the page says so.
+    void readerBudget_showsSoMuch_attachesTheRest_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("maxParts");
+        QTest::addColumn<int>("maxMessages");
+        QTest::addColumn<int>("bodies");    // text parts shown, outer and attached
+        QTest::addColumn<int>("messages");  // attached messages shown
+        QTest::addColumn<QString>("notice");
+        const QByteArray head =
+            "From: a@example.com\r\nSubject: budget\r\nMIME-Version: 1.0\r\n"
+            "Content-Type: multipart/mixed; boundary=\"B\"\r\n\r\n";
+        QByteArray texts;
+        QByteArray messages;
+        for (int i = 0; i < 50; ++i) {
+            texts +=
+                "--B\r\nContent-Type: text/plain\r\n\r\ntext " + QByteArray::number(i) + "\r\n";
+            messages +=
+                "--B\r\nContent-Type: message/rfc822\r\n\r\nFrom: m@example.com\r\n"
+                "Subject: inner\r\n\r\ninner " +
+                QByteArray::number(i) + "\r\n";
+        }
+        // The multipart itself is a part: nine of its children fit in ten.
+        QTest::newRow("parts") << head + texts + "--B--\r\n"
+                               << 10 << 100 << 9 << 0 << "more than 10 parts; the last 41 parts";
+        QTest::newRow("attached messages")
+            << head + messages + "--B--\r\n"
+            << 1000 << 3 << 3 << 3 << "more than 3 attached messages; the last 47 parts";
+    }
+
+    void readerBudget_showsSoMuch_attachesTheRest() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, maxParts);
+        QFETCH(int, maxMessages);
+        QFETCH(int, bodies);
+        QFETCH(int, messages);
+        QFETCH(QString, notice);
+        ReaderLimits limits;
+        limits.maxParts = maxParts;
+        limits.maxMessages = maxMessages;
+        const MailContent mail = MailReader(limits).ReadBytes(bytes);
+        size_t shown = mail.body.size();
+        for (const MailContent& inner : mail.attachedMessages) {
+            shown += inner.body.size();
+        }
+        QCOMPARE(shown, size_t(bodies));
+        QCOMPARE(mail.attachedMessages.size(), size_t(messages));
+        QVERIFY2(mail.notices.join('\n').contains(notice), qPrintable(mail.notices.join('\n')));
+        QCOMPARE(mail.attachments.size(), size_t(1));
+        QCOMPARE(mail.attachments[0].name, QStringLiteral("more-parts-1.eml"));
+        // The rest is a message of its own that holds every part not shown, in order.
+        const MailContent rest = MailReader().ReadBytes(mail.attachments[0].data);
+        const size_t restShown = rest.body.size() + rest.attachedMessages.size();
+        QCOMPARE(restShown + size_t(messages ? messages : bodies), size_t(50));
+        QVERIFY(mail.attachments[0].data.contains(messages ? "inner 49" : "text 49"));
+    }
+
+    void readerBudget_headerFieldsTogether() {
+        ReaderLimits limits;
+        limits.maxFieldChars = 100;
+        limits.maxHeaderChars = 150;
+        QByteArray bytes = "From: " + QByteArray(120, 'f') +
+                           "@example.com\r\nTo: " + QByteArray(120, 't') +
+                           "@example.com\r\nCc: c@example.com\r\n" +
+                           "Subject: " + QByteArray(120, 's') + "\r\n\r\nBODY\r\n";
+        const MailContent mail = MailReader(limits).ReadBytes(bytes);
+        qsizetype addresses = 0;
+        QString subject;
+        for (const auto& field : mail.fields) {
+            if (field.label == "Subject") {
+                subject = field.value;
+            } else if (field.label != "Date") {
+                addresses += field.value.size();
+            }
+        }
+        // Each cut field ends in an ellipsis, one character over its share.
+        QVERIFY2(addresses <= limits.maxHeaderChars + 3, qPrintable(QString::number(addresses)));
+        QCOMPARE(subject, QString(100, 's') + QChar(0x2026));  // its own budget, not the rest
+        QVERIFY(mail.notices.join('\n').contains("The Cc field has 13 characters; the first 0"));
+        QVERIFY(mail.notices.join('\n').contains("The To field has"));
+        QCOMPARE(mail.attachments.size(), size_t(1));
+        QCOMPARE(mail.attachments[0].name, QStringLiteral("message-header.txt"));
+        QVERIFY(mail.attachments[0].data.contains(QByteArray(120, 't')));
     }
 
     void archival_everyCorpusMessage_checkPasses_sourceComesBackWhole_data() {
