@@ -22,6 +22,8 @@
 
 #include <exception>
 
+#include <zlib.h>
+
 namespace velmora::mailconverter {
 
 namespace {
@@ -107,12 +109,35 @@ void RepairTextMappings(QPDF& pdf) {
     }
 }
 
+// A zlib stream as FlateDecode reads it; empty when zlib fails.
+QByteArray Deflated(const QByteArray& data, int level, int strategy) {
+    z_stream z{};
+    if (deflateInit2(&z, level, Z_DEFLATED, 15, 8, strategy) != Z_OK) {
+        return {};
+    }
+    QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(data.size()))),
+                   Qt::Uninitialized);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
+    out.truncate(static_cast<qsizetype>(z.total_out));
+    deflateEnd(&z);
+    return done ? out : QByteArray();
+}
+
+// How an embedded file is compressed. A message file is mostly base64, where run-length
+// deflate saves as much as the full search in a quarter of the time.
+enum class Packing { Full, RunLength };
+
 // Compressed only when that pays: most attachments (images, archives, office files)
 // are compressed already and deflating them again only costs time.
 // The stream reads the bytes where they are; `keepAlive` holds them until qpdf has
 // written the document, so that a large attachment is not copied again.
 QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data,
-                                    std::vector<QByteArray>& keepAlive) {
+                                    std::vector<QByteArray>& keepAlive,
+                                    Packing packing = Packing::Full) {
     const auto borrowed = [&keepAlive](const QByteArray& bytes) {
         keepAlive.push_back(bytes);
         auto* raw =
@@ -123,9 +148,11 @@ QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data,
     const QByteArray sample = data.left(16 * 1024);
     const bool worthIt =
         data.size() >= 512 && qCompress(sample, 1).size() - 4 < sample.size() * 9 / 10;
-    if (worthIt) {
-        // qCompress prefixes the zlib stream with the length; FlateDecode wants it bare.
-        const QByteArray deflated = qCompress(data, 6).mid(4);
+    const QByteArray deflated = !worthIt ? QByteArray()
+                                : packing == Packing::RunLength
+                                    ? Deflated(data, 1, Z_RLE)
+                                    : Deflated(data, 6, Z_DEFAULT_STRATEGY);
+    if (!deflated.isEmpty()) {
         stream.replaceStreamData(borrowed(deflated), QPDFObjectHandle::newName("/FlateDecode"),
                                  QPDFObjectHandle::newNull());
     } else {
@@ -157,7 +184,8 @@ void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const MailA
     for (size_t i = 0; i < all.size(); ++i) {
         const MailAttachment& file = all[i];
         const bool isSource = source && i + 1 == all.size();
-        QPDFEFStreamObjectHelper stream(EmbeddedFileStream(pdf, file.data, keepAlive));
+        QPDFEFStreamObjectHelper stream(EmbeddedFileStream(
+            pdf, file.data, keepAlive, isSource ? Packing::RunLength : Packing::Full));
         stream.setModDate(date);
         stream.setSubtype(file.mimeType.isEmpty() ? std::string("application/octet-stream")
                                                   : file.mimeType.toStdString());
