@@ -422,6 +422,7 @@ class ConverterHardeningTest : public QObject {
         QVERIFY2(ms < 8'000, qPrintable(QStringLiteral("%1 ms").arg(ms)));
         QVERIFY2(PdfText(pdf).contains(file), qPrintable(file + " not named on the page"));
         QVERIFY(Detached(pdf, file).contains(last));
+        QVERIFY(Detached(pdf, "shape.eml") == bytes);  // the message itself, whole
         const QStringList problems = ArchivalProblems(pdf);
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
