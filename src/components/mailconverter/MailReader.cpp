@@ -315,6 +315,9 @@ class Walker {
             }
             for (int i = 0; i < count; ++i) {
                 GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+                if (AttachRestWhenOverParts(multipart, i, out)) {
+                    return;
+                }
                 // Other renderings of the same text are left out; anything else is kept.
                 if (i == best || RenderScore(child, depth) == 0) {
                     Walk(child, depth + 1, out);

@@ -433,55 +433,60 @@ class ConverterHardeningTest : public QObject {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("maxParts");
         QTest::addColumn<int>("maxMessages");
-        QTest::addColumn<int>("bodies");    // text parts shown, outer and attached
-        QTest::addColumn<int>("messages");  // attached messages shown
+        QTest::addColumn<int>("shown");  // text parts and attached messages shown
+        QTest::addColumn<int>("rest");   // parts in the file of the rest
         QTest::addColumn<QString>("notice");
-        const QByteArray head =
-            "From: a@example.com\r\nSubject: budget\r\nMIME-Version: 1.0\r\n"
-            "Content-Type: multipart/mixed; boundary=\"B\"\r\n\r\n";
+        QTest::addColumn<QByteArray>("last");
+        const auto message = [](const char* type, const QByteArray& parts) {
+            return "From: a@example.com\r\nSubject: budget\r\nMIME-Version: 1.0\r\n"
+                   "Content-Type: multipart/" +
+                   QByteArray(type) + "; boundary=\"B\"\r\n\r\n" + parts + "--B--\r\n";
+        };
         QByteArray texts;
         QByteArray messages;
+        QByteArray files;
         for (int i = 0; i < 50; ++i) {
-            texts +=
-                "--B\r\nContent-Type: text/plain\r\n\r\ntext " + QByteArray::number(i) + "\r\n";
+            const QByteArray n = QByteArray::number(i);
+            texts += "--B\r\nContent-Type: text/plain\r\n\r\ntext " + n + "\r\n";
             messages +=
                 "--B\r\nContent-Type: message/rfc822\r\n\r\nFrom: m@example.com\r\n"
                 "Subject: inner\r\n\r\ninner " +
-                QByteArray::number(i) + "\r\n";
+                n + "\r\n";
+            files += "--B\r\nContent-Type: application/octet-stream\r\n\r\nfile " + n + "\r\n";
         }
         // The multipart itself is a part: nine of its children fit in ten.
-        QTest::newRow("parts") << head + texts + "--B--\r\n"
-                               << 10 << 100 << 9 << 0 << "more than 10 parts; the last 41 parts";
+        QTest::newRow("parts") << message("mixed", texts) << 10 << 100 << 9 << 41
+                               << "more than 10 parts; the last 41 parts" << QByteArray("text 49");
         QTest::newRow("attached messages")
-            << head + messages + "--B--\r\n"
-            << 1000 << 3 << 3 << 3 << "more than 3 attached messages; the last 47 parts";
+            << message("mixed", messages) << 1000 << 3 << 3 << 47
+            << "more than 3 attached messages; the last 47 parts" << QByteArray("inner 49");
+        QTest::newRow("alternative with files")
+            << message("alternative", "--B\r\nContent-Type: text/plain\r\n\r\ntext 0\r\n" + files)
+            << 10 << 100 << 1 << 42 << "more than 10 parts; the last 42 parts"
+            << QByteArray("file 49");
     }
 
     void readerBudget_showsSoMuch_attachesTheRest() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, maxParts);
         QFETCH(int, maxMessages);
-        QFETCH(int, bodies);
-        QFETCH(int, messages);
+        QFETCH(int, shown);
+        QFETCH(int, rest);
         QFETCH(QString, notice);
+        QFETCH(QByteArray, last);
         ReaderLimits limits;
         limits.maxParts = maxParts;
         limits.maxMessages = maxMessages;
         const MailContent mail = MailReader(limits).ReadBytes(bytes);
-        size_t shown = mail.body.size();
-        for (const MailContent& inner : mail.attachedMessages) {
-            shown += inner.body.size();
-        }
-        QCOMPARE(shown, size_t(bodies));
-        QCOMPARE(mail.attachedMessages.size(), size_t(messages));
+        QCOMPARE(mail.body.size() + mail.attachedMessages.size(), size_t(shown));
         QVERIFY2(mail.notices.join('\n').contains(notice), qPrintable(mail.notices.join('\n')));
-        QCOMPARE(mail.attachments.size(), size_t(1));
-        QCOMPARE(mail.attachments[0].name, QStringLiteral("more-parts-1.eml"));
-        // The rest is a message of its own that holds every part not shown, in order.
-        const MailContent rest = MailReader().ReadBytes(mail.attachments[0].data);
-        const size_t restShown = rest.body.size() + rest.attachedMessages.size();
-        QCOMPARE(restShown + size_t(messages ? messages : bodies), size_t(50));
-        QVERIFY(mail.attachments[0].data.contains(messages ? "inner 49" : "text 49"));
+        const MailAttachment& file = mail.attachments.back();
+        QCOMPARE(file.name, QStringLiteral("more-parts-1.eml"));
+        // The rest is a message of its own that holds every part not shown.
+        const MailContent parts = MailReader().ReadBytes(file.data);
+        QCOMPARE(parts.body.size() + parts.attachedMessages.size() + parts.attachments.size(),
+                 size_t(rest));
+        QVERIFY(file.data.contains(last));
     }
 
     void readerBudget_headerFieldsTogether() {
