@@ -1,8 +1,10 @@
 #include "ArchivalCheck.h"
 
+#include <QDateTime>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTimeZone>
 #include <QtEndian>
 
 #include <qpdf/Buffer.hh>
@@ -13,6 +15,7 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace velmora::mailconverter::testing {
@@ -118,6 +121,53 @@ void CheckFonts(const QString& path, QStringList& problems) {
     }
 }
 
+// The text of an XMP property, in element form, the first item of an rdf:Alt or rdf:Seq.
+std::optional<QString> XmpProperty(const QString& xmp, QLatin1String name) {
+    const QRegularExpression element(
+        QStringLiteral("<%1(\\s[^>]*)?>(.*?)</%1>").arg(QRegularExpression::escape(name)),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = element.match(xmp);
+    if (!m.hasMatch()) {
+        return std::nullopt;
+    }
+    QString text = m.captured(2);
+    static const QRegularExpression item(QStringLiteral("<rdf:li(\\s[^>]*)?>(.*?)</rdf:li>"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    if (const QRegularExpressionMatch li = item.match(text); li.hasMatch()) {
+        text = li.captured(2);
+    } else if (text.contains(QLatin1String("<rdf:li"))) {
+        text.clear();  // an empty item, <rdf:li/>
+    }
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&apos;"), QLatin1String("'"))
+        .replace(QLatin1String("&#39;"), QLatin1String("'"))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return text;
+}
+
+// "D:YYYYMMDDHHmmSS+HH'mm'" and its shorter forms.
+QDateTime PdfDate(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^D:(\\d{4})(\\d\\d)?(\\d\\d)?(\\d\\d)?(\\d\\d)?(\\d\\d)?(?:([Zz])|([+-])("
+                       "\\d\\d)'?(\\d\\d)?'?)?$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch()) {
+        return {};
+    }
+    const auto part = [&m](int i, int fallback) {
+        return m.captured(i).isEmpty() ? fallback : m.captured(i).toInt();
+    };
+    const QDate date(part(1, 0), part(2, 1), part(3, 1));
+    const QTime time(part(4, 0), part(5, 0), part(6, 0));
+    int offset = 0;
+    if (!m.captured(8).isEmpty()) {
+        offset = (part(9, 0) * 3600 + part(10, 0) * 60) * (m.captured(8) == "-" ? -1 : 1);
+    }
+    return QDateTime(date, time, QTimeZone(offset));
+}
+
 void CheckMetadata(QPDF& pdf, QStringList& problems) {
     QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
     if (!metadata.isStream()) {
@@ -139,10 +189,35 @@ void CheckMetadata(QPDF& pdf, QStringList& problems) {
         problems << QStringLiteral("XMP does not identify conformance U");
     }
     QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
-    const QString title = info.isDictionary() ? Text(info.getKey("/Title")) : QString();
-    if (!title.isEmpty() && !xmp.contains(title.toHtmlEscaped())) {
-        problems
-            << QStringLiteral("XMP dc:title differs from the document title \"%1\"").arg(title);
+    if (!info.isDictionary()) {
+        return;
+    }
+    // Each entry of the document information has its XMP twin, with the same value.
+    const struct {
+        const char* key;
+        const char* property;
+        bool date;
+    } twins[] = {{"/Title", "dc:title", false},
+                 {"/Author", "dc:creator", false},
+                 {"/Creator", "xmp:CreatorTool", false},
+                 {"/Producer", "pdf:Producer", false},
+                 {"/CreationDate", "xmp:CreateDate", true},
+                 {"/ModDate", "xmp:ModifyDate", true}};
+    for (const auto& twin : twins) {
+        if (!info.hasKey(twin.key)) {
+            continue;
+        }
+        const QString value = Text(info.getKey(twin.key));
+        const std::optional<QString> property = XmpProperty(xmp, QLatin1String(twin.property));
+        const bool same = property && (twin.date ? PdfDate(value).isValid() &&
+                                                       PdfDate(value) == QDateTime::fromString(
+                                                                             *property, Qt::ISODate)
+                                                 : value == *property);
+        if (!same) {
+            problems << QStringLiteral("XMP %1 \"%2\" differs from %3 \"%4\"")
+                            .arg(QLatin1String(twin.property), property.value_or("(absent)"),
+                                 QLatin1String(twin.key), value);
+        }
     }
 }
 

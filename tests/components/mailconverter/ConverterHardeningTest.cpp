@@ -561,6 +561,8 @@ class ConverterHardeningTest : public QObject {
                                           << "no output intent";
         QTest::newRow("conformance B") << "conformance"
                                        << "conformance U";
+        QTest::newRow("information differs from XMP") << "info"
+                                                      << "XMP dc:creator";
         QTest::newRow("font without ToUnicode") << "tounicode"
                                                 << "without a ToUnicode";
         QTest::newRow("glyphs outside the Unicode map") << "unmapped"
@@ -621,6 +623,9 @@ class ConverterHardeningTest : public QObject {
             xmp[at + 20] = 'B';
             metadata.replaceStreamData(xmp, QPDFObjectHandle::newNull(),
                                        QPDFObjectHandle::newNull());
+        } else if (defect == "info") {
+            QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+            info.replaceKey("/Author", QPDFObjectHandle::newUnicodeString("Someone Else"));
         } else if (defect == "tounicode") {
             for (QPDFObjectHandle object : pdf.getAllObjects()) {
                 if (object.isDictionary() && object.hasKey("/ToUnicode")) {
