@@ -277,6 +277,11 @@ void CheckObjects(QPDF& pdf, QStringList& problems) {
         if (dict.hasKey("/XFA")) {
             report(QStringLiteral("XFA form"));
         }
+        for (const char* key : {"/ColorSpace", "/CS", "/Alternate", "/Base"}) {
+            if (HasName(dict.getKey(key), "/DeviceCMYK")) {
+                report(QStringLiteral("DeviceCMYK colour space beside an RGB output intent"));
+            }
+        }
         if (HasName(dict.getKey("/Filter"), "/LZWDecode") ||
             HasName(dict.getKey("/Filter"), "/LZW")) {
             report(QStringLiteral("LZW-compressed stream"));
@@ -410,13 +415,14 @@ std::map<unsigned, QString> ReadToUnicode(QPDFObjectHandle cmap) {
     return map;
 }
 
-// Collects the character codes each font shows, through forms too.
+// Collects the character codes each font shows, through forms too, and whether any
+// colour is set in CMYK.
 class TextCodes : public QPDFObjectHandle::ParserCallbacks {
   public:
     using Codes = std::map<QPDFObjGen, std::pair<QPDFObjectHandle, std::set<unsigned>>>;
 
-    TextCodes(QPDFObjectHandle resources, Codes& codes, int depth = 0)
-        : m_resources(resources), m_codes(codes), m_depth(depth) {}
+    TextCodes(QPDFObjectHandle resources, Codes& codes, bool& cmyk, int depth = 0)
+        : m_resources(resources), m_codes(codes), m_cmyk(cmyk), m_depth(depth) {}
 
     void handleObject(QPDFObjectHandle object) override {
         if (!object.isOperator()) {
@@ -424,7 +430,9 @@ class TextCodes : public QPDFObjectHandle::ParserCallbacks {
             return;
         }
         const std::string op = object.getOperatorValue();
-        if (op == "Tf" && !m_operands.empty() && m_operands.front().isName()) {
+        if (op == "k" || op == "K") {
+            m_cmyk = true;
+        } else if (op == "Tf" && !m_operands.empty() && m_operands.front().isName()) {
             QPDFObjectHandle fonts = m_resources.isDictionary() ? m_resources.getKey("/Font")
                                                                 : QPDFObjectHandle::newNull();
             m_font = fonts.isDictionary() ? fonts.getKey(m_operands.front().getName())
@@ -450,7 +458,8 @@ class TextCodes : public QPDFObjectHandle::ParserCallbacks {
                                         : QPDFObjectHandle::newNull();
             if (form.isStream() && HasName(form.getDict().getKey("/Subtype"), "/Form")) {
                 QPDFObjectHandle own = form.getDict().getKey("/Resources");
-                TextCodes inner(own.isDictionary() ? own : m_resources, m_codes, m_depth + 1);
+                TextCodes inner(own.isDictionary() ? own : m_resources, m_codes, m_cmyk,
+                                m_depth + 1);
                 QPDFObjectHandle::parseContentStream(form, &inner);
             }
         }
@@ -478,6 +487,7 @@ class TextCodes : public QPDFObjectHandle::ParserCallbacks {
 
     QPDFObjectHandle m_resources;
     Codes& m_codes;
+    bool& m_cmyk;
     int m_depth;
     QPDFObjectHandle m_font = QPDFObjectHandle::newNull();
     std::vector<QPDFObjectHandle> m_operands;
@@ -486,9 +496,13 @@ class TextCodes : public QPDFObjectHandle::ParserCallbacks {
 // Every code a font shows has a Unicode value: text that can be searched and copied.
 void CheckGlyphsMapped(QPDF& pdf, QStringList& problems) {
     TextCodes::Codes codes;
+    bool cmyk = false;
     for (QPDFObjectHandle page : pdf.getAllPages()) {
-        TextCodes collector(page.getKey("/Resources"), codes);
+        TextCodes collector(page.getKey("/Resources"), codes, cmyk);
         QPDFPageObjectHelper(page).parseContents(&collector);
+    }
+    if (cmyk) {
+        problems << QStringLiteral("CMYK colour (k/K) in content, beside an RGB output intent");
     }
     for (auto& [id, entry] : codes) {
         auto& [font, used] = entry;

@@ -12,7 +12,7 @@ namespace velmora::mailconverter::testing {
 // (part 3, conformance U) and every document information entry agreeing with its XMP twin; one
 // sRGB output intent with an RGB ICC profile; every file specification with /F, /UF,
 // /AFRelationship, a typed embedded stream, and listed in an /AF array; annotations
-// printed and visible, with appearance streams where needed; no encryption,
+// printed and visible, with appearance streams where needed; no CMYK colour; no encryption,
 // JavaScript, additional actions, XFA or LZW. Each problem found is one line; an empty
 // list means all of that holds, not that the file is valid PDF/A.
 QStringList ArchivalProblems(const QString& pdf);

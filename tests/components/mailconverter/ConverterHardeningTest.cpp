@@ -18,6 +18,7 @@
 #include <QTextBoundaryFinder>
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <sys/resource.h>
@@ -563,6 +564,8 @@ class ConverterHardeningTest : public QObject {
                                        << "conformance U";
         QTest::newRow("information differs from XMP") << "info"
                                                       << "XMP dc:creator";
+        QTest::newRow("CMYK colour") << "cmyk"
+                                     << "CMYK colour (k/K)";
         QTest::newRow("font without ToUnicode") << "tounicode"
                                                 << "without a ToUnicode";
         QTest::newRow("glyphs outside the Unicode map") << "unmapped"
@@ -626,6 +629,9 @@ class ConverterHardeningTest : public QObject {
         } else if (defect == "info") {
             QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
             info.replaceKey("/Author", QPDFObjectHandle::newUnicodeString("Someone Else"));
+        } else if (defect == "cmyk") {
+            QPDFPageObjectHelper(pdf.getAllPages().at(0))
+                .addPageContents(pdf.newStream(std::string("0 0 0 1 k\n")), false);
         } else if (defect == "tounicode") {
             for (QPDFObjectHandle object : pdf.getAllObjects()) {
                 if (object.isDictionary() && object.hasKey("/ToUnicode")) {
