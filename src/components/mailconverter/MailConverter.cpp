@@ -118,6 +118,7 @@ void MailConverter::Convert(const QString& emlPath, const QString& pdfPath,
         throw ConversionError(
             QStringLiteral("The PDF \"%1\" cannot be written: %2").arg(pdfPath, reason));
     }
+    CheckDestination(emlPath, pdfPath);  // again: the conversion took time
     if (!file.commit()) {
         throw ConversionError(QStringLiteral("The PDF \"%1\" cannot be written: %2")
                                   .arg(pdfPath, file.errorString()));
