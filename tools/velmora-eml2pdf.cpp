@@ -1,14 +1,17 @@
 // velmora-eml2pdf INPUT.eml OUTPUT.pdf
 // velmora-eml2pdf -o DIR FILE.eml...
 // Converts messages as the export does. Exit status 0 only when every file converted;
-// one line on stderr per file that did not.
+// one line on stderr per file that did not. With -o, messages of the same name get
+// "NAME (2).pdf" and so on, each said on stdout.
 
 #include "components/mailconverter/MailConverter.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -42,6 +45,17 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
     }
 }
 
+// "x.pdf", then "x (2).pdf", ...: messages of the same name from different folders
+// each keep their PDF.
+QString FreeName(const QString& base, QSet<QString>& taken) {
+    QString name = base + QStringLiteral(".pdf");
+    for (int n = 2; taken.contains(name.toLower()); ++n) {
+        name = QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
+    }
+    taken.insert(name.toLower());
+    return name;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,6 +64,9 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     qInstallMessageHandler(QuietMessages);
+    // Past a file size limit, writing fails with an error the converter reports instead
+    // of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     velmora::mailconverter::MailConverter converter;
@@ -64,9 +81,16 @@ int main(int argc, char** argv) {
             return 1;
         }
         bool all = true;
+        QSet<QString> taken;
         for (const QString& eml : args.mid(2)) {
-            const QString pdf = target.filePath(QFileInfo(eml).completeBaseName() + ".pdf");
-            all = ConvertOne(converter, eml, pdf) && all;
+            const QString base = QFileInfo(eml).completeBaseName();
+            const QString name = FreeName(base, taken);
+            const QString pdf = target.filePath(name);
+            const bool done = ConvertOne(converter, eml, pdf);
+            if (done && name != base + QStringLiteral(".pdf")) {
+                std::printf("%s: written as %s\n", qUtf8Printable(eml), qUtf8Printable(name));
+            }
+            all = done && all;
         }
         return all ? 0 : 1;
     }

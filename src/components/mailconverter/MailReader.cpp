@@ -1,5 +1,6 @@
 #include "components/mailconverter/MailReader.h"
 
+#include "components/mailconverter/FileName.h"
 #include "components/mailconverter/MailConverterX.h"
 
 #include <QBuffer>
@@ -207,17 +208,25 @@ class Walker {
         GMimeObject* object = GMIME_OBJECT(message);
         out.subject = FromUtf8(g_mime_message_get_subject(message));
         bool longField = false;
-        const auto addField = [&](const QString& label, QString value) {
+        qsizetype headerLeft = m_limits.maxHeaderChars;
+        // The address lists share one budget; Date and Subject keep theirs whatever comes
+        // before them.
+        const auto addField = [&](const QString& label, QString value, bool shared) {
             value.replace(QLatin1String("\r\n"), QLatin1String(" "));
             value.replace(QLatin1Char('\n'), QLatin1Char(' '));
-            if (value.size() > m_limits.maxFieldChars) {
+            const qsizetype allowed =
+                shared ? std::min(m_limits.maxFieldChars, headerLeft) : m_limits.maxFieldChars;
+            if (value.size() > allowed) {
                 out.notices << QStringLiteral(
                                    "The %1 field has %2 characters; the first %3 are shown.")
                                    .arg(label)
                                    .arg(value.size())
-                                   .arg(m_limits.maxFieldChars);
-                value = value.left(m_limits.maxFieldChars) + QChar(0x2026);
+                                   .arg(allowed);
+                value = value.left(allowed) + QChar(0x2026);
                 longField = true;
+            }
+            if (shared) {
+                headerLeft -= std::min(headerLeft, value.size());
             }
             out.fields.push_back({label, value});
         };
@@ -229,17 +238,17 @@ class Walker {
             return text;
         };
         out.sender = addresses(GMIME_ADDRESS_TYPE_FROM, "From");
-        addField(QStringLiteral("From"), out.sender);
-        addField(QStringLiteral("To"), addresses(GMIME_ADDRESS_TYPE_TO, "To"));
+        addField(QStringLiteral("From"), out.sender, true);
+        addField(QStringLiteral("To"), addresses(GMIME_ADDRESS_TYPE_TO, "To"), true);
         if (g_mime_object_get_header(object, "Cc")) {
-            addField(QStringLiteral("Cc"), addresses(GMIME_ADDRESS_TYPE_CC, "Cc"));
+            addField(QStringLiteral("Cc"), addresses(GMIME_ADDRESS_TYPE_CC, "Cc"), true);
         }
         if (g_mime_object_get_header(object, "Bcc")) {
-            addField(QStringLiteral("Bcc"), addresses(GMIME_ADDRESS_TYPE_BCC, "Bcc"));
+            addField(QStringLiteral("Bcc"), addresses(GMIME_ADDRESS_TYPE_BCC, "Bcc"), true);
         }
         addField(QStringLiteral("Date"),
-                 FromUtf8(g_mime_object_get_header(object, "Date")).trimmed());
-        addField(QStringLiteral("Subject"), out.subject);
+                 FromUtf8(g_mime_object_get_header(object, "Date")).trimmed(), false);
+        addField(QStringLiteral("Subject"), out.subject, false);
         if (out.subject.size() > m_limits.maxFieldChars) {
             out.subject = out.subject.left(m_limits.maxFieldChars);
         }
@@ -267,6 +276,7 @@ class Walker {
 
   private:
     void Walk(GMimeObject* object, int depth, MailContent& out) {
+        ++m_parts;
         if (depth > m_limits.maxDepth) {
             const QString name = QStringLiteral("nested-parts-%1.eml").arg(++m_nestedDumps);
             Attach(out, SerializedObject(object), name, QStringLiteral("message/rfc822"));
@@ -282,6 +292,7 @@ class Walker {
         } else if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
             if (inner) {
+                ++m_messages;
                 out.attachedMessages.push_back(ReadMessage(inner, depth));
             }
         } else if (GMIME_IS_PART(object)) {
@@ -304,6 +315,9 @@ class Walker {
             }
             for (int i = 0; i < count; ++i) {
                 GMimeObject* child = g_mime_multipart_get_part(multipart, i);
+                if (AttachRestWhenOverParts(multipart, i, out)) {
+                    return;
+                }
                 // Other renderings of the same text are left out; anything else is kept.
                 if (i == best || RenderScore(child, depth) == 0) {
                     Walk(child, depth + 1, out);
@@ -316,8 +330,41 @@ class Walker {
             return;
         }
         for (int i = 0; i < count; ++i) {
+            if (AttachRestWhenOverParts(multipart, i, out)) {
+                return;
+            }
             Walk(g_mime_multipart_get_part(multipart, i), depth + 1, out);
         }
+    }
+
+    // Past the part budget, the parts from `first` on are kept together in one file: a
+    // message of 100,000 parts costs no more to show than one of a thousand. Attached
+    // messages have a budget of their own, as each brings a header block.
+    bool AttachRestWhenOverParts(GMimeMultipart* multipart, int first, MailContent& out) {
+        const bool tooManyParts = m_parts >= m_limits.maxParts;
+        if (!tooManyParts && m_messages < m_limits.maxMessages) {
+            return false;
+        }
+        const int count = g_mime_multipart_get_count(multipart);
+        mime::GObjectPtr<GMimeMultipart> rest(g_mime_multipart_new_with_subtype("mixed"));
+        for (int i = first; i < count; ++i) {
+            g_mime_multipart_add(rest.get(), g_mime_multipart_get_part(multipart, i));
+        }
+        const QString name = QStringLiteral("more-parts-%1.eml").arg(++m_restDumps);
+        Attach(out, SerializedObject(GMIME_OBJECT(rest.get())), name,
+               QStringLiteral("message/rfc822"));
+        const QString reason =
+            tooManyParts
+                ? QStringLiteral("The message has more than %1 parts").arg(m_limits.maxParts)
+                : QStringLiteral("The message holds more than %1 attached messages")
+                      .arg(m_limits.maxMessages);
+        out.notices << QStringLiteral(
+                           "%1; the last %2 parts are not shown and are attached as "
+                           "\"%3\".")
+                           .arg(reason)
+                           .arg(count - first)
+                           .arg(name);
+        return true;
     }
 
     // How well a child of multipart/alternative renders: 0 not at all, higher is richer.
@@ -374,6 +421,9 @@ class Walker {
             GMimeObject* child = g_mime_multipart_get_part(multipart, i);
             if (i == root) {
                 continue;
+            }
+            if (AttachRestWhenOverParts(multipart, i, out)) {
+                return;
             }
             if (!GMIME_IS_PART(child) || !AddResource(GMIME_PART(child), html, out)) {
                 Walk(child, depth + 1, out);
@@ -454,7 +504,7 @@ class Walker {
         }
         const qsizetype allowed = std::min(m_limits.maxPartChars, m_charsLeft);
         if (text.size() > allowed) {
-            QString name = PlainName(FromUtf8(g_mime_part_get_filename(part)));
+            QString name = ShownName(FromUtf8(g_mime_part_get_filename(part)));
             if (name.isEmpty()) {
                 name = QStringLiteral("body-part-%1.%2").arg(index).arg(html ? "html" : "txt");
             }
@@ -484,8 +534,24 @@ class Walker {
             {html ? MailBodyPart::Kind::Html : MailBodyPart::Kind::PlainText, std::move(text)});
     }
 
+  public:
+    // Names cut short for the page and the PDF, each with the name it was given.
+    const std::vector<std::pair<QString, QString>>& LongNames() const { return m_longNames; }
+
+  private:
+    // The name as shown and embedded: no path, at most 255 bytes; the name it had is
+    // remembered when it was longer.
+    QString ShownName(const QString& given) {
+        const QString plain = PlainName(given);
+        QString shown = CapFileName(plain);
+        if (shown != plain) {
+            m_longNames.emplace_back(shown, plain);
+        }
+        return shown;
+    }
+
     void Attach(MailContent& out, QByteArray data, const QString& name, const QString& mimeType) {
-        QString plain = PlainName(name);
+        QString plain = ShownName(name);
         if (plain.isEmpty()) {
             const QString suffix = QMimeDatabase().mimeTypeForName(mimeType).preferredSuffix();
             plain = QStringLiteral("attachment-%1").arg(++m_unnamed);
@@ -502,7 +568,31 @@ class Walker {
     int m_bodyParts = 0;
     int m_nestedDumps = 0;
     int m_inlineImages = 0;
+    int m_parts = 0;
+    int m_messages = 0;
+    int m_restDumps = 0;
+    std::vector<std::pair<QString, QString>> m_longNames;
 };
+
+// Names too long to keep are listed whole in a file of their own.
+void AttachLongNames(const std::vector<std::pair<QString, QString>>& longNames,
+                     MailContent& content) {
+    if (longNames.empty()) {
+        return;
+    }
+    QString list;
+    for (const auto& [shown, given] : longNames) {
+        list += shown + QLatin1Char('\t') + given + QLatin1Char('\n');
+    }
+    const QString name = QStringLiteral("long-names.txt");
+    content.attachments.push_back({name, QStringLiteral("text/plain"), list.toUtf8()});
+    content.notices << QStringLiteral(
+                           "%1 attachment names are longer than %2 bytes and are shortened; "
+                           "the complete names are attached as \"%3\".")
+                           .arg(longNames.size())
+                           .arg(kMaxFileNameBytes)
+                           .arg(name);
+}
 
 MailContent ReadStream(GMimeStream* stream, const ReaderLimits& limits,
                        const std::function<QByteArray()>& original) {
@@ -514,7 +604,9 @@ MailContent ReadStream(GMimeStream* stream, const ReaderLimits& limits,
     g_mime_parser_options_free(options);
     Walker walker(limits);
     if (message) {
-        return walker.ReadMessage(message.get(), 0);
+        MailContent content = walker.ReadMessage(message.get(), 0);
+        AttachLongNames(walker.LongNames(), content);
+        return content;
     }
     // Not a message at all: show what the file holds and keep the file itself.
     MailContent content;
@@ -552,6 +644,11 @@ MailContent MailReader::ReadFile(const QString& path) const {
     if (!info.isFile()) {
         throw ConversionError(QStringLiteral("\"%1\" is not a file.").arg(path));
     }
+    if (info.size() == 0) {
+        throw ConversionError(
+            QStringLiteral("The message file \"%1\" is empty; there is no message to convert.")
+                .arg(path));
+    }
     if (info.size() > m_limits.maxFileBytes) {
         throw ConversionError(QStringLiteral("The message file \"%1\" is larger than %2 MB.")
                                   .arg(path)
@@ -575,6 +672,9 @@ MailContent MailReader::ReadFile(const QString& path) const {
 }
 
 MailContent MailReader::ReadBytes(const QByteArray& bytes) const {
+    if (bytes.isEmpty()) {
+        throw ConversionError(QStringLiteral("The message is empty; there is nothing to convert."));
+    }
     mime::GObjectPtr<GMimeStream> stream(
         g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
     return ReadStream(stream.get(), m_limits, [&bytes] { return bytes; });

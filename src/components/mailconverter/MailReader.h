@@ -14,6 +14,9 @@ struct ReaderLimits {
     qsizetype maxPartChars = 1'000'000;          // text shown from one body part
     qsizetype maxMessageChars = 3'000'000;       // text shown from one message, all parts
     qsizetype maxFieldChars = 16'000;            // one header field in the header block
+    qsizetype maxHeaderChars = 32'000;           // From, To, Cc and Bcc of one message together
+    int maxParts = 1'000;                        // MIME parts shown or listed, all messages
+    int maxMessages = 100;                       // attached messages shown, at any depth
     qint64 maxFileBytes = 1024LL * 1024 * 1024;  // the largest attachment we compose, in base64
     qint64 maxImagePixels = 40'000'000;          // inline images decoded for display
     int maxTableDepth = 10;                      // HTML tables inside tables
@@ -24,7 +27,7 @@ class MailReader {
   public:
     explicit MailReader(ReaderLimits limits = {});
 
-    // Throws ConversionError when the file cannot be read.
+    // Throws ConversionError when the file cannot be read or is empty.
     MailContent ReadFile(const QString& path) const;
     MailContent ReadBytes(const QByteArray& bytes) const;
 

@@ -18,14 +18,15 @@ struct PdfMetadata {
     QDateTime created;  // the message's date; the conversion time when invalid
 };
 
-// Turns the PDF that Qt painted into the archival document: repaired text mapping,
-// the message's files embedded as associated files, metadata in the document
-// information and in XMP (PDF/A-3b identification), written to `out`. Throws
-// ConversionError.
+// Turns the PDF that Qt painted into the archival document (PDF/A-3u): repaired text
+// mapping, an sRGB output intent, the message's files and the message itself (`source`,
+// when given) embedded as associated files, metadata in the document information and in
+// XMP, written to `out`. Throws ConversionError.
 class PdfFinisher {
   public:
     static void Finish(const QByteArray& painted, const PdfMetadata& metadata,
-                       const std::vector<MailAttachment>& files, QIODevice& out);
+                       const std::vector<MailAttachment>& files, QIODevice& out,
+                       const MailAttachment* source = nullptr);
 
     // Names unique within the document, in order: "a.txt", "a (2).txt", ...
     static std::vector<QString> UniqueNames(const std::vector<MailAttachment>& files);

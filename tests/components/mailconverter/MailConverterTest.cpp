@@ -1,3 +1,4 @@
+#include "ArchivalCheck.h"
 #include "components/mailconverter/MailConverter.h"
 
 #include <QDir>
@@ -8,6 +9,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <utility>
 
 using namespace velmora::mailconverter;
 
@@ -138,10 +141,12 @@ class MailConverterTest : public QObject {
 
   private:
     QTemporaryDir m_dir;
+    QStringList m_written;  // PDFs of the current test, for the archival check
 
     QString Convert(const QString& eml, MailConverter& converter) {
         const QString pdf = m_dir.filePath(QFileInfo(eml).completeBaseName() + ".pdf");
         converter.Convert(eml, pdf, QStringLiteral("-c PDF"));
+        m_written << pdf;
         return pdf;
     }
     QString Convert(const char* corpusName) {
@@ -158,6 +163,15 @@ class MailConverterTest : public QObject {
     }
 
   private Q_SLOTS:
+    // Every PDF a test made passes the archival check as well.
+    void cleanup() {
+        const QStringList written = std::exchange(m_written, {});
+        for (const QString& pdf : written) {
+            const QStringList problems = velmora::mailconverter::testing::ArchivalProblems(pdf);
+            QVERIFY2(problems.isEmpty(), qPrintable(pdf + ":\n" + problems.join('\n')));
+        }
+    }
+
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         for (const char* tool : {"pdftotext", "pdfinfo", "pdffonts", "pdfdetach", "pdfimages"}) {
@@ -211,12 +225,19 @@ class MailConverterTest : public QObject {
         const QString raw = QString::fromUtf8(Run("pdftotext", {"-enc", "UTF-8", pdf, "-"}).out);
         QVERIFY2(raw.contains(QStringLiteral("一二三人大文")), qPrintable(raw));
         QVERIFY(raw.contains(QStringLiteral("日本語の文章")));
+        // Qt writes no ToUnicode entry for the glyphs this face shapes the digits with, so
+        // the digits of this PDF cannot be searched; the built-in faces are TrueType.
+        m_written.removeAll(pdf);
+        const QStringList problems = velmora::mailconverter::testing::ArchivalProblems(pdf);
+        QCOMPARE(problems.filter("map to no Unicode").size(), problems.size());
+        QEXPECT_FAIL("", "Qt leaves the digit glyphs of Noto Sans CJK out of ToUnicode", Continue);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     }
 
     void attachments_embeddedWithExactNamesAndBytes() {
         const QString pdf = Convert("scripts.eml");
-        QCOMPARE(AttachmentNames(pdf),
-                 (QStringList{"evil.sh", "notes (2).txt", "notes.txt", "отчёт.bin"}));
+        QCOMPARE(AttachmentNames(pdf), (QStringList{"evil.sh", "notes (2).txt", "notes.txt",
+                                                    "scripts.eml", "отчёт.bin"}));
         const QString out = m_dir.filePath("detached");
         QVERIFY(QDir().mkpath(out));
         QCOMPARE(Run("pdfdetach", {"-enc", "UTF-8", "-saveall", "-o", out, pdf}).exitCode, 0);
@@ -248,7 +269,7 @@ class MailConverterTest : public QObject {
         QVERIFY(info.contains("PDF version:     1.7"));
         const QString xmp = PdfInfo(pdf, {"-meta"});
         QVERIFY(xmp.contains("<pdfaid:part>3</pdfaid:part>"));
-        QVERIFY(xmp.contains("<pdfaid:conformance>B</pdfaid:conformance>"));
+        QVERIFY(xmp.contains("<pdfaid:conformance>U</pdfaid:conformance>"));
         QVERIFY(xmp.contains(QStringLiteral("Quarterly report 四半期報告 отчёт")));
     }
 
@@ -295,7 +316,7 @@ class MailConverterTest : public QObject {
         QVERIFY(text.contains("REMOTEAFTER"));
         QVERIFY(!text.contains("PLAINALTERNATIVE"));
         QCOMPARE(ImageSizes(pdf), QStringList{"40x30"});
-        QCOMPARE(AttachmentNames(pdf).size(), 1);
+        QCOMPARE(AttachmentNames(pdf).size(), 2);  // the unused part and the message
     }
 
     void inlineImageBetweenTextParts_shownAndKept() {
@@ -306,7 +327,7 @@ class MailConverterTest : public QObject {
         QCOMPARE(ImageSizes(pdf), QStringList{"64x48"});
         const QString list = QString::fromUtf8(Run("pdfimages", {"-list", pdf}).out);
         QVERIFY2(!list.contains(" jpeg "), qPrintable(list));
-        QCOMPARE(AttachmentNames(pdf), QStringList{"photo.png"});
+        QCOMPARE(AttachmentNames(pdf), (QStringList{"inline-photo.eml", "photo.png"}));
     }
 
     void html_localAndRemoteReferences_neverLoaded() {
@@ -336,21 +357,21 @@ class MailConverterTest : public QObject {
                                   << QStringList{"Grüße aus Köln",   "Привет из Москвы",
                                                  "Déjà vu",          "naïve",
                                                  "“quoted” € price", "x-no-such-charset"}
-                                  << QStringList{};
+                                  << QStringList{"charsets.eml"};
         QTest::newRow("attached message") << "nested-rfc822.eml"
                                           << QStringList{"OUTERBODY", "Attached message",
                                                          "Inner news", "Inner Author", "INNERBODY"}
-                                          << QStringList{"inner.pdf"};
+                                          << QStringList{"inner.pdf", "nested-rfc822.eml"};
         QTest::newRow("malformed headers")
             << "malformed-headers.eml"
             << QStringList{"MALFORMEDBODY survives.", "Raw 8-bit subject été"}
             << QStringList{"original-message.eml"};
         QTest::newRow("empty parts")
             << "empty-parts.eml" << QStringList{"AFTEREMPTY text.", "empty.dat (0 bytes)"}
-            << QStringList{"empty.dat"};
+            << QStringList{"empty-parts.eml", "empty.dat"};
         QTest::newRow("truncated")
             << "truncated.eml" << QStringList{"TRUNCATEDBODY before the cut.", "cut.bin"}
-            << QStringList{"cut.bin"};
+            << QStringList{"cut.bin", "truncated.eml"};
     }
 
     void corpus_contentOfEveryMessageShown() {
@@ -408,6 +429,7 @@ class MailConverterTest : public QObject {
         MailConverter converter;
         converter.Convert(CorpusPath("charsets.eml"), pdf, "-c PDF");
         converter.Convert(CorpusPath("truncated.eml"), pdf, "-c PDF");
+        QCOMPARE(velmora::mailconverter::testing::ArchivalProblems(pdf), QStringList{});
         const QString text = PdfText(pdf);
         QVERIFY(text.contains("TRUNCATEDBODY"));
         QVERIFY(!text.contains("Latin1Part"));
@@ -480,6 +502,7 @@ class MailConverterTest : public QObject {
             return;
         }
         QCOMPARE(Run("pdfinfo", {pdf}).exitCode, 0);
+        m_written << pdf;
         if (!expected.isEmpty()) {
             const QString text = PdfText(pdf);
             QVERIFY2(text.contains(expected) || AttachmentNames(pdf).contains(expected),
@@ -494,6 +517,7 @@ class MailConverterTest : public QObject {
         QVERIFY(converter);
         const QString pdf = m_dir.filePath("registry.pdf");
         converter->Convert(CorpusPath("charsets.eml"), pdf, "-c PDF");
+        m_written << pdf;
         QVERIFY(PdfText(pdf).contains("Grüße aus Köln"));
     }
 
@@ -514,6 +538,7 @@ class MailConverterTest : public QObject {
         QCOMPARE(one.exitCode, 0);
         QCOMPARE(one.err, QByteArray());
         QVERIFY(PdfText(single).contains("INNERBODY"));
+        m_written << single << out + "/charsets.pdf" << out + "/truncated.pdf";
         QCOMPARE(Run(VELMORA_EML2PDF, {"only-one-argument"}).exitCode, 2);
     }
 };
