@@ -24,7 +24,7 @@
 #include <vector>
 
 using namespace velmora;
-using velmora::testing::EmbeddedFileContents;
+using velmora::testing::EmbeddedFiles;
 using velmora::testing::OnNextModal;
 using velmora::testing::PdfWords;
 using velmora::testing::RecordingUserInterface;
@@ -243,8 +243,15 @@ class ExportWindowTest : public QObject {
                                           QStringLiteral("\\d{1,5}( \\(\\d+\\))?\\.pdf$"));
             QVERIFY2(name.match(QFileInfo(match->path).fileName()).hasMatch(),
                      qPrintable(match->path));
-            QCOMPARE(EmbeddedFileContents(match->path, scratch + QStringLiteral("/detached")),
-                     mail.attachments);
+            // The message itself travels along as its own file; the rest are its attachments.
+            QMap<QString, QByteArray> files =
+                EmbeddedFiles(match->path, scratch + QStringLiteral("/detached"));
+            const QByteArray source =
+                files.take(QFileInfo(match->path).completeBaseName() + QStringLiteral(".eml"));
+            QVERIFY2(source.contains("From: ") && source.contains("\r\n\r\n"), qPrintable(what));
+            std::vector<QByteArray> attachments(files.begin(), files.end());
+            std::sort(attachments.begin(), attachments.end());
+            QCOMPARE(attachments, mail.attachments);
             candidates.erase(match);
         }
     }

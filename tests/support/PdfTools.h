@@ -3,12 +3,11 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
-
-#include <vector>
 
 namespace velmora::testing {
 
@@ -38,33 +37,29 @@ inline ToolResult RunTool(const QString& program, const QStringList& args) {
 // The PDF's text as a reader would search it: compatibility forms folded, direction marks
 // dropped, every run of white space one blank so that words match whatever the line breaks.
 inline QString PdfWords(const QString& pdf) {
-    QString text =
-        QString::fromUtf8(
-            RunTool(QStringLiteral("pdftotext"),
-                    {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")})
-                .out)
-            .normalized(QString::NormalizationForm_KC);
+    QString text = QString::fromUtf8(RunTool(QStringLiteral("pdftotext"),
+                                             {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                                              QStringLiteral("-")})
+                                         .out)
+                       .normalized(QString::NormalizationForm_KC);
     static const QRegularExpression marks(
         QStringLiteral("[\u200E\u200F\u202A-\u202E\u2066-\u2069]"));
     return text.remove(marks).simplified();
 }
 
-// The bytes of every file embedded in the PDF, sorted, so that two lists compare whatever
-// names the files were given.
-inline std::vector<QByteArray> EmbeddedFileContents(const QString& pdf, const QString& scratch) {
+// Every file embedded in the PDF, by name.
+inline QMap<QString, QByteArray> EmbeddedFiles(const QString& pdf, const QString& scratch) {
     QDir(scratch).removeRecursively();
     QDir().mkpath(scratch);
     RunTool(QStringLiteral("pdfdetach"),
-            {QStringLiteral("-saveall"), QStringLiteral("-o"), scratch, pdf});
-    std::vector<QByteArray> contents;
+            {QStringLiteral("-enc"), QStringLiteral("UTF-8"), QStringLiteral("-saveall"),
+             QStringLiteral("-o"), scratch, pdf});
+    QMap<QString, QByteArray> files;
     for (const QString& name : QDir(scratch).entryList(QDir::Files)) {
         QFile file(QDir(scratch).filePath(name));
-        if (file.open(QIODevice::ReadOnly)) {
-            contents.push_back(file.readAll());
-        }
+        files[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    std::sort(contents.begin(), contents.end());
-    return contents;
+    return files;
 }
 
 }  // namespace velmora::testing
