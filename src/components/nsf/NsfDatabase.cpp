@@ -1,0 +1,179 @@
+#include "components/nsf/NsfDatabase.h"
+
+#include "components/nsf/Lmbcs.h"
+#include "notes/NotesError.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace velmora::nsf {
+
+using notes::NotesError;
+
+namespace {
+
+constexpr std::uint16_t kFileSignature = 0x001A;
+constexpr std::uint64_t kInfoOffset = 200;
+constexpr std::uint64_t kInfoSize = 128;
+constexpr std::uint64_t kInfo2Offset = 520;
+constexpr std::uint64_t kUnit = 256;
+constexpr std::uint8_t kBucketSignature = 0x02;
+constexpr std::uint8_t kBucketHeaderSize = 0x42;
+constexpr std::uint8_t kNoteSignature = 0x04;
+constexpr std::uint32_t kNoteHeaderSize = 100;
+// Buckets are 4 to 32 KB in every sample; anything far beyond is damage.
+constexpr std::uint32_t kMaxBucketSize = 1u << 20;
+
+bool PlausibleHeaderSize(std::uint32_t size) {
+    return size == 0x400 || size == 0x800;
+}
+
+}  // namespace
+
+bool LooksLikeNsf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray head = file.read(6);
+    if (head.size() < 6) {
+        return false;
+    }
+    const auto* b = reinterpret_cast<const std::uint8_t*>(head.constData());
+    const std::span<const std::uint8_t> bytes(b, 6);
+    return Le16(bytes, 0) == kFileSignature && PlausibleHeaderSize(Le32(bytes, 2));
+}
+
+std::unique_ptr<NsfDatabase> NsfDatabase::Open(const QString& path) {
+    auto database = std::unique_ptr<NsfDatabase>(new NsfDatabase(NsfFile::Open(path)));
+    database->ReadHeader();
+    return database;
+}
+
+NsfDatabase::NsfDatabase(std::unique_ptr<NsfFile> file) : m_file(std::move(file)) {}
+
+void NsfDatabase::ReadHeader() {
+    const NsfFile& f = *m_file;
+    if (f.Size() < 6 || f.U16(0, "the file signature") != kFileSignature) {
+        throw NotesError(QStringLiteral("%1 is not a Notes database").arg(f.Path()));
+    }
+    m_header.headerSize = f.U32(2, "the header size");
+    if (!PlausibleHeaderSize(m_header.headerSize)) {
+        throw NotesError(QStringLiteral("The database %1 is damaged: header size %2 is not valid")
+                             .arg(f.Path())
+                             .arg(m_header.headerSize));
+    }
+    // Everything below lies inside the header; a file shorter than it is truncated.
+    f.Bytes(0, m_header.headerSize, "the file header");
+    m_header.odsVersion = f.U32(6, "the on-disk structure version");
+    m_header.recordedSize = std::uint64_t{f.U32(88, "the recorded file size")} * kUnit;
+
+    const auto info = f.Bytes(kInfoOffset, kInfoSize, "the database info");
+    const auto end = std::find(info.begin(), info.end(), std::uint8_t{0});
+    const QString text = FromLmbcs(info.first(static_cast<std::size_t>(end - info.begin())));
+    m_header.infoLines = text.split(QLatin1Char('\n'));
+
+    for (int i = 0; i < 4; ++i) {
+        const std::uint64_t at = kInfo2Offset + 40 + 8 * i;
+        const std::uint32_t position = f.U32(at, "a superblock position");
+        const std::uint32_t size = f.U32(at + 4, "a superblock size");
+        if (position != 0) {
+            m_header.superblocks.push_back({position * kUnit, size});
+        }
+    }
+    for (int i = 0; i < 2; ++i) {
+        const std::uint64_t at = kInfo2Offset + 104 + 8 * i;
+        const std::uint32_t size = f.U32(at, "a bucket descriptor block size");
+        const std::uint32_t position = f.U32(at + 4, "a bucket descriptor block position");
+        if (position != 0) {
+            m_header.descriptorBlocks.push_back({position * kUnit, size});
+        }
+    }
+    if (m_header.descriptorBlocks.empty()) {
+        throw NotesError(
+            QStringLiteral("The database %1 is damaged: it records no bucket descriptor block")
+                .arg(f.Path()));
+    }
+    for (const FileBlock& block : m_header.descriptorBlocks) {
+        if (!f.Contains(block.offset, block.size)) {
+            throw NotesError(QStringLiteral("The database %1 is damaged or truncated: its bucket "
+                                            "descriptor block at %2 lies outside the file")
+                                 .arg(f.Path())
+                                 .arg(block.offset));
+        }
+    }
+}
+
+std::vector<NoteRecord> NsfDatabase::Notes() const {
+    std::vector<NoteRecord> notes;
+    std::unordered_set<std::uint32_t> seen;
+    m_damaged = 0;
+    const NsfFile& f = *m_file;
+    // Buckets start on 256-byte boundaries after the header; the walk steps over each
+    // bucket it reads and over every other unit, so it ends after Size()/256 steps at most.
+    std::uint64_t at = m_header.headerSize;
+    while (f.Contains(at, kBucketHeaderSize)) {
+        const auto head = f.Bytes(at, kBucketHeaderSize, "a bucket header");
+        if (head[0] == kBucketSignature && head[1] == kBucketHeaderSize) {
+            const std::uint32_t size = Le32(head, 6);
+            if (size > kBucketHeaderSize && size <= kMaxBucketSize && f.Contains(at, size)) {
+                ReadBucket(at, size, notes, seen);
+                at += (std::uint64_t{size} + kUnit - 1) / kUnit * kUnit;
+                continue;
+            }
+            ++m_damaged;
+        }
+        at += kUnit;
+    }
+    return notes;
+}
+
+void NsfDatabase::ReadBucket(std::uint64_t offset, std::uint32_t size, std::vector<NoteRecord>& out,
+                             std::unordered_set<std::uint32_t>& seen) const {
+    const auto bucket = m_file->Bytes(offset, size, "a bucket");
+    const std::uint32_t slotCount = Le32(bucket, 44);
+    const std::uint32_t footer = Le32(bucket, 50);
+    // The slot index runs backwards from just before the footer.
+    if (footer > size || slotCount > (size - kBucketHeaderSize) / 4 ||
+        std::uint64_t{slotCount} * 4 + footer > size - kBucketHeaderSize) {
+        ++m_damaged;
+        return;
+    }
+    const std::uint32_t indexStart = size - footer - slotCount * 4;
+    for (std::uint32_t slot = 0; slot < slotCount; ++slot) {
+        const std::size_t entry = size - footer - 4 * (slot + 1);
+        const std::uint32_t start = Le16(bucket, entry);
+        const std::uint32_t length = Le16(bucket, entry + 2);
+        if (start == 0 && length == 0) {
+            continue;  // a free slot
+        }
+        if (start < kBucketHeaderSize || start > indexStart || length > indexStart - start) {
+            ++m_damaged;
+            continue;
+        }
+        if (length < kNoteHeaderSize || bucket[start] != kNoteSignature || bucket[start + 1] != 0) {
+            continue;  // not a note: non-summary data lives in buckets too
+        }
+        const std::uint32_t recorded = Le32(bucket, start + 2);
+        if (recorded < kNoteHeaderSize) {
+            continue;  // a small record of another kind
+        }
+        // Slot lengths are recorded to a multiple of four below the note's own size.
+        if (recorded > length + 3 || recorded > indexStart - start) {
+            ++m_damaged;
+            continue;
+        }
+        NoteRecord note;
+        note.offset = offset + start;
+        note.size = recorded;
+        note.id = Le32(bucket, start + 6);
+        note.noteClass = Le16(bucket, start + 40);
+        note.itemCount = Le16(bucket, start + 50);
+        if (!seen.insert(note.id).second) {
+            continue;
+        }
+        out.push_back(note);
+    }
+}
+
+}  // namespace velmora::nsf

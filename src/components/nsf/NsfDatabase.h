@@ -1,0 +1,83 @@
+#pragma once
+
+// What can be read of a Notes database file without its bucket table: the file header
+// with the database title, the positions of the superblocks and bucket descriptor
+// blocks, and the notes held in the summary buckets.
+
+#include "components/nsf/NsfFile.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+namespace velmora::nsf {
+
+// Note classes.
+inline constexpr std::uint16_t kClassDocument = 0x0001;
+inline constexpr std::uint16_t kClassForm = 0x0004;
+inline constexpr std::uint16_t kClassView = 0x0008;
+inline constexpr std::uint16_t kClassAcl = 0x0040;
+inline constexpr std::uint16_t kClassDefault = 0x8000;
+
+struct FileBlock {
+    std::uint64_t offset = 0;
+    std::uint32_t size = 0;
+};
+
+struct DatabaseHeader {
+    std::uint32_t headerSize = 0;
+    std::uint32_t odsVersion = 0;
+    // The file size the header records; the real size may differ (see README).
+    std::uint64_t recordedSize = 0;
+    // The database info text: its first line is the title.
+    QStringList infoLines;
+    std::vector<FileBlock> superblocks;
+    std::vector<FileBlock> descriptorBlocks;
+
+    QString Title() const { return infoLines.isEmpty() ? QString() : infoLines.front(); }
+};
+
+struct NoteRecord {
+    std::uint64_t offset = 0;  // of the note's signature in the file
+    std::uint32_t size = 0;
+    std::uint32_t id = 0;
+    std::uint16_t noteClass = 0;
+    std::uint16_t itemCount = 0;
+
+    bool IsDocument() const { return (noteClass & ~kClassDefault) == kClassDocument; }
+};
+
+class NsfDatabase {
+  public:
+    // Fails with NotesError when the file is not a Notes database or its header is damaged.
+    static std::unique_ptr<NsfDatabase> Open(const QString& path);
+
+    const DatabaseHeader& Header() const { return m_header; }
+    const NsfFile& File() const { return *m_file; }
+
+    // Every note found in the file's summary buckets, in file order, each note ID once.
+    // Damaged buckets are skipped (Damage() tells how many), so a partly damaged file
+    // still yields what is intact.
+    std::vector<NoteRecord> Notes() const;
+    int Damage() const { return m_damaged; }
+
+  private:
+    explicit NsfDatabase(std::unique_ptr<NsfFile> file);
+    void ReadHeader();
+    void ReadBucket(std::uint64_t offset, std::uint32_t size, std::vector<NoteRecord>& out,
+                    std::unordered_set<std::uint32_t>& seen) const;
+
+    std::unique_ptr<NsfFile> m_file;
+    DatabaseHeader m_header;
+    mutable int m_damaged = 0;
+};
+
+// Whether the file begins like a Notes database (signature and a plausible header size);
+// never throws.
+bool LooksLikeNsf(const QString& path);
+
+}  // namespace velmora::nsf
