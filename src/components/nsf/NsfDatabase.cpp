@@ -1,6 +1,8 @@
 #include "components/nsf/NsfDatabase.h"
 
+#include "components/nsf/Cx.h"
 #include "components/nsf/Lmbcs.h"
+#include "components/nsf/TimeDate.h"
 #include "notes/NotesError.h"
 
 #include <algorithm>
@@ -20,6 +22,10 @@ constexpr std::uint64_t kUnit = 256;
 constexpr std::uint8_t kBucketSignature = 0x02;
 constexpr std::uint8_t kBucketHeaderSize = 0x42;
 constexpr std::uint8_t kNoteSignature = 0x04;
+constexpr std::uint8_t kNonSummarySignature = 0x10;
+constexpr std::uint32_t kNonSummaryHeaderSize = 68;
+constexpr std::uint32_t kDescriptorBlockHeaderSize = 66;
+constexpr std::size_t kMaxDescriptorBlock = 4u << 20;
 constexpr std::uint32_t kNoteHeaderSize = 100;
 // Buckets are 4 to 32 KB in every sample; anything far beyond is damage.
 constexpr std::uint32_t kMaxBucketSize = 1u << 20;
@@ -108,6 +114,7 @@ std::vector<NoteRecord> NsfDatabase::Notes() const {
     std::vector<NoteRecord> notes;
     std::unordered_set<std::uint32_t> seen;
     m_damaged = 0;
+    m_slotted.clear();
     const NsfFile& f = *m_file;
     // Buckets start on 256-byte boundaries after the header; the walk steps over each
     // bucket it reads and over every other unit, so it ends after Size()/256 steps at most.
@@ -151,8 +158,17 @@ void NsfDatabase::ReadBucket(std::uint64_t offset, std::uint32_t size, std::vect
             ++m_damaged;
             continue;
         }
+        if (length >= kNonSummaryHeaderSize && bucket[start] == kNonSummarySignature &&
+            bucket[start + 1] == 0) {
+            // Large values of a note, kept in a slot of their own.
+            const std::uint32_t recorded = Le32(bucket, start + 2);
+            if (recorded >= kNonSummaryHeaderSize && recorded <= indexStart - start) {
+                m_slotted.emplace(Le32(bucket, start + 6), FileBlock{offset + start, recorded});
+            }
+            continue;
+        }
         if (length < kNoteHeaderSize || bucket[start] != kNoteSignature || bucket[start + 1] != 0) {
-            continue;  // not a note: non-summary data lives in buckets too
+            continue;  // a record of another kind
         }
         const std::uint32_t recorded = Le32(bucket, start + 2);
         if (recorded < kNoteHeaderSize) {
@@ -174,6 +190,166 @@ void NsfDatabase::ReadBucket(std::uint64_t offset, std::uint32_t size, std::vect
         }
         out.push_back(note);
     }
+}
+
+const NameTable& NsfDatabase::Names() const {
+    if (m_names) {
+        return *m_names;
+    }
+    if (!m_namesError.isEmpty()) {
+        throw NotesError(m_namesError);
+    }
+    const NsfFile& f = *m_file;
+    // The newer of the two copies first: its modification time is in its header.
+    std::vector<FileBlock> blocks = m_header.descriptorBlocks;
+    const auto modified = [&](const FileBlock& b) {
+        const auto head = f.Bytes(b.offset, kDescriptorBlockHeaderSize, "a descriptor block");
+        return (std::uint64_t{Le32(head, 22) & 0x00FFFFFFu} << 32) | Le32(head, 18);
+    };
+    std::stable_sort(blocks.begin(), blocks.end(), [&](const FileBlock& a, const FileBlock& b) {
+        return modified(a) > modified(b);
+    });
+    QStringList reasons;
+    for (const FileBlock& block : blocks) {
+        const auto bytes = f.Bytes(block.offset, block.size, "a descriptor block");
+        if (bytes.size() < kDescriptorBlockHeaderSize + 8) {
+            reasons << QStringLiteral("a descriptor block is too small");
+            continue;
+        }
+        DescriptorCounts counts{Le32(bytes, 26), Le32(bytes, 34)};
+        const std::uint32_t packed = Le32(bytes, kDescriptorBlockHeaderSize);
+        if (packed > bytes.size() - kDescriptorBlockHeaderSize - 8) {
+            reasons << QStringLiteral("a descriptor block's data runs past its end");
+            continue;
+        }
+        QString why;
+        const auto plain = CxDecompress(bytes.subspan(kDescriptorBlockHeaderSize + 8, packed),
+                                        kMaxDescriptorBlock, &why);
+        if (!plain) {
+            reasons << why;
+            continue;
+        }
+        if (auto table = FindNameTable(plain->bytes, counts, &why)) {
+            m_names = std::move(table);
+            return *m_names;
+        }
+        reasons << why;
+    }
+    m_namesError = QStringLiteral("The item names of %1 cannot be read: %2")
+                       .arg(f.Path(), reasons.join(QStringLiteral("; ")));
+    throw NotesError(m_namesError);
+}
+
+std::span<const std::uint8_t> NsfDatabase::NonSummary(const NoteRecord& note,
+                                                      std::uint32_t needed) const {
+    const NsfFile& f = *m_file;
+    const std::uint32_t position = f.U32(note.offset + 56, "a non-summary position");
+    const auto fromRecord = [&](const FileBlock& block) -> std::span<const std::uint8_t> {
+        const auto record = f.Bytes(block.offset, block.size, "non-summary data");
+        if (record.size() < kNonSummaryHeaderSize || record[0] != kNonSummarySignature ||
+            Le32(record, 6) != note.id || record.size() - kNonSummaryHeaderSize < needed) {
+            throw NotesError(QStringLiteral("The database %1 is damaged: the large values of "
+                                            "note %2 do not match their record")
+                                 .arg(f.Path())
+                                 .arg(note.id, 0, 16));
+        }
+        return record.subspan(kNonSummaryHeaderSize, needed);
+    };
+    if ((position & 0x80000000u) == 0 && position != 0 &&
+        f.Contains(std::uint64_t{position} * kUnit, kNonSummaryHeaderSize)) {
+        const std::uint64_t at = std::uint64_t{position} * kUnit;
+        if (f.U8(at, "a non-summary object") == kNonSummarySignature) {
+            return fromRecord({at, f.U32(at + 2, "a non-summary object size")});
+        }
+    }
+    if (m_slotted.empty()) {
+        Notes();
+    }
+    const auto slot = m_slotted.find(note.id);
+    if (slot == m_slotted.end()) {
+        throw NotesError(QStringLiteral("The large values of note %1 in %2 cannot be found")
+                             .arg(note.id, 0, 16)
+                             .arg(f.Path()));
+    }
+    return fromRecord(slot->second);
+}
+
+std::vector<NoteItem> NsfDatabase::Items(const NoteRecord& note) const {
+    const NsfFile& f = *m_file;
+    const auto record = f.Bytes(note.offset, note.size, "a note");
+    const std::size_t descriptors = kNoteHeaderSize + std::size_t{8} * note.itemCount;
+    if (descriptors > record.size()) {
+        throw NotesError(QStringLiteral("The database %1 is damaged: note %2 records more "
+                                        "items than it holds")
+                             .arg(f.Path())
+                             .arg(note.id, 0, 16));
+    }
+    const NameTable* names = nullptr;
+    try {
+        names = &Names();
+    } catch (const NotesError&) {
+        names = nullptr;  // items stay reachable by index
+    }
+    std::vector<NoteItem> items(note.itemCount);
+    std::uint64_t summary = 0;
+    std::uint64_t large = 0;
+    for (std::uint16_t i = 0; i < note.itemCount; ++i) {
+        const auto d = record.subspan(kNoteHeaderSize + std::size_t{8} * i, 8);
+        const std::uint16_t index = Le16(d, 0);
+        NoteItem& item = items[i];
+        item.flags = Le16(d, 2);
+        if (names != nullptr && index < names->names.size()) {
+            item.name = names->names[index].name;
+            item.type = names->names[index].type;
+        } else {
+            item.name = QStringLiteral("#%1").arg(index);
+        }
+        ((item.flags & kItemSummary) != 0 ? summary : large) += Le16(d, 4);
+    }
+    if (summary > record.size() - descriptors) {
+        throw NotesError(QStringLiteral("The database %1 is damaged: the values of note %2 "
+                                        "run past its end")
+                             .arg(f.Path())
+                             .arg(note.id, 0, 16));
+    }
+    // Large values follow the summary ones inside the note while they fit there, in item
+    // order; the others are a record of their own (its size tells which went where).
+    const std::size_t room = record.size() - descriptors - static_cast<std::size_t>(summary);
+    std::vector<bool> inside(note.itemCount, false);
+    std::uint64_t inlined = 0;
+    std::uint64_t apart = 0;
+    for (std::uint16_t i = 0; i < note.itemCount; ++i) {
+        if ((items[i].flags & kItemSummary) != 0) {
+            continue;
+        }
+        const std::uint16_t size = Le16(record.subspan(kNoteHeaderSize + std::size_t{8} * i, 8), 4);
+        if (apart == 0 && inlined + size <= room) {
+            inside[i] = true;
+            inlined += size;
+        } else {
+            apart += size;
+        }
+    }
+    const std::span<const std::uint8_t> separate =
+        apart > 0 ? NonSummary(note, static_cast<std::uint32_t>(apart))
+                  : std::span<const std::uint8_t>();
+    std::size_t summaryAt = descriptors;
+    std::size_t inlineAt = descriptors + static_cast<std::size_t>(summary);
+    std::size_t separateAt = 0;
+    for (std::uint16_t i = 0; i < note.itemCount; ++i) {
+        const std::uint16_t size = Le16(record.subspan(kNoteHeaderSize + std::size_t{8} * i, 8), 4);
+        if ((items[i].flags & kItemSummary) != 0) {
+            items[i].value = record.subspan(summaryAt, size);
+            summaryAt += size;
+        } else if (inside[i]) {
+            items[i].value = record.subspan(inlineAt, size);
+            inlineAt += size;
+        } else {
+            items[i].value = separate.subspan(separateAt, size);
+            separateAt += size;
+        }
+    }
+    return items;
 }
 
 }  // namespace velmora::nsf

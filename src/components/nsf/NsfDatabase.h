@@ -4,6 +4,7 @@
 // with the database title, the positions of the superblocks and bucket descriptor
 // blocks, and the notes held in the summary buckets.
 
+#include "components/nsf/NameTable.h"
 #include "components/nsf/NsfFile.h"
 
 #include <QString>
@@ -11,6 +12,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -51,6 +55,17 @@ struct NoteRecord {
     bool IsDocument() const { return (noteClass & ~kClassDefault) == kClassDocument; }
 };
 
+// Item flags.
+inline constexpr std::uint16_t kItemSummary = 0x0004;
+
+// One item of a note, its value still in the file's bytes (mapped, never copied).
+struct NoteItem {
+    QString name;  // "#<index>" when the name table cannot be read
+    std::uint16_t type = 0;
+    std::uint16_t flags = 0;
+    std::span<const std::uint8_t> value;
+};
+
 class NsfDatabase {
   public:
     // Fails with NotesError when the file is not a Notes database or its header is damaged.
@@ -65,15 +80,27 @@ class NsfDatabase {
     std::vector<NoteRecord> Notes() const;
     int Damage() const { return m_damaged; }
 
+    // The item-name table; fails with NotesError, with the reason, when no descriptor block
+    // yields one.
+    const NameTable& Names() const;
+    // The note's items in their stored order, summary and non-summary values alike.
+    // Fails with NotesError when the note is damaged or its large values cannot be found.
+    std::vector<NoteItem> Items(const NoteRecord& note) const;
+
   private:
     explicit NsfDatabase(std::unique_ptr<NsfFile> file);
     void ReadHeader();
     void ReadBucket(std::uint64_t offset, std::uint32_t size, std::vector<NoteRecord>& out,
                     std::unordered_set<std::uint32_t>& seen) const;
+    std::span<const std::uint8_t> NonSummary(const NoteRecord& note, std::uint32_t needed) const;
 
     std::unique_ptr<NsfFile> m_file;
     DatabaseHeader m_header;
     mutable int m_damaged = 0;
+    mutable std::optional<NameTable> m_names;
+    mutable QString m_namesError;
+    // Non-summary records in bucket slots, by the note they belong to.
+    mutable std::unordered_map<std::uint32_t, FileBlock> m_slotted;
 };
 
 // Whether the file begins like a Notes database (signature and a plausible header size);
