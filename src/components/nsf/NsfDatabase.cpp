@@ -23,6 +23,12 @@ constexpr std::uint8_t kBucketSignature = 0x02;
 constexpr std::uint8_t kBucketHeaderSize = 0x42;
 constexpr std::uint8_t kNoteSignature = 0x04;
 constexpr std::uint8_t kNonSummarySignature = 0x10;
+constexpr std::uint8_t kRrvSignature = 0x06;
+constexpr std::uint8_t kRrvHeaderSize = 0x20;
+constexpr std::uint32_t kRrvBucketSize = 4096;
+constexpr std::uint32_t kRrvEntries = (kRrvBucketSize - kRrvHeaderSize) / 8;
+constexpr std::uint16_t kObjectSignature = 0x0007;
+constexpr std::uint32_t kObjectHeaderSize = 22;
 constexpr std::uint32_t kNonSummaryHeaderSize = 68;
 constexpr std::uint32_t kDescriptorBlockHeaderSize = 66;
 constexpr std::size_t kMaxDescriptorBlock = 4u << 20;
@@ -115,12 +121,19 @@ std::vector<NoteRecord> NsfDatabase::Notes() const {
     std::unordered_set<std::uint32_t> seen;
     m_damaged = 0;
     m_slotted.clear();
+    m_rrvBuckets.clear();
     const NsfFile& f = *m_file;
     // Buckets start on 256-byte boundaries after the header; the walk steps over each
     // bucket it reads and over every other unit, so it ends after Size()/256 steps at most.
     std::uint64_t at = m_header.headerSize;
     while (f.Contains(at, kBucketHeaderSize)) {
         const auto head = f.Bytes(at, kBucketHeaderSize, "a bucket header");
+        if (head[0] == kRrvSignature && head[1] == kRrvHeaderSize &&
+            f.Contains(at, kRrvBucketSize)) {
+            m_rrvBuckets.emplace(Le32(head, 6), at);
+            at += kRrvBucketSize;
+            continue;
+        }
         if (head[0] == kBucketSignature && head[1] == kBucketHeaderSize) {
             const std::uint32_t size = Le32(head, 6);
             if (size > kBucketHeaderSize && size <= kMaxBucketSize && f.Contains(at, size)) {
@@ -350,6 +363,40 @@ std::vector<NoteItem> NsfDatabase::Items(const NoteRecord& note) const {
         }
     }
     return items;
+}
+
+std::span<const std::uint8_t> NsfDatabase::Object(std::uint32_t rrv) const {
+    const NsfFile& f = *m_file;
+    if (m_rrvBuckets.empty()) {
+        Notes();
+    }
+    const auto missing = [&](const char* why) {
+        return NotesError(QStringLiteral("Object %1 of %2 cannot be read: %3")
+                              .arg(rrv, 0, 16)
+                              .arg(f.Path(), QLatin1String(why)));
+    };
+    // IDs step by four; each bucket maps kRrvEntries of them from its first.
+    for (const auto& [first, bucket] : m_rrvBuckets) {
+        if (rrv < first || (rrv - first) % 4 != 0 || (rrv - first) / 4 >= kRrvEntries) {
+            continue;
+        }
+        const std::uint64_t entry = bucket + kRrvHeaderSize + std::uint64_t{(rrv - first) / 4} * 8;
+        const std::uint32_t position = f.U32(entry, "a relocation entry");
+        if (position == 0xFFFFFFFFu || position == 0) {
+            throw missing("it is not in use");
+        }
+        if ((position & 0x80000000u) != 0) {
+            throw missing("it is kept in a bucket slot, which is not read yet");
+        }
+        const std::uint64_t at = std::uint64_t{position} * kUnit;
+        const auto header = f.Bytes(at, kObjectHeaderSize, "an object header");
+        const std::uint32_t size = Le32(header, 2);
+        if (Le16(header, 0) != kObjectSignature || size < kObjectHeaderSize) {
+            throw missing("its header is damaged");
+        }
+        return f.Bytes(at + kObjectHeaderSize, size - kObjectHeaderSize, "an object");
+    }
+    throw missing("no relocation bucket maps it");
 }
 
 }  // namespace velmora::nsf

@@ -86,6 +86,9 @@ class NsfDatabase {
     // The note's items in their stored order, summary and non-summary values alike.
     // Fails with NotesError when the note is damaged or its large values cannot be found.
     std::vector<NoteItem> Items(const NoteRecord& note) const;
+    // The data of the object with the given record-relocation ID (attachments): the bytes
+    // after its 22-byte header. Fails with NotesError when it cannot be found or is damaged.
+    std::span<const std::uint8_t> Object(std::uint32_t rrv) const;
 
   private:
     explicit NsfDatabase(std::unique_ptr<NsfFile> file);
@@ -101,6 +104,8 @@ class NsfDatabase {
     mutable QString m_namesError;
     // Non-summary records in bucket slots, by the note they belong to.
     mutable std::unordered_map<std::uint32_t, FileBlock> m_slotted;
+    // Record-relocation buckets by the first ID they map.
+    mutable std::unordered_map<std::uint32_t, std::uint64_t> m_rrvBuckets;
 };
 
 // Whether the file begins like a Notes database (signature and a plausible header size);
