@@ -76,6 +76,22 @@ bool Record(std::span<const std::uint8_t> r, std::size_t at, std::size_t& header
     return length >= header && length <= r.size() - at;
 }
 
+// Whether the bytes are exactly a LIST of texts: count, lengths, texts, nothing more.
+bool IsExactList(std::span<const std::uint8_t> v) {
+    if (v.size() < 2) {
+        return false;
+    }
+    const std::size_t count = Le16(v, 0);
+    if (v.size() - 2 < 2 * count) {
+        return false;
+    }
+    std::size_t total = 2 + 2 * count;
+    for (std::size_t i = 0; i < count; ++i) {
+        total += Le16(v, 2 + 2 * i);
+    }
+    return total == v.size();
+}
+
 }  // namespace
 
 bool LooksLikeRichText(std::span<const std::uint8_t> r) {
@@ -107,19 +123,16 @@ NotesValues DecodeValues(std::uint16_t type, std::span<const std::uint8_t> v) {
             break;
         }
         case kTypeTextList: {
-            if (v.size() < 2) {
-                Short("list count");
+            // A name's type is kept once per database, and the same name can hold plain
+            // text in other notes: a value that is no exact list reads as text.
+            if (!IsExactList(v)) {
+                out.emplace_back(FromLmbcs(v));
+                break;
             }
             const std::size_t count = Le16(v, 0);
-            if (v.size() - 2 < 2 * count) {
-                Short("list lengths");
-            }
             std::size_t at = 2 + 2 * count;
             for (std::size_t i = 0; i < count; ++i) {
                 const std::size_t length = Le16(v, 2 + 2 * i);
-                if (v.size() - at < length) {
-                    Short("list text");
-                }
                 out.emplace_back(FromLmbcs(v.subspan(at, length)));
                 at += length;
             }
