@@ -12,7 +12,7 @@ using notes::NotesError;
 
 namespace {
 
-constexpr std::size_t kFileObjectSize = 38;  // type word, object descriptor, file fields
+constexpr std::size_t kFileObjectSize = 36;  // object descriptor, file fields
 
 }  // namespace
 
@@ -20,14 +20,14 @@ std::optional<FileObject> ParseFileObject(std::span<const std::uint8_t> v) {
     if (v.size() < kFileObjectSize) {
         return std::nullopt;
     }
-    const std::size_t nameLength = Le16(v, 8);
+    const std::size_t nameLength = Le16(v, 6);
     if (v.size() - kFileObjectSize < nameLength) {
         return std::nullopt;
     }
     FileObject file;
-    file.object = Le32(v, 4);
-    file.compression = Le16(v, 12);
-    file.size = Le32(v, 18);
+    file.object = Le32(v, 2);
+    file.compression = Le16(v, 10);
+    file.size = Le32(v, 16);
     file.name = FromLmbcs(v.subspan(kFileObjectSize, nameLength));
     return file;
 }

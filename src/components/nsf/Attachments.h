@@ -22,7 +22,7 @@ struct FileObject {
     std::uint32_t object = 0;  // record-relocation ID of the object
 };
 
-// The FILEOBJECT in a $FILE value (its type word first); nothing when it is too short.
+// The FILEOBJECT of a $FILE value; nothing when it is too short.
 std::optional<FileObject> ParseFileObject(std::span<const std::uint8_t> value);
 
 // Whether the bytes can be written out by this reader, and if not, why.

@@ -362,6 +362,14 @@ std::vector<NoteItem> NsfDatabase::Items(const NoteRecord& note) const {
             separateAt += size;
         }
     }
+    // Without this flag a value starts with its own type word, which then is the item's
+    // type (the name table's may differ).
+    for (NoteItem& item : items) {
+        if ((item.flags & kItemBareValue) == 0 && item.value.size() >= 2) {
+            item.type = Le16(item.value, 0);
+            item.value = item.value.subspan(2);
+        }
+    }
     return items;
 }
 

@@ -57,6 +57,8 @@ struct NoteRecord {
 
 // Item flags.
 inline constexpr std::uint16_t kItemSummary = 0x0004;
+// Set on items whose stored value has no leading type word (seen on the samples).
+inline constexpr std::uint16_t kItemBareValue = 0x0008;
 
 // One item of a note, its value still in the file's bytes (mapped, never copied).
 struct NoteItem {
