@@ -4,6 +4,7 @@
 
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -13,13 +14,25 @@ QString FromLmbcs(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {
         return {};
     }
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UConverter, decltype(&ucnv_close)> converter(ucnv_open("LMBCS-1", &status),
-                                                                 &ucnv_close);
-    if (U_FAILURE(status) || !converter) {
-        throw notes::NotesError(QStringLiteral("The LMBCS-1 converter is not available: %1")
-                                    .arg(QString::fromLatin1(u_errorName(status))));
+    // Printable ASCII stands for itself in LMBCS; most names and much text are only that.
+    if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) {
+            return (b >= 0x20 && b < 0x7F) || b == '\t' || b == '\n' || b == '\r';
+        })) {
+        return QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
+                                   static_cast<qsizetype>(bytes.size()));
     }
+    // Opening a converter costs more than most conversions: one per thread, kept.
+    thread_local std::unique_ptr<UConverter, decltype(&ucnv_close)> converter(nullptr, &ucnv_close);
+    UErrorCode status = U_ZERO_ERROR;
+    if (!converter) {
+        converter.reset(ucnv_open("LMBCS-1", &status));
+        if (U_FAILURE(status) || !converter) {
+            converter.reset();
+            throw notes::NotesError(QStringLiteral("The LMBCS-1 converter is not available: %1")
+                                        .arg(QString::fromLatin1(u_errorName(status))));
+        }
+    }
+    ucnv_reset(converter.get());
     // One byte never yields more than two UTF-16 units.
     std::vector<UChar> target(bytes.size() * 2 + 1);
     const auto* source = reinterpret_cast<const char*>(bytes.data());
