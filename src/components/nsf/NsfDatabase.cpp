@@ -363,9 +363,12 @@ std::vector<NoteItem> NsfDatabase::Items(const NoteRecord& note) const {
         }
     }
     // Without this flag a value starts with its own type word, which then is the item's
-    // type (the name table's may differ).
+    // type (the name table's may differ). Some notes store bare values all the same, so
+    // only a word that names a type counts as one: classes 0 to 7, small subtypes.
+    const auto isType = [](std::uint16_t t) { return (t >> 8) <= 7 && (t & 0xFF) < 0x40; };
     for (NoteItem& item : items) {
-        if ((item.flags & kItemBareValue) == 0 && item.value.size() >= 2) {
+        if ((item.flags & kItemBareValue) == 0 && item.value.size() >= 2 &&
+            isType(Le16(item.value, 0))) {
             item.type = Le16(item.value, 0);
             item.value = item.value.subspan(2);
         }
