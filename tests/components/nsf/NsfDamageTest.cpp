@@ -1,6 +1,8 @@
 #include "NsfTestSupport.h"
 
 #include "components/nsf/NsfDatabase.h"
+#include "components/nsf/NsfSession.h"
+#include "components/nsf/Values.h"
 #include "notes/NotesError.h"
 
 #include <QFile>
@@ -44,11 +46,40 @@ class nsf_DamagedCopies : public ::testing::Test {
             EXPECT_LE(notes.size(), m_intactNotes + 8);
             for (const NoteRecord& note : notes) {
                 EXPECT_LE(note.offset + note.size, static_cast<std::uint64_t>(bytes.size()));
+                // Every item and value of every note: read, or refused with a reason.
+                try {
+                    for (const NoteItem& item : db->Items(note)) {
+                        try {
+                            DecodeValues(item.type, item.value);
+                        } catch (const NotesError& e) {
+                            EXPECT_FALSE(e.Message().isEmpty());
+                        }
+                    }
+                } catch (const NotesError& e) {
+                    EXPECT_FALSE(e.Message().isEmpty());
+                }
             }
             ++m_opened;
         } catch (const NotesError& e) {
             EXPECT_FALSE(e.Message().isEmpty());
             ++m_refused;
+        }
+        // The same through the object model, as the scan and the export use it.
+        try {
+            FileSession session;
+            const auto db = session.GetDatabase(QString(), path);
+            db->Title();
+            for (const auto& view : db->Views().value_or(velmora::notes::ViewList{})) {
+                for (auto doc = view->GetFirstDocument(); doc; doc = view->GetNextDocument(doc)) {
+                    try {
+                        doc->GetItemValue(QStringLiteral("Body"));
+                        doc->GetItemValue(QStringLiteral("Subject"));
+                    } catch (const NotesError&) {
+                    }
+                }
+            }
+        } catch (const NotesError& e) {
+            EXPECT_FALSE(e.Message().isEmpty());
         }
     }
 
@@ -83,6 +114,27 @@ TEST_F(nsf_DamagedCopies, RandomBytesFlipped) {
             copy[at] = static_cast<char>(copy[at] ^ (1 << random.bounded(8)));
         }
         Check(copy);
+    }
+    EXPECT_EQ(m_opened + m_refused, 60);
+}
+
+TEST_F(nsf_DamagedCopies, OtherSamplesFlipped) {
+    QRandomGenerator random(99);
+    for (const char* name : {"richtext.nsf", "ftsearch.nsf", "billdrv.nsf"}) {
+        const QString path = velmora::nsf::test::Sample(QString::fromLatin1(name));
+        ASSERT_FALSE(path.isEmpty()) << name;
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray original = f.readAll();
+        m_intactNotes = NsfDatabase::Open(path)->Notes().size();
+        for (int round = 0; round < 20; ++round) {
+            QByteArray copy = original;
+            for (int i = 0; i < 200; ++i) {
+                const auto at = static_cast<qsizetype>(random.bounded(copy.size()));
+                copy[at] = static_cast<char>(random.bounded(256));
+            }
+            Check(copy);
+        }
     }
     EXPECT_EQ(m_opened + m_refused, 60);
 }
