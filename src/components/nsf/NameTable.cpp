@@ -16,11 +16,12 @@ constexpr std::size_t kEntrySize = 10;
 // one before ends when that one's length is known, else at the next position carrying
 // its recorded low byte.
 std::optional<NameTable> ReadAt(std::span<const std::uint8_t> block, std::size_t textAt,
-                                const DescriptorCounts& counts) {
+                                const DescriptorCounts& counts,
+                                const std::vector<std::size_t>& nextZero) {
     const std::size_t entries = textAt - 4 - kEntrySize * counts.names;
     const auto text = block.subspan(textAt, counts.textSize);
-    if (std::find(text.begin(), text.end(), std::uint8_t{0}) != text.end() ||
-        block[textAt - 4] != (counts.textSize & 0xFF) || block[entries] != 0) {
+    if (block[textAt - 4] != (counts.textSize & 0xFF) || block[entries] != 0 ||
+        nextZero[textAt] < textAt + counts.textSize) {
         return std::nullopt;
     }
     std::vector<std::uint32_t> offsets;
@@ -75,8 +76,20 @@ std::optional<NameTable> FindNameTable(std::span<const std::uint8_t> block,
         }
         return std::nullopt;
     }
-    for (std::size_t at = before; at + counts.textSize <= block.size(); ++at) {
-        if (auto table = ReadAt(block, at, counts)) {
+    // Where the next zero byte is, from each position: the text holds none.
+    std::vector<std::size_t> nextZero(block.size() + 1, block.size());
+    for (std::size_t i = block.size(); i-- > 0;) {
+        nextZero[i] = block[i] == 0 ? i : nextZero[i + 1];
+    }
+    // Each candidate that passes the cheap checks costs a walk of the entries; a damaged
+    // block must not make that unbounded.
+    int tries = 0;
+    for (std::size_t at = before; at + counts.textSize <= block.size() && tries < 64; ++at) {
+        if (block[at - 4] != (counts.textSize & 0xFF) || nextZero[at] < at + counts.textSize) {
+            continue;
+        }
+        ++tries;
+        if (auto table = ReadAt(block, at, counts, nextZero)) {
             return table;
         }
     }

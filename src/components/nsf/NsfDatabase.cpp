@@ -31,7 +31,8 @@ constexpr std::uint16_t kObjectSignature = 0x0007;
 constexpr std::uint32_t kObjectHeaderSize = 22;
 constexpr std::uint32_t kNonSummaryHeaderSize = 68;
 constexpr std::uint32_t kDescriptorBlockHeaderSize = 66;
-constexpr std::size_t kMaxDescriptorBlock = 4u << 20;
+// The samples' blocks decode to under 5 KB; far more is damage.
+constexpr std::size_t kMaxDescriptorBlock = 1u << 20;
 constexpr std::uint32_t kNoteHeaderSize = 100;
 // Buckets are 4 to 32 KB in every sample; anything far beyond is damage.
 constexpr std::uint32_t kMaxBucketSize = 1u << 20;
