@@ -7,6 +7,7 @@
 #include "components/StandardComponents.h"
 #include "components/nsf/NsfSession.h"
 #include "export/ExportRun.h"
+#include "notes/MailPreview.h"
 #include "notes/MailboxScanner.h"
 
 #include <QGuiApplication>
@@ -57,6 +58,16 @@ TEST(nsf_EndToEnd, HfinnScansAndExportsItsMemo) {
     const int node = mailbox.tree.IndexOfKey(QString::fromLatin1(nsf::kAllMailFolder));
     ASSERT_NE(node, 0);
     EXPECT_EQ(mailbox.tree.Node(node).caption, QStringLiteral("All Mail (1)"));
+
+    // The preview lists the memo with its addressee and subject.
+    notes::MailPreview preview(mailbox, scanView, scanView, scanUi);
+    preview.ContactsTreeView_Click(node);
+    ASSERT_EQ(scanView.rows.size(), 1u);
+    EXPECT_TRUE(scanView.rows[0].join(QLatin1Char('|')).contains(QLatin1String("Charles Connell")))
+        << scanView.rows[0].join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(scanView.rows[0]
+                    .join(QLatin1Char('|'))
+                    .contains(QLatin1String("Re: APISUPP.NSF Stub attached")));
 
     QTemporaryDir out;
     ASSERT_TRUE(out.isValid());
