@@ -1,10 +1,13 @@
 #include "components/nsf/Attachments.h"
 
+#include "components/nsf/Huffman.h"
 #include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
 #include "notes/NotesError.h"
 
 #include <QSaveFile>
+
+#include <vector>
 
 namespace velmora::nsf {
 
@@ -37,12 +40,7 @@ bool CanExtract(const FileObject& file, QString* why) {
         case Compression::kNone:
             return true;
         case Compression::kHuffman:
-            if (why != nullptr) {
-                *why = QStringLiteral(
-                    "it is Huffman-compressed, which this reader does not "
-                    "decode yet");
-            }
-            return false;
+            return true;
         case Compression::kLz1:
             if (why != nullptr) {
                 *why = QStringLiteral(
@@ -63,7 +61,25 @@ void Extract(const NsfDatabase& db, const FileObject& file, const QString& path)
         throw NotesError(
             QStringLiteral("The attachment %1 cannot be extracted: %2").arg(file.name, why));
     }
-    const auto data = db.Object(file.object);
+    const auto stored = db.Object(file.object);
+    std::span<const std::uint8_t> data = stored;
+    std::vector<std::uint8_t> decoded;
+    if (static_cast<Compression>(file.compression) == Compression::kHuffman) {
+        auto plain = HuffmanDecode(stored, file.size, &why);
+        if (!plain) {
+            throw NotesError(
+                QStringLiteral("The attachment %1 is damaged: %2").arg(file.name, why));
+        }
+        decoded = std::move(*plain);
+        data = decoded;
+        if (data.size() != file.size) {
+            throw NotesError(QStringLiteral("The attachment %1 is damaged: it decodes to %2 "
+                                            "bytes, %3 recorded")
+                                 .arg(file.name)
+                                 .arg(data.size())
+                                 .arg(file.size));
+        }
+    }
     if (data.size() < file.size) {
         throw NotesError(QStringLiteral("The attachment %1 is damaged: %2 bytes stored, %3 "
                                         "recorded")

@@ -10,6 +10,7 @@
 #include "notes/MailPreview.h"
 #include "notes/MailboxScanner.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -80,9 +81,9 @@ TEST(nsf_EndToEnd, HfinnScansAndExportsItsMemo) {
     run.CmdConversion_Click();
     EXPECT_EQ(run.Summary().failed, 0);
     EXPECT_EQ(run.Summary().written, 1);
-    // Its attachment is Huffman-compressed, not decoded yet: listed as not saved, not lost.
-    EXPECT_EQ(run.Summary().missingAttachments, 1);
-    EXPECT_TRUE(run.Summary().problems.join(' ').contains(QLatin1String("APISUPP.NSF")));
+    // Its Huffman-compressed attachment is decoded and saved, not reported missing.
+    EXPECT_EQ(run.Summary().missingAttachments, 0)
+        << run.Summary().problems.join(' ').toStdString();
 
     QStringList pdfs;
     for (const QString& file : velmora::testing::FilesBelow(out.path())) {
@@ -91,7 +92,14 @@ TEST(nsf_EndToEnd, HfinnScansAndExportsItsMemo) {
         }
     }
     ASSERT_EQ(pdfs.size(), 1) << velmora::testing::FilesBelow(out.path()).join(' ').toStdString();
-    const QString text = PdfText(QDir(out.path()).filePath(pdfs.front()));
+    const QString pdf = QDir(out.path()).filePath(pdfs.front());
+    const QString text = PdfText(pdf);
+    // The PDF carries the attachment, whole.
+    QProcess detach;
+    detach.start(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), pdf});
+    ASSERT_TRUE(detach.waitForFinished(60000));
+    const QString listed = QString::fromUtf8(detach.readAllStandardOutput());
+    EXPECT_TRUE(listed.contains(QLatin1String("APISUPP.NSF"))) << listed.toStdString();
     for (const char* expected : {"Re: APISUPP.NSF Stub attached", "Martin Cox", "Charles Connell",
                                  "Attached please find the replica stub"}) {
         EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n"

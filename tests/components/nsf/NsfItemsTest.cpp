@@ -1,6 +1,7 @@
 #include "NsfTestSupport.h"
 
 #include "components/nsf/Cx.h"
+#include "components/nsf/Huffman.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/Values.h"
 #include "notes/NotesError.h"
@@ -296,6 +297,65 @@ TEST(nsf_Samples, ItemNamesResolveOrAreReported) {
             EXPECT_TRUE(e.Message().contains(QStringLiteral("item names"))) << e.what();
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A tree of 256 nodes: node 0 = (-1, 'a'), node 1 = ('b', 256 end); the rest unused leaves.
+std::vector<std::uint8_t> HuffmanData(const std::vector<bool>& codes, std::uint32_t checksum) {
+    std::vector<std::uint8_t> d(6 + 1024, 0);
+    const auto put16 = [&](std::size_t at, int v) {
+        d[at] = static_cast<std::uint8_t>(v & 0xFF);
+        d[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+    };
+    d[0] = static_cast<std::uint8_t>(checksum);
+    d[1] = static_cast<std::uint8_t>(checksum >> 8);
+    put16(4, 1024);
+    put16(6, -1);
+    put16(8, 'a');
+    put16(10, 'b');
+    put16(12, 256);
+    std::uint8_t byte = 0;
+    int used = 0;
+    for (bool bit : codes) {
+        byte = static_cast<std::uint8_t>(byte | (bit ? 0x80 >> used : 0));
+        if (++used == 8) {
+            d.push_back(byte);
+            byte = 0;
+            used = 0;
+        }
+    }
+    if (used > 0) {
+        d.push_back(byte);
+    }
+    return d;
+}
+
+TEST(nsf_Huffman, DecodesChecksAndRefuses) {
+    // 'a' is 0, 'b' is 1 1, the end 1 0: "aba" then the end.
+    const std::vector<bool> codes = {false, true, true, false, true, false};
+    const std::uint32_t sum = 'a' + 'b' + 'a';
+    QString why;
+    const auto out = HuffmanDecode(HuffmanData(codes, sum), 100, &why);
+    ASSERT_TRUE(out.has_value()) << why.toStdString();
+    EXPECT_EQ(std::string(out->begin(), out->end()), "aba");
+
+    EXPECT_FALSE(HuffmanDecode(HuffmanData(codes, sum + 1), 100, &why).has_value());
+    EXPECT_TRUE(why.contains(QStringLiteral("checksum")));
+    EXPECT_FALSE(HuffmanDecode(HuffmanData(codes, sum), 2, &why).has_value());
+    EXPECT_FALSE(HuffmanDecode(HuffmanData({false, false}, 0), 100, &why).has_value());
+    EXPECT_TRUE(why.contains(QStringLiteral("end mark")));
+    // A node pointing at itself must not loop.
+    auto looping = HuffmanData(codes, sum);
+    looping[10] = 0xFF;  // node 1's first entry: -1, itself
+    looping[11] = 0xFF;
+    EXPECT_FALSE(HuffmanDecode(looping, 100, &why).has_value());
+    auto damaged = HuffmanData(codes, sum);
+    damaged[7] = 0x7F;  // an entry far beyond any symbol
+    EXPECT_FALSE(HuffmanDecode(damaged, 100, &why).has_value());
+    EXPECT_TRUE(why.contains(QStringLiteral("tree")));
 }
 
 }  // namespace
