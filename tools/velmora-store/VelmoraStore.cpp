@@ -5,6 +5,8 @@
 #include "components/notesstore/StoreDump.h"
 #include "components/notesstore/StoreSession.h"
 #include "components/notesstore/StoreWriter.h"
+#include "components/nsf/NsfDump.h"
+#include "components/nsf/NsfSession.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -34,9 +36,12 @@ int Usage() {
              "      writes the demo mail database, or N generated messages in N/100 folders\n"
              "  velmora-store import STORE.nsf --folder NAME FILES...\n"
              "      files .eml files or mbox files into the folder (both created if missing)\n"
-             "  velmora-store dump STORE.nsf [--view NAME [--document N]]\n"
+             "  velmora-store dump FILE.nsf [--view NAME [--document N]]\n"
              "      prints the views; with --view the view's documents; with --document the\n"
-             "      items of its Nth document (counted from 1)\n";
+             "      items of its Nth document (counted from 1); FILE is a store or a real\n"
+             "      Notes database\n"
+             "  velmora-store dump FILE.nsf --all --json\n"
+             "      prints every document of a real Notes database as one JSON object a line\n";
     return kUsageError;
 }
 
@@ -76,10 +81,16 @@ int Import(const QStringList& args) {
 }
 
 int Dump(const QStringList& args) {
+    if (args.size() == 3 && args[1] == QLatin1String("--all") &&
+        args[2] == QLatin1String("--json")) {
+        velmora::nsf::DumpAllJson(args[0], Out());
+        return 0;
+    }
     if (args.size() != 1 && args.size() != 3 && args.size() != 5) {
         return Usage();
     }
-    StoreSession session;
+    // Stores and real Notes files alike, chosen by their content.
+    velmora::nsf::FileSession session;
     auto database = session.GetDatabase(QString(), args[0]);
     if (args.size() == 1) {
         DumpViews(*database, Out());

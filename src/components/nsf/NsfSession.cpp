@@ -1,0 +1,343 @@
+#include "components/nsf/NsfSession.h"
+
+#include "automation/Automation.h"
+#include "components/notesstore/StoreSession.h"
+#include "components/nsf/Attachments.h"
+#include "components/nsf/NsfDatabase.h"
+#include "components/nsf/Values.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <mutex>
+
+namespace velmora::nsf {
+
+using namespace velmora::notes;
+
+namespace {
+
+// Where a value's item lives and how it reads.
+struct ItemRef {
+    NoteItem item;
+    bool richText = false;
+};
+
+class Model;
+using ModelPtr = std::shared_ptr<const Model>;
+
+struct ViewRow {
+    QString name;
+    bool isFolder = false;
+    std::vector<std::size_t> documents;  // indices into Model::notes
+};
+
+// Everything the members need of one open file, read once when it is first used.
+class Model {
+  public:
+    explicit Model(const QString& path) : db(NsfDatabase::Open(path)) {
+        // Item names come from the descriptor block; without them no document can be read.
+        db->Names();
+        notes = db->Notes();
+        std::vector<std::size_t> mail;
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            const NoteRecord& note = notes[i];
+            if ((note.noteClass & kClassView) != 0) {
+                AddView(note);
+            } else if (note.IsDocument() && IsMail(note)) {
+                mail.push_back(i);
+            }
+        }
+        QString allMail = QString::fromLatin1(kAllMailFolder);
+        while (std::any_of(views.begin(), views.end(),
+                           [&](const ViewRow& v) { return v.name == allMail; })) {
+            allMail += QLatin1Char('+');
+        }
+        views.push_back({allMail, true, std::move(mail)});
+    }
+
+    std::vector<NoteItem> ItemsOf(std::size_t index) const { return db->Items(notes[index]); }
+
+    std::unique_ptr<NsfDatabase> db;
+    std::vector<NoteRecord> notes;
+    std::vector<ViewRow> views;
+
+  private:
+    static const NoteItem* Find(const std::vector<NoteItem>& items, const char* name) {
+        for (const NoteItem& item : items) {
+            if (item.name.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
+                return &item;
+            }
+        }
+        return nullptr;
+    }
+    static QString FirstText(const NoteItem* item) {
+        if (item == nullptr) {
+            return {};
+        }
+        const NotesValues values = DecodeValues(item->type, item->value);
+        return values.empty() ? QString() : ValueToText(values.front());
+    }
+
+    void AddView(const NoteRecord& note) {
+        try {
+            const auto items = db->Items(note);
+            QString title = FirstText(Find(items, "$TITLE"));
+            // "Name|alias": the view is known by its name.
+            title = title.section(QLatin1Char('|'), 0, 0);
+            if (title.isEmpty()) {
+                return;
+            }
+            const bool folder = FirstText(Find(items, "$Flags")).contains(QLatin1Char('F'));
+            // Folder contents are not read yet (see README); "All Mail" holds the mail.
+            views.push_back({title, folder, {}});
+        } catch (const NotesError&) {
+            // A design note that cannot be read leaves its view out; the mail stays reachable.
+        }
+    }
+
+    bool IsMail(const NoteRecord& note) const {
+        try {
+            const auto items = db->Items(note);
+            const QString form = FirstText(Find(items, "Form")).trimmed();
+            if (form.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0 ||
+                form.startsWith(QLatin1String("Reply"), Qt::CaseInsensitive)) {
+                return true;
+            }
+            return Find(items, "PostedDate") != nullptr || Find(items, "SendTo") != nullptr ||
+                   Find(items, "$MessageID") != nullptr;
+        } catch (const NotesError&) {
+            return true;  // unreadable, but not to be lost: its reading fails with a reason
+        }
+    }
+};
+
+class NsfEmbeddedObject : public NotesEmbeddedObject, public NsfAttachmentDetails {
+  public:
+    NsfEmbeddedObject(ModelPtr model, FileObject file)
+        : m_model(std::move(model)), m_file(std::move(file)) {}
+    int Type() override { return kEmbedAttachment; }
+    QString Name() override { return m_file.name; }
+    void ExtractFile(const QString& path) override { Extract(*m_model->db, m_file, path); }
+    std::int64_t Length() override { return m_file.size; }
+    bool Extractable(QString* why) override { return CanExtract(m_file, why); }
+
+  private:
+    ModelPtr m_model;
+    FileObject m_file;
+};
+
+class NsfItem : public NotesItem {
+  public:
+    NsfItem(int type, EmbeddedObjectList objects) : m_type(type), m_objects(std::move(objects)) {}
+    int Type() override { return m_type; }
+    std::optional<EmbeddedObjectList> EmbeddedObjects() override {
+        // Only rich text holds embedded objects; anything else answers "not a list".
+        if (m_type != kItemRichText) {
+            return std::nullopt;
+        }
+        return m_objects;
+    }
+
+  private:
+    int m_type;
+    EmbeddedObjectList m_objects;
+};
+
+int ModelType(const NoteItem& item) {
+    switch (item.type) {
+        case kTypeComposite:
+            return kItemRichText;
+        case kTypeNumber:
+        case kTypeNumberRange:
+            return kItemNumber;
+        case kTypeTime:
+        case kTypeTimeRange:
+            return kItemDateTime;
+        case kTypeText:
+        case kTypeTextList:
+            return kItemText;
+        default:
+            return item.type == 0 && LooksLikeRichText(item.value) ? kItemRichText : item.type;
+    }
+}
+
+class NsfDocument : public NotesDocument, public NsfDocumentDetails {
+  public:
+    NsfDocument(ModelPtr model, std::size_t view, std::size_t position)
+        : m_model(std::move(model)), m_view(view), m_position(position) {}
+
+    bool hasitem(const QString& name) override { return Find(name) != nullptr; }
+    NotesValues GetItemValue(const QString& name) override {
+        const NoteItem* item = Find(name);
+        if (item == nullptr) {
+            return {QString()};
+        }
+        NotesValues values = DecodeValues(item->type, item->value);
+        if (values.empty()) {
+            values.emplace_back(QString());
+        }
+        return values;
+    }
+    std::int64_t Size() override {
+        Load();
+        std::int64_t size = Note().size;
+        for (const NoteItem& item : *m_items) {
+            if ((item.flags & kItemSummary) == 0) {
+                size += static_cast<std::int64_t>(item.value.size());
+            }
+        }
+        return size;
+    }
+    bool HasEmbedded() override { return Find(QStringLiteral("$FILE")) != nullptr; }
+    std::shared_ptr<NotesItem> GetFirstItem(const QString& name) override {
+        const NoteItem* item = Find(name);
+        if (item == nullptr) {
+            return nullptr;
+        }
+        const int type = ModelType(*item);
+        EmbeddedObjectList objects;
+        if (type == kItemRichText) {
+            // The note's attached files, as the rich text it carries them in lists them.
+            for (const NoteItem& file : *m_items) {
+                if (file.name.compare(QLatin1String("$FILE"), Qt::CaseInsensitive) == 0) {
+                    if (auto parsed = ParseFileObject(file.value)) {
+                        objects.push_back(
+                            std::make_shared<NsfEmbeddedObject>(m_model, std::move(*parsed)));
+                    }
+                }
+            }
+        }
+        return std::make_shared<NsfItem>(type, std::move(objects));
+    }
+    std::uint32_t NoteId() override { return Note().id; }
+    std::uint16_t NoteClass() override { return Note().noteClass; }
+
+    const ModelPtr& Model() const { return m_model; }
+    std::size_t View() const { return m_view; }
+    std::size_t Position() const { return m_position; }
+    std::size_t NoteIndex() const { return m_model->views[m_view].documents[m_position]; }
+
+  private:
+    const NoteRecord& Note() const { return m_model->notes[NoteIndex()]; }
+    // Read once, on first use: a walk touches each document once.
+    void Load() {
+        if (!m_items) {
+            m_items = m_model->ItemsOf(NoteIndex());
+        }
+    }
+    const NoteItem* Find(const QString& name) {
+        Load();
+        for (const NoteItem& item : *m_items) {
+            if (item.name.compare(name, Qt::CaseInsensitive) == 0) {
+                return &item;
+            }
+        }
+        return nullptr;
+    }
+
+    ModelPtr m_model;
+    std::size_t m_view;
+    std::size_t m_position;
+    std::optional<std::vector<NoteItem>> m_items;
+};
+
+class NsfView : public NotesView {
+  public:
+    NsfView(ModelPtr model, std::size_t index) : m_model(std::move(model)), m_index(index) {}
+    QString Name() override { return Row().name; }
+    bool isfolder() override { return Row().isFolder; }
+    std::shared_ptr<NotesViewEntryCollection> AllEntries() override {
+        return std::make_shared<CountedEntries>(static_cast<std::int64_t>(Row().documents.size()));
+    }
+    DocumentPtr GetFirstDocument() override { return At(0); }
+    DocumentPtr GetNextDocument(const DocumentPtr& current) override {
+        const auto* document = dynamic_cast<const NsfDocument*>(current.get());
+        if (document == nullptr || document->Model() != m_model) {
+            throw NotesError(
+                QStringLiteral("GetNextDocument: the document is not from this database"));
+        }
+        if (document->View() == m_index) {
+            return At(document->Position() + 1);
+        }
+        const auto& documents = Row().documents;
+        const auto it = std::find(documents.begin(), documents.end(), document->NoteIndex());
+        if (it == documents.end()) {
+            throw NotesError(QStringLiteral("GetNextDocument: the document is not in the view %1")
+                                 .arg(Row().name));
+        }
+        return At(static_cast<std::size_t>(it - documents.begin()) + 1);
+    }
+
+  private:
+    const ViewRow& Row() const { return m_model->views[m_index]; }
+    DocumentPtr At(std::size_t position) {
+        return position < Row().documents.size()
+                   ? std::make_shared<NsfDocument>(m_model, m_index, position)
+                   : nullptr;
+    }
+
+    ModelPtr m_model;
+    std::size_t m_index;
+};
+
+class NsfNotesDatabase : public NotesDatabase {
+  public:
+    explicit NsfNotesDatabase(QString path) : m_path(std::move(path)) {}
+    QString Title() override { return Readable()->db->Header().Title(); }
+    std::optional<ViewList> Views() override {
+        const ModelPtr& model = Readable();
+        ViewList views;
+        for (std::size_t i = 0; i < model->views.size(); ++i) {
+            views.push_back(std::make_shared<NsfView>(model, i));
+        }
+        return views;
+    }
+    ViewPtr GetView(const QString& name) override {
+        const ModelPtr& model = Readable();
+        for (const bool exact : {true, false}) {
+            for (std::size_t i = 0; i < model->views.size(); ++i) {
+                const QString& candidate = model->views[i].name;
+                if (exact ? candidate == name : candidate.compare(name, Qt::CaseInsensitive) == 0) {
+                    return std::make_shared<NsfView>(model, i);
+                }
+            }
+        }
+        return nullptr;
+    }
+
+  private:
+    // Opened on first use and retried on every call until it succeeds, as a Notes
+    // database handle reports an unopenable file on each member call.
+    const ModelPtr& Readable() {
+        std::lock_guard lock(m_mutex);
+        if (!m_model) {
+            m_model = std::make_shared<const Model>(m_path);
+        }
+        return m_model;
+    }
+
+    QString m_path;
+    std::mutex m_mutex;
+    ModelPtr m_model;
+};
+
+}  // namespace
+
+FileSession::FileSession() : m_stores(std::make_shared<notesstore::StoreSession>()) {}
+
+DatabasePtr FileSession::GetDatabase(const QString& server, const QString& path) {
+    if (LooksLikeNsf(path)) {
+        return std::make_shared<NsfNotesDatabase>(path);
+    }
+    return m_stores->GetDatabase(server, path);
+}
+
+void RegisterComponent() {
+    for (const char* name : {"Notes.NotesSession", "Domino.NotesSession"}) {
+        automation::Registry::Instance().Register(QString::fromLatin1(name),
+                                                  [] { return std::make_shared<FileSession>(); });
+    }
+}
+
+}  // namespace velmora::nsf

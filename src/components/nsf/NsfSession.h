@@ -1,0 +1,45 @@
+#pragma once
+
+// The Notes object model over files chosen by their content: a real Notes database
+// (.nsf, read natively) or an offline store (SQLite, served by components/notesstore).
+
+#include "notes/NotesObjects.h"
+
+#include <memory>
+
+namespace velmora::nsf {
+
+// The name of the folder view that lists every mail document of a real database, so that
+// mail no readable folder lists still reaches the scan and the export.
+inline constexpr const char* kAllMailFolder = "All Mail";
+
+class FileSession : public notes::NotesSession {
+  public:
+    FileSession();
+    notes::DatabasePtr GetDatabase(const QString& server, const QString& path) override;
+
+  private:
+    std::shared_ptr<notes::NotesSession> m_stores;
+};
+
+// What a real database's documents tell beyond the Notes members, for dumps and tests.
+class NsfDocumentDetails {
+  public:
+    virtual ~NsfDocumentDetails() = default;
+    virtual std::uint32_t NoteId() = 0;
+    virtual std::uint16_t NoteClass() = 0;
+};
+
+class NsfAttachmentDetails {
+  public:
+    virtual ~NsfAttachmentDetails() = default;
+    virtual std::int64_t Length() = 0;
+    // Whether ExtractFile can write the bytes; if not, why.
+    virtual bool Extractable(QString* why) = 0;
+};
+
+// Registers FileSession as "Notes.NotesSession" and as "Domino.NotesSession" (the latter
+// lets the scan run tolerantly, so an unreadable file reads as having no data).
+void RegisterComponent();
+
+}  // namespace velmora::nsf

@@ -1,0 +1,361 @@
+#include "NsfTestSupport.h"
+
+#include "components/nsf/Cx.h"
+#include "components/nsf/Huffman.h"
+#include "components/nsf/NsfDatabase.h"
+#include "components/nsf/Values.h"
+#include "notes/NotesError.h"
+
+#include <QRandomGenerator>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace velmora::nsf;
+using velmora::notes::NotesError;
+using velmora::notes::NotesValues;
+
+namespace {
+
+// Bits written least significant first, as the compressed blocks hold them.
+class BitWriter {
+  public:
+    BitWriter() { m_bytes.push_back(0); }  // the marker byte
+    void Bit(bool b) {
+        if (m_used % 8 == 0) {
+            m_bytes.push_back(0);
+        }
+        if (b) {
+            m_bytes.back() |= static_cast<std::uint8_t>(1u << (m_used % 8));
+        }
+        ++m_used;
+    }
+    void Bits(std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) {
+            Bit((v >> i) & 1);
+        }
+    }
+    void Literal(char c) {
+        Bit(false);
+        Bits(static_cast<std::uint8_t>(c), 8);
+    }
+    // n zeros, a one, n payload bits: 2^n + payload.
+    void Gamma(int n, std::uint32_t payload) {
+        for (int i = 0; i < n; ++i) {
+            Bit(false);
+        }
+        Bit(true);
+        Bits(payload, n);
+    }
+    const std::vector<std::uint8_t>& Bytes() const { return m_bytes; }
+
+  private:
+    std::vector<std::uint8_t> m_bytes;
+    std::size_t m_used = 0;
+};
+
+std::string Text(const std::vector<std::uint8_t>& b) {
+    return std::string(b.begin(), b.end());
+}
+
+TEST(nsf_Cx, LiteralsShortAndLongCopies) {
+    BitWriter w;
+    for (char c : std::string("abcdefgh")) {
+        w.Literal(c);
+    }
+    // Two bytes from distance 8: "ab".
+    w.Bit(true);
+    w.Bit(true);
+    w.Bits(8, 8);
+    // Length 2^2 + 1 + 1 = 6 from distance 10 ("abcdef"); the length code's first zero
+    // is the bit after the copy flag.
+    w.Bit(true);
+    w.Gamma(2, 1);
+    w.Gamma(0, 0);  // no distance bits above the eighth
+    w.Bits(10, 8);
+    w.Literal('!');
+    QString why;
+    const auto out = CxDecompress(w.Bytes(), 1000, &why);
+    ASSERT_TRUE(out.has_value()) << why.toStdString();
+    EXPECT_EQ(Text(out->bytes), "abcdefghababcdef!");
+    EXPECT_EQ(out->distancesBeforeStart, 0);
+
+    // The output bound holds however long a copy claims to be.
+    const auto bounded = CxDecompress(w.Bytes(), 5, &why);
+    ASSERT_TRUE(bounded.has_value());
+    EXPECT_EQ(Text(bounded->bytes), "abcde");
+}
+
+TEST(nsf_Cx, DistancesAboveEightBits) {
+    BitWriter w;
+    std::string expected;
+    for (int i = 0; i < 300; ++i) {
+        const char c = static_cast<char>('a' + (i * 7) % 26);
+        w.Literal(c);
+        expected += c;
+    }
+    // Three bytes from distance 300 = (1 << 8) | 44: high part 1 is gamma 2 (n = 1, payload 0).
+    w.Bit(true);
+    w.Gamma(1, 0);  // length 2 + 0 + 1 = 3, its first zero being the flag's neighbour
+    w.Gamma(1, 0);
+    w.Bits(44, 8);
+    expected += expected.substr(0, 3);
+    QString why;
+    const auto out = CxDecompress(w.Bytes(), 10000, &why);
+    ASSERT_TRUE(out.has_value()) << why.toStdString();
+    EXPECT_EQ(Text(out->bytes), expected);
+}
+
+TEST(nsf_Cx, ArbitraryBytesNeverOverrun) {
+    QRandomGenerator random(7);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::uint8_t> bytes(1 + random.bounded(600));
+        for (auto& b : bytes) {
+            b = static_cast<std::uint8_t>(random.bounded(256));
+        }
+        bytes[0] = 0;
+        QString why;
+        const auto out = CxDecompress(bytes, 4096, &why);
+        if (out) {
+            EXPECT_LE(out->bytes.size(), 4096u);
+        } else {
+            EXPECT_FALSE(why.isEmpty());
+        }
+    }
+    QString why;
+    const std::vector<std::uint8_t> unmarked = {1, 2, 3};
+    EXPECT_FALSE(CxDecompress(unmarked, 10, &why).has_value());
+    EXPECT_FALSE(why.isEmpty());
+}
+
+TEST(nsf_Values, ListsNumbersRangesAndDamage) {
+    const std::vector<std::uint8_t> list = {2, 0, 3, 0, 2, 0, 'A', 'n', 'n', 'B', 'o'};
+    const NotesValues names = DecodeValues(kTypeTextList, list);
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(std::get<QString>(names[0]), QStringLiteral("Ann"));
+    EXPECT_EQ(std::get<QString>(names[1]), QStringLiteral("Bo"));
+
+    std::vector<std::uint8_t> number(8);
+    const double pi = 3.25;
+    std::memcpy(number.data(), &pi, 8);
+    EXPECT_EQ(std::get<double>(DecodeValues(kTypeNumber, number).at(0)), 3.25);
+
+    // A range of one list entry and one pair: three numbers.
+    std::vector<std::uint8_t> range = {1, 0, 1, 0};
+    for (double d : {1.0, 2.0, 4.0}) {
+        const auto at = range.size();
+        range.resize(at + 8);
+        std::memcpy(range.data() + at, &d, 8);
+    }
+    const NotesValues numbers = DecodeValues(kTypeNumberRange, range);
+    ASSERT_EQ(numbers.size(), 3u);
+    EXPECT_EQ(std::get<double>(numbers[2]), 4.0);
+
+    // Bytes that are no exact list read as text (a name's type can differ between notes).
+    const std::vector<std::uint8_t> title = {'(', '$', 'I', 'n', 'b', 'o', 'x', ')'};
+    EXPECT_EQ(std::get<QString>(DecodeValues(kTypeTextList, title).at(0)),
+              QStringLiteral("($Inbox)"));
+    EXPECT_THROW(DecodeValues(kTypeTime, std::vector<std::uint8_t>{1, 2, 3}), NotesError);
+    range.pop_back();
+    EXPECT_THROW(DecodeValues(kTypeNumberRange, range), NotesError);
+}
+
+TEST(nsf_Values, RichTextParagraphsAndLineBreaks) {
+    std::vector<std::uint8_t> r;
+    const auto text = [&](const std::string& s) {
+        const std::size_t length = 8 + s.size();
+        r.insert(r.end(), {0x85, 0xFF, static_cast<std::uint8_t>(length), 0, 1, 0, 0, 0x0A});
+        r.insert(r.end(), s.begin(), s.end());
+        if (length & 1) {
+            r.push_back('j');  // padding carries no meaning
+        }
+    };
+    text("First");
+    r.insert(r.end(), {0x81, 0x02});
+    text(std::string("Second\0line", 11));
+    r.insert(r.end(), {0x81, 0x02});
+    text("Third");
+    EXPECT_TRUE(LooksLikeRichText(r));
+    EXPECT_EQ(RichTextToPlain(r), QStringLiteral("First\nSecond\nline\nThird"));
+    // The name table may lose a rich-text item's type; its records still show it.
+    EXPECT_EQ(std::get<QString>(DecodeValues(0, r).at(0)), RichTextToPlain(r));
+    const std::vector<std::uint8_t> words = {'p', 'l', 'a', 'i', 'n'};
+    EXPECT_FALSE(LooksLikeRichText(words));
+    EXPECT_TRUE(DecodeValues(0, words).empty());
+    // A record claiming more than there is ends the text, not the program.
+    r.insert(r.end(), {0x85, 0xFF, 0xF0, 0x00});
+    EXPECT_EQ(RichTextToPlain(r), QStringLiteral("First\nSecond\nline\nThird"));
+}
+
+NoteRecord Document(const NsfDatabase& db, std::uint32_t id) {
+    const auto notes = db.Notes();
+    const auto it =
+        std::find_if(notes.begin(), notes.end(), [&](const NoteRecord& n) { return n.id == id; });
+    EXPECT_NE(it, notes.end());
+    return it == notes.end() ? NoteRecord{} : *it;
+}
+
+const NoteItem* Find(const std::vector<NoteItem>& items, const char* name) {
+    const auto it = std::find_if(items.begin(), items.end(),
+                                 [&](const NoteItem& i) { return i.name == QLatin1String(name); });
+    return it == items.end() ? nullptr : &*it;
+}
+
+// What readmail-hfinn.txt shows for the one memo.
+TEST(nsf_Samples, HfinnMemoItemsAsTheMailSampleShowsThem) {
+    VELMORA_REQUIRE_SAMPLE(path, "hfinn.nsf");
+    const auto db = NsfDatabase::Open(path);
+    const auto items = db->Items(Document(*db, 0x20FA));
+    const auto text = [&](const char* name) {
+        const NoteItem* item = Find(items, name);
+        EXPECT_NE(item, nullptr) << name;
+        return item ? DecodeValues(item->type, item->value) : NotesValues{};
+    };
+    EXPECT_EQ(std::get<QString>(text("From").at(0)), QStringLiteral("Martin Cox"));
+    EXPECT_EQ(std::get<QString>(text("SendTo").at(0)), QStringLiteral("Charles Connell"));
+    const NotesValues copies = text("CopyTo");
+    ASSERT_EQ(copies.size(), 3u);
+    EXPECT_EQ(std::get<QString>(copies[0]), QStringLiteral("Donna Amaral"));
+    EXPECT_EQ(std::get<QString>(copies[1]), QStringLiteral("Mark Yuska"));
+    EXPECT_EQ(std::get<QString>(copies[2]), QStringLiteral("Mark Wallace"));
+    EXPECT_EQ(std::get<QString>(text("Subject").at(0)),
+              QStringLiteral("Re: APISUPP.NSF Stub attached"));
+    const QDateTime posted = std::get<QDateTime>(text("PostedDate").at(0));
+    EXPECT_EQ(posted.date(), QDate(1992, 4, 12));
+    EXPECT_EQ(posted.time().toString(QStringLiteral("HH:mm:ss")), QStringLiteral("16:31:17"));
+    EXPECT_EQ(posted.offsetFromUtc(), -4 * 3600);
+    // The stored text says "Notev API" where the sample's readme says "Notes API".
+    const QString body = std::get<QString>(text("Body").at(0));
+    EXPECT_TRUE(body.startsWith(QStringLiteral("Attached please find the replica stub o")))
+        << body.toStdString();
+    EXPECT_TRUE(body.endsWith(QStringLiteral("database (APISUPP.NSF).")));
+    const NoteItem* file = Find(items, "$FILE");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->type, kTypeObject);
+}
+
+// The lines rrich-richtext.txt shows for note 0x212A.
+TEST(nsf_Samples, RichtextNoteGivesItsLines) {
+    VELMORA_REQUIRE_SAMPLE(path, "richtext.nsf");
+    const auto db = NsfDatabase::Open(path);
+    const auto items = db->Items(Document(*db, 0x212A));
+    const NoteItem* rich = Find(items, "rich_text");
+    ASSERT_NE(rich, nullptr);
+    const QStringList lines =
+        std::get<QString>(DecodeValues(rich->type, rich->value).at(0)).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 7) << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("This is some rich text."));
+    EXPECT_EQ(lines[1], QStringLiteral("This is a centered paragraph"));
+    // The readme's third line names the API differently from what the file holds.
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("It will be used  to demonstrate  the ")));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("CompoundText Routines.")));
+    EXPECT_EQ(lines[3], QString());
+    EXPECT_EQ(
+        lines[4],
+        QStringLiteral("These lines use font faces that require a font table (a $Fonts item)."));
+    EXPECT_EQ(lines[5], QStringLiteral("1234 asdfjkl;"));
+    EXPECT_EQ(lines[6], QStringLiteral("(MS Sans Serf, Symbol, and System)"));
+}
+
+// Where the name table is read, every item of every note resolves to a name; where it
+// is not (see README), the failure names its reason.
+TEST(nsf_Samples, ItemNamesResolveOrAreReported) {
+    VELMORA_REQUIRE_SAMPLE(first, "hfinn.nsf");
+    const QStringList readable = {"hfinn.nsf",    "richtext.nsf", "discuss.nsf", "problems.nsf",
+                                  "ftsearch.nsf", "msearch.nsf",  "nf_doc.nsf",  "notesflo.nsf",
+                                  "billdrv.nsf",  "embedole.nsf", "encrypt.nsf"};
+    const QStringList unreadable = {"MIMEMsg.nsf", "attachment.nsf", "picture.nsf",
+                                    "findKeyEx4.nsf", "jnx-sample.nsf"};
+    for (const QString& name : readable) {
+        SCOPED_TRACE(name.toStdString());
+        const auto db = NsfDatabase::Open(velmora::nsf::test::Sample(name));
+        const std::size_t count = db->Names().names.size();
+        EXPECT_GT(count, 10u);
+        const auto notes = db->Notes();
+        std::size_t refused = 0;
+        for (const NoteRecord& note : notes) {
+            try {
+                for (const NoteItem& item : db->Items(note)) {
+                    EXPECT_FALSE(item.name.startsWith(QLatin1Char('#'))) << item.name.toStdString();
+                }
+            } catch (const NotesError& e) {
+                // A damaged note is refused with its reason, the others still read.
+                EXPECT_TRUE(e.Message().contains(QStringLiteral("damaged"))) << e.what();
+                ++refused;
+            }
+        }
+        EXPECT_LE(refused * 50, notes.size()) << refused << " of " << notes.size();
+    }
+    for (const QString& name : unreadable) {
+        SCOPED_TRACE(name.toStdString());
+        const auto db = NsfDatabase::Open(velmora::nsf::test::Sample(name));
+        try {
+            db->Names();
+            ADD_FAILURE() << "the name table was read; move the file to the readable list";
+        } catch (const NotesError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("item names"))) << e.what();
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A tree of 256 nodes: node 0 = (-1, 'a'), node 1 = ('b', 256 end); the rest unused leaves.
+std::vector<std::uint8_t> HuffmanData(const std::vector<bool>& codes, std::uint32_t checksum) {
+    std::vector<std::uint8_t> d(6 + 1024, 0);
+    const auto put16 = [&](std::size_t at, int v) {
+        d[at] = static_cast<std::uint8_t>(v & 0xFF);
+        d[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
+    };
+    d[0] = static_cast<std::uint8_t>(checksum);
+    d[1] = static_cast<std::uint8_t>(checksum >> 8);
+    put16(4, 1024);
+    put16(6, -1);
+    put16(8, 'a');
+    put16(10, 'b');
+    put16(12, 256);
+    std::uint8_t byte = 0;
+    int used = 0;
+    for (bool bit : codes) {
+        byte = static_cast<std::uint8_t>(byte | (bit ? 0x80 >> used : 0));
+        if (++used == 8) {
+            d.push_back(byte);
+            byte = 0;
+            used = 0;
+        }
+    }
+    if (used > 0) {
+        d.push_back(byte);
+    }
+    return d;
+}
+
+TEST(nsf_Huffman, DecodesChecksAndRefuses) {
+    // 'a' is 0, 'b' is 1 1, the end 1 0: "aba" then the end.
+    const std::vector<bool> codes = {false, true, true, false, true, false};
+    const std::uint32_t sum = 'a' + 'b' + 'a';
+    QString why;
+    const auto out = HuffmanDecode(HuffmanData(codes, sum), 100, &why);
+    ASSERT_TRUE(out.has_value()) << why.toStdString();
+    EXPECT_EQ(std::string(out->begin(), out->end()), "aba");
+
+    EXPECT_FALSE(HuffmanDecode(HuffmanData(codes, sum + 1), 100, &why).has_value());
+    EXPECT_TRUE(why.contains(QStringLiteral("checksum")));
+    EXPECT_FALSE(HuffmanDecode(HuffmanData(codes, sum), 2, &why).has_value());
+    EXPECT_FALSE(HuffmanDecode(HuffmanData({false, false}, 0), 100, &why).has_value());
+    EXPECT_TRUE(why.contains(QStringLiteral("end mark")));
+    // A node pointing at itself must not loop.
+    auto looping = HuffmanData(codes, sum);
+    looping[10] = 0xFF;  // node 1's first entry: -1, itself
+    looping[11] = 0xFF;
+    EXPECT_FALSE(HuffmanDecode(looping, 100, &why).has_value());
+    auto damaged = HuffmanData(codes, sum);
+    damaged[7] = 0x7F;  // an entry far beyond any symbol
+    EXPECT_FALSE(HuffmanDecode(damaged, 100, &why).has_value());
+    EXPECT_TRUE(why.contains(QStringLiteral("tree")));
+}
+
+}  // namespace
