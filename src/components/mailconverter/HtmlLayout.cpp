@@ -249,6 +249,8 @@ class HtmlLayout::Container final : public litehtml::document_container {
                              .arg(m_brokenWords);
         }
         Collect(m_document->root(), 0, 0, QString());
+        ReorderRightToLeft();
+        Emit();
     }
 
     qreal Height() const { return m_document ? m_document->height() * m_ptPerPx : 0; }
@@ -752,7 +754,32 @@ class HtmlLayout::Container final : public litehtml::document_container {
         return it == m_resources.constEnd() ? QByteArray() : it->data;
     }
 
-    // Text and images as spans for page breaks; links as the boxes of their contents.
+    struct Leaf {
+        litehtml::element* element;
+        int x, y, width, height;  // px, from the document's top left
+        QString link;
+        int direction;  // 1 left to right, -1 right to left, 0 neither (spaces, digits)
+        bool counts;    // text or image, not white space
+    };
+
+    static int Direction(const litehtml::element& el) {
+        litehtml::tstring text;
+        const_cast<litehtml::element&>(el).get_text(text);
+        for (const QChar c : QString::fromUtf8(text.c_str())) {
+            switch (c.direction()) {
+                case QChar::DirL:
+                    return 1;
+                case QChar::DirR:
+                case QChar::DirAL:
+                    return -1;
+                default:
+                    break;
+            }
+        }
+        return 0;
+    }
+
+    // Every word, space and image with its place on the long page.
     void Collect(const litehtml::element::ptr& el, int x, int y, const QString& href) {
         if (!el || el->get_display() == litehtml::display_none) {
             return;
@@ -770,15 +797,10 @@ class HtmlLayout::Container final : public litehtml::document_container {
         const size_t children = el->get_children_count();
         if (children == 0) {
             const bool text = dynamic_cast<litehtml::el_text*>(el.get()) != nullptr;
-            if ((text && !el->is_white_space()) || el->is_replaced()) {
-                const QRectF box(ax * m_ptPerPx, ay * m_ptPerPx, pos.width * m_ptPerPx,
-                                 pos.height * m_ptPerPx);
-                if (box.height() > 0) {
-                    m_lines.push_back({box.top(), box.bottom()});
-                }
-                if (!link.isEmpty() && !box.isEmpty()) {
-                    AddLinkBox(link, box);
-                }
+            if (text || el->is_replaced()) {
+                const bool counts = el->is_replaced() || !el->is_white_space();
+                m_leaves.push_back({el.get(), ax, ay, pos.width, pos.height, link,
+                                    text && counts ? Direction(*el) : 0, counts});
             }
             return;
         }
@@ -787,12 +809,71 @@ class HtmlLayout::Container final : public litehtml::document_container {
         }
     }
 
+    // litehtml places the words of a line left to right in the order they were written;
+    // a run of right-to-left words is mirrored within its own extent so that it reads
+    // as written.
+    void ReorderRightToLeft() {
+        size_t i = 0;
+        while (i < m_leaves.size()) {
+            // One line: following leaves that overlap vertically and move rightwards.
+            size_t end = i + 1;
+            while (end < m_leaves.size() && m_leaves[end].x >= m_leaves[end - 1].x &&
+                   m_leaves[end].y < m_leaves[end - 1].y + m_leaves[end - 1].height &&
+                   m_leaves[end - 1].y < m_leaves[end].y + m_leaves[end].height) {
+                ++end;
+            }
+            for (size_t k = i; k < end;) {
+                if (m_leaves[k].direction >= 0) {
+                    ++k;
+                    continue;
+                }
+                size_t last = k;
+                for (size_t m = k + 1; m < end && m_leaves[m].direction <= 0; ++m) {
+                    if (m_leaves[m].direction < 0) {
+                        last = m;
+                    }
+                }
+                if (last > k) {
+                    const int left = m_leaves[k].x;
+                    const int right = m_leaves[last].x + m_leaves[last].width;
+                    for (size_t m = k; m <= last; ++m) {
+                        Leaf& leaf = m_leaves[m];
+                        const int mirrored = left + right - (leaf.x + leaf.width);
+                        leaf.element->get_position().x += mirrored - leaf.x;
+                        leaf.x = mirrored;
+                    }
+                }
+                k = last + 1;
+            }
+            i = end;
+        }
+    }
+
+    // Text and images as spans for page breaks; links as the boxes of their contents.
+    void Emit() {
+        for (const Leaf& leaf : m_leaves) {
+            if (!leaf.counts) {
+                continue;
+            }
+            const QRectF box(leaf.x * m_ptPerPx, leaf.y * m_ptPerPx, leaf.width * m_ptPerPx,
+                             leaf.height * m_ptPerPx);
+            if (box.height() > 0) {
+                m_lines.push_back({box.top(), box.bottom()});
+            }
+            if (!leaf.link.isEmpty() && !box.isEmpty()) {
+                AddLinkBox(leaf.link, box);
+            }
+        }
+        m_leaves.clear();
+        m_leaves.shrink_to_fit();
+    }
+
     void AddLinkBox(const QString& url, const QRectF& box) {
         // Words of one link on one line make one box.
         if (!m_links.empty()) {
             PdfLink& last = m_links.back();
             if (last.url == url && std::abs(last.rect.top() - box.top()) < 0.5 &&
-                box.left() >= last.rect.left() && box.left() - last.rect.right() < box.height()) {
+                std::abs(box.left() - last.rect.right()) < box.height()) {
                 last.rect = last.rect.united(box);
                 return;
             }
@@ -811,6 +892,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
     std::vector<std::unique_ptr<Font>> m_fonts;
     std::unordered_map<QString, QImage> m_images;
     QHash<QString, QString> m_alts;
+    std::vector<Leaf> m_leaves;
     litehtml::document::ptr m_document;
 };
 
