@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <limits>
 #include <unordered_map>
 
 namespace velmora::mailconverter {
@@ -226,6 +228,16 @@ class HtmlLayout::Container final : public litehtml::document_container {
                              .arg(kMaxNesting)
                              .arg(caps.droppedTags);
         }
+        if (caps.beyondElements > 0) {
+            m_notices << QStringLiteral(
+                             "Only the first %1 elements are laid out; the rest is shown as "
+                             "text.")
+                             .arg(kMaxElements);
+        }
+        if (caps.splitTables > 0) {
+            m_notices << QStringLiteral("Tables of more than %1 rows are laid out in parts.")
+                             .arg(kMaxTableRows);
+        }
         if (caps.flattenedIndents > 0) {
             m_notices << QStringLiteral("Indents nested more than %1 deep are not shown (%2).")
                              .arg(kMaxIndents)
@@ -255,20 +267,43 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     qreal Height() const { return m_document ? m_document->height() * m_ptPerPx : 0; }
 
+    // litehtml walks the whole tree for every draw, which would make painting grow with
+    // pages times elements: the document is drawn once into a list, and each page paints
+    // what reaches into it.
     void Paint(QPainter& painter, qreal top, qreal bottom) {
         if (!m_document) {
             return;
         }
+        if (!m_recorded) {
+            const litehtml::position all(-m_widthPx, -1, 3 * m_widthPx, m_document->height() + 2);
+            m_document->draw(0, 0, 0, &all);
+            m_recorded = true;
+            m_firstTop.resize(m_items.size());
+            float lowest = std::numeric_limits<float>::max();
+            for (size_t i = m_items.size(); i-- > 0;) {
+                lowest = std::min(lowest, m_items[i].top);
+                m_firstTop[i] = lowest;
+            }
+        }
         painter.save();
         painter.scale(m_ptPerPx, m_ptPerPx);
-        const int topPx = int(std::floor(top / m_ptPerPx));
-        const int bottomPx = int(std::ceil(bottom / m_ptPerPx));
-        painter.setClipRect(
-            QRectF(-m_widthPx, top / m_ptPerPx, 3 * m_widthPx, (bottom - top) / m_ptPerPx));
-        m_painter = &painter;
-        const litehtml::position clip(-m_widthPx, topPx, 3 * m_widthPx, bottomPx - topPx);
-        m_document->draw(reinterpret_cast<litehtml::uint_ptr>(&painter), 0, 0, &clip);
-        m_painter = nullptr;
+        const qreal topPx = top / m_ptPerPx;
+        const qreal bottomPx = bottom / m_ptPerPx;
+        painter.setClipRect(QRectF(-m_widthPx, topPx, 3 * m_widthPx, bottomPx - topPx));
+        for (size_t i = 0; i < m_items.size() && m_firstTop[i] < bottomPx; ++i) {
+            const Item& item = m_items[i];
+            if (item.bottom <= topPx || item.top >= bottomPx) {
+                continue;
+            }
+            if (item.clip >= 0) {
+                painter.save();
+                painter.setClipRect(m_clips[item.clip], Qt::IntersectClip);
+                item.paint(&painter);
+                painter.restore();
+            } else {
+                item.paint(&painter);
+            }
+        }
         painter.restore();
     }
 
@@ -323,8 +358,15 @@ class HtmlLayout::Container final : public litehtml::document_container {
         return int(std::ceil(font->metrics.horizontalAdvance(word)));
     }
 
-    void draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr hFont,
+    void draw_text(litehtml::uint_ptr, const litehtml::tchar_t* text, litehtml::uint_ptr hFont,
                    litehtml::web_color color, const litehtml::position& pos) override {
+        Record(ToRect(pos), [this, word = std::string(text), hFont, color, pos](QPainter* p) {
+            DrawText(Hdc(p), word.c_str(), hFont, color, pos);
+        });
+    }
+
+    void DrawText(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr hFont,
+                  litehtml::web_color color, const litehtml::position& pos) {
         QPainter* painter = PainterOf(hdc);
         const Font* font = FontOf(hFont);
         if (!painter || !font) {
@@ -339,7 +381,15 @@ class HtmlLayout::Container final : public litehtml::document_container {
     int get_default_font_size() const override { return m_defaultSize; }
     const litehtml::tchar_t* get_default_font_name() const override { return "DejaVu Sans"; }
 
-    void draw_list_marker(litehtml::uint_ptr hdc, const litehtml::list_marker& marker) override {
+    void draw_list_marker(litehtml::uint_ptr, const litehtml::list_marker& marker) override {
+        Record(ToRect(marker.pos), [this, marker, image = marker.image](QPainter* p) {
+            litehtml::list_marker copy = marker;
+            copy.image = image;
+            DrawListMarker(Hdc(p), copy);
+        });
+    }
+
+    void DrawListMarker(litehtml::uint_ptr hdc, const litehtml::list_marker& marker) {
         QPainter* painter = PainterOf(hdc);
         if (!painter) {
             return;
@@ -432,7 +482,11 @@ class HtmlLayout::Container final : public litehtml::document_container {
         sz.height = int(std::ceil(metrics.height())) + 6;
     }
 
-    void draw_background(litehtml::uint_ptr hdc, const litehtml::background_paint& bg) override {
+    void draw_background(litehtml::uint_ptr, const litehtml::background_paint& bg) override {
+        Record(ToRect(bg.clip_box), [this, bg](QPainter* p) { DrawBackground(Hdc(p), bg); });
+    }
+
+    void DrawBackground(litehtml::uint_ptr hdc, const litehtml::background_paint& bg) {
         QPainter* painter = PainterOf(hdc);
         if (!painter) {
             return;
@@ -499,8 +553,14 @@ class HtmlLayout::Container final : public litehtml::document_container {
         painter->restore();
     }
 
-    void draw_borders(litehtml::uint_ptr hdc, const litehtml::borders& borders,
+    void draw_borders(litehtml::uint_ptr, const litehtml::borders& borders,
                       const litehtml::position& draw_pos, bool) override {
+        Record(ToRect(draw_pos),
+               [this, borders, draw_pos](QPainter* p) { DrawBorders(Hdc(p), borders, draw_pos); });
+    }
+
+    void DrawBorders(litehtml::uint_ptr hdc, const litehtml::borders& borders,
+                     const litehtml::position& draw_pos) {
         QPainter* painter = PainterOf(hdc);
         if (!painter) {
             return;
@@ -546,9 +606,6 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     void set_clip(const litehtml::position& pos, const litehtml::border_radiuses&, bool valid_x,
                   bool valid_y) override {
-        if (!m_painter) {
-            return;
-        }
         QRectF rect = ToRect(pos);
         if (!valid_x) {
             rect.setLeft(-1e6);
@@ -558,15 +615,12 @@ class HtmlLayout::Container final : public litehtml::document_container {
             rect.setTop(-1e7);
             rect.setBottom(1e7);
         }
-        m_painter->save();
-        m_painter->setClipRect(rect, Qt::IntersectClip);
-        ++m_clips;
+        m_clipStack.push_back(m_clipStack.empty() ? rect : m_clipStack.back().intersected(rect));
     }
 
     void del_clip() override {
-        if (m_painter && m_clips > 0) {
-            m_painter->restore();
-            --m_clips;
+        if (!m_clipStack.empty()) {
+            m_clipStack.pop_back();
         }
     }
 
@@ -673,6 +727,27 @@ class HtmlLayout::Container final : public litehtml::document_container {
     }
 
     static QPainter* PainterOf(litehtml::uint_ptr hdc) { return reinterpret_cast<QPainter*>(hdc); }
+    static litehtml::uint_ptr Hdc(QPainter* painter) {
+        return reinterpret_cast<litehtml::uint_ptr>(painter);
+    }
+
+    struct Item {
+        float top;
+        float bottom;
+        int clip;  // into m_clips, or -1
+        std::function<void(QPainter*)> paint;
+    };
+
+    void Record(const QRectF& extent, std::function<void(QPainter*)> paint) {
+        int clip = -1;
+        if (!m_clipStack.empty()) {
+            if (m_clips.empty() || m_clips.back() != m_clipStack.back()) {
+                m_clips.push_back(m_clipStack.back());
+            }
+            clip = int(m_clips.size()) - 1;
+        }
+        m_items.push_back({float(extent.top()), float(extent.bottom()), clip, std::move(paint)});
+    }
 
     static QString Roman(int n) {
         static const std::pair<int, const char*> digits[] = {
@@ -887,8 +962,11 @@ class HtmlLayout::Container final : public litehtml::document_container {
     qreal m_ptPerPx = kPointsPerPixel;
     int m_defaultSize = 13;
     int m_brokenWords = 0;
-    int m_clips = 0;
-    QPainter* m_painter = nullptr;
+    bool m_recorded = false;
+    std::vector<Item> m_items;
+    std::vector<float> m_firstTop;  // the least top of the items from here on
+    std::vector<QRectF> m_clips;
+    std::vector<QRectF> m_clipStack;
     std::vector<std::unique_ptr<Font>> m_fonts;
     std::unordered_map<QString, QImage> m_images;
     QHash<QString, QString> m_alts;
@@ -947,12 +1025,15 @@ HtmlCaps CapNesting(const QString& html, int maxNesting, int maxIndents, QString
         QString name;
         QString written;  // the name its end tag is written with
         bool indents = false;
+        QString startTag;  // tables: to start the next piece the same way
+        int rows = 0;
     };
     HtmlCaps caps;
     out.clear();
     out.reserve(html.size());
     std::vector<Open> open;
     int indents = 0;
+    int elements = 0;
     QHash<QString, int> droppedByName;
     auto closeTo = [&](std::vector<Open>::iterator from) {
         for (auto it = from; it != open.end(); ++it) {
@@ -1033,12 +1114,30 @@ HtmlCaps CapNesting(const QString& html, int maxNesting, int maxIndents, QString
             out += tag;
             out += QStringView(html).mid(i, stop - i);
             i = stop;
-            open.push_back({name, name, false});
+            open.push_back({name, name, false, QString(), 0});
             continue;
         }
         if (voidTags.contains(name) || tag.endsWith(QLatin1String("/>"))) {
             out += tag;
             continue;
+        }
+        if (name == QLatin1String("tr")) {
+            // litehtml checks every row against those above it: a very long table goes in
+            // as tables of kMaxTableRows rows each.
+            auto table = std::find_if(open.rbegin(), open.rend(), [](const Open& o) {
+                return o.name == QLatin1String("table");
+            });
+            if (table != open.rend() && ++table->rows > HtmlLayout::kMaxTableRows) {
+                const QString start = table->startTag;
+                auto from = std::next(table).base();
+                for (auto it = open.rbegin(); it != std::make_reverse_iterator(from); ++it) {
+                    out += QStringLiteral("</") + it->written + QLatin1Char('>');
+                }
+                closeTo(from);
+                out += start;
+                open.push_back({QStringLiteral("table"), QStringLiteral("table"), false, start, 1});
+                ++caps.splitTables;
+            }
         }
         if (optionalEnd.contains(name)) {
             for (auto it = open.rbegin(); it != open.rend(); ++it) {
@@ -1057,6 +1156,13 @@ HtmlCaps CapNesting(const QString& html, int maxNesting, int maxIndents, QString
             ++caps.droppedTags;
             continue;
         }
+        if (++elements > HtmlLayout::kMaxElements) {
+            // Past this many elements the rest is text: a space keeps its words apart.
+            ++droppedByName[name];
+            ++caps.beyondElements;
+            out += QLatin1Char(' ');
+            continue;
+        }
         const bool styled = tag.contains(QLatin1String("margin"), Qt::CaseInsensitive) ||
                             tag.contains(QLatin1String("padding"), Qt::CaseInsensitive) ||
                             tag.contains(QLatin1String("indent"), Qt::CaseInsensitive);
@@ -1066,11 +1172,12 @@ HtmlCaps CapNesting(const QString& html, int maxNesting, int maxIndents, QString
             ++caps.flattenedIndents;
             const QString written = indenting.contains(name) ? QStringLiteral("div") : name;
             out += QLatin1Char('<') + written + QLatin1Char('>');
-            open.push_back({name, written, false});
+            open.push_back({name, written, false, QString(), 0});
             continue;
         }
         indents += indentsHere ? 1 : 0;
-        open.push_back({name, name, indentsHere});
+        open.push_back({name, name, indentsHere,
+                        name == QLatin1String("table") ? tag.toString() : QString(), 0});
         out += tag;
     }
     return caps;

@@ -11,6 +11,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -193,6 +194,11 @@ class Builder {
         m_cursor = QTextCursor(&document);
         m_started = false;
         m_doc->setDefaultFont(m_text.font());
+    }
+
+    void AddPlainText(const QString& text) {
+        NewBlock(m_mono);
+        m_cursor.insertText(SplitLongLines(VisiblePlainText(text), Chunk()), m_mono);
     }
 
     void AddNotice(const QString& notice) {
@@ -423,6 +429,25 @@ QString MailRenderer::FormatSize(qint64 bytes) {
 
 namespace {
 
+constexpr int kMaxHtmlLayouts = 64;
+
+// The words of an HTML part without its markup, cheaply.
+QString HtmlAsText(const QString& html) {
+    static const QRegularExpression hidden(
+        QStringLiteral("<(style|script|head|title)\\b.*?</\\1\\s*>"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    QString text = html;
+    text.remove(hidden);
+    text.replace(tags, QStringLiteral(" "));
+    text.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    text.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    text.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return text.simplified();
+}
+
 bool HasHtml(const MailContent& mail) {
     for (const MailBodyPart& part : mail.body) {
         if (part.kind == MailBodyPart::Kind::Html) {
@@ -565,7 +590,19 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             style.families =
                 m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
             style.pointSize = m_options.pointSize;
+            int htmlParts = 0;
             builder.SetHtmlSink([&](const MailBodyPart& part) {
+                // Each layout has its own document and fonts: a message of thousands of
+                // HTML parts shows the later ones as their text.
+                if (++htmlParts > kMaxHtmlLayouts) {
+                    if (htmlParts == kMaxHtmlLayouts + 1) {
+                        builder.AddNotice(
+                            QStringLiteral("HTML parts after the first %1 are shown as text.")
+                                .arg(kMaxHtmlLayouts));
+                    }
+                    builder.AddPlainText(HtmlAsText(part.text));
+                    return;
+                }
                 auto html = std::make_unique<HtmlLayout>(part.text, resources, style, contentWidth);
                 for (const QString& notice : html->Notices()) {
                     builder.AddNotice(notice);
