@@ -354,6 +354,8 @@ class Builder {
         QFont font;
         font.setFamilies(families);
         font.setPointSizeF(options.pointSize);
+        // A PDF has no pixel grid: hinting only costs time and shifts the advances.
+        font.setHintingPreference(QFont::PreferNoHinting);
         return font;
     }
 
@@ -470,6 +472,7 @@ std::unique_ptr<QTextDocument> NewFlowDocument() {
     document->setDocumentMargin(0);
     QTextOption option = document->defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setUseDesignMetrics(true);
     document->setDefaultTextOption(option);
     return document;
 }
@@ -548,6 +551,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             document.rootFrame()->setFrameFormat(frame);
             QTextOption option = document.defaultTextOption();
             option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            option.setUseDesignMetrics(true);
             document.setDefaultTextOption(option);
             document.setPageSize(page);
 
