@@ -91,7 +91,16 @@ br { display: block; }
 litehtml::context& SharedContext() {
     static litehtml::context* context = [] {
         auto* created = new litehtml::context;
-        created->load_master_stylesheet(kMasterCss);
+        // litehtml reads no cellpadding attribute; layout tables in mail lean on it. It
+        // weighs these rules by specificity against the mail's own, so "0", where mail sets
+        // its paddings itself, keeps the default.
+        std::string css = kMasterCss;
+        for (int n = 1; n <= 20; ++n) {
+            const std::string value =
+                "table[cellpadding=\"" + std::to_string(n) + "\"] > tbody > tr > ";
+            css += value + "td, " + value + "th { padding: " + std::to_string(n) + "px; }\n";
+        }
+        created->load_master_stylesheet(css.c_str());
         return created;
     }();
     return *context;
