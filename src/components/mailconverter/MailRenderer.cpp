@@ -1,5 +1,6 @@
 #include "components/mailconverter/MailRenderer.h"
 
+#include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailConverterX.h"
 #include "util/UserInterface.h"
 
@@ -10,6 +11,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -17,6 +19,10 @@
 #include <QTextList>
 #include <QTextTable>
 #include <QUrl>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace velmora::mailconverter {
 
@@ -156,8 +162,9 @@ QString SplitLongLines(const QString& text, qsizetype chunk) {
 
 class Builder {
   public:
-    Builder(QTextDocument& document, const RenderOptions& options, qreal textWidth)
-        : m_document(document), m_cursor(&document), m_textWidth(textWidth) {
+    Builder(QTextDocument& document, const RenderOptions& options, qreal textWidth,
+            QPaintDevice* device)
+        : m_doc(&document), m_cursor(&document), m_textWidth(textWidth), m_device(device) {
         m_text.setFont(TextFont(options.textFamilies, QStringLiteral("DejaVu Sans"), options));
         // Every face the page uses is embedded and indexed anew in each PDF, which is most
         // of the cost of a short message: the header block sets itself apart by colour and
@@ -173,7 +180,30 @@ class Builder {
         m_notice = m_text;
         m_notice.setFontItalic(true);
         m_notice.setForeground(QColor(0x80, 0x20, 0x20));
-        m_document.setDefaultFont(m_text.font());
+        m_doc->setDefaultFont(m_text.font());
+    }
+
+    // HTML parts go to `sink` instead of into the document.
+    void SetHtmlSink(std::function<void(const MailBodyPart&)> sink) {
+        m_htmlSink = std::move(sink);
+    }
+
+    // Goes on in `document`, as a new one.
+    void Restart(QTextDocument& document) {
+        m_doc = &document;
+        m_cursor = QTextCursor(&document);
+        m_started = false;
+        m_doc->setDefaultFont(m_text.font());
+    }
+
+    void AddPlainText(const QString& text) {
+        NewBlock(m_mono);
+        m_cursor.insertText(SplitLongLines(VisiblePlainText(text), Chunk()), m_mono);
+    }
+
+    void AddNotice(const QString& notice) {
+        NewBlock(m_notice);
+        m_cursor.insertText(notice);
     }
 
     void AddMessage(const MailContent& mail, bool attached) {
@@ -194,7 +224,9 @@ class Builder {
         NewBlock(m_text);
         m_cursor.insertHtml(QStringLiteral("<hr/>"));
         for (const MailBodyPart& part : mail.body) {
-            if (part.kind == MailBodyPart::Kind::Html) {
+            if (part.kind == MailBodyPart::Kind::Html && m_htmlSink) {
+                m_htmlSink(part);
+            } else if (part.kind == MailBodyPart::Kind::Html) {
                 NewBlock(m_text);
                 m_cursor.insertHtml(part.text);
             } else {
@@ -213,7 +245,7 @@ class Builder {
     void CapIndents() {
         constexpr int kMaxIndentLevels = 6;
         const qreal maxMargin = m_textWidth / 3;
-        for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock block = m_doc->begin(); block.isValid(); block = block.next()) {
             QTextBlockFormat format = block.blockFormat();
             bool changed = false;
             if (format.leftMargin() > maxMargin) {
@@ -253,7 +285,7 @@ class Builder {
             QTextImageFormat format;
         };
         std::vector<Change> changes;
-        for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock block = m_doc->begin(); block.isValid(); block = block.next()) {
             for (auto it = block.begin(); !it.atEnd(); ++it) {
                 const QTextFragment fragment = it.fragment();
                 if (!fragment.charFormat().isImageFormat()) {
@@ -261,7 +293,7 @@ class Builder {
                 }
                 QTextImageFormat format = fragment.charFormat().toImageFormat();
                 const QVariant resource =
-                    m_document.resource(QTextDocument::ImageResource, QUrl(format.name()));
+                    m_doc->resource(QTextDocument::ImageResource, QUrl(format.name()));
                 const QImage image = resource.value<QImage>();
                 qreal width = format.width();
                 qreal height = format.height();
@@ -286,7 +318,7 @@ class Builder {
             }
         }
         for (const Change& change : changes) {
-            QTextCursor cursor(&m_document);
+            QTextCursor cursor(m_doc);
             cursor.setPosition(change.position);
             cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
             cursor.setCharFormat(change.format);
@@ -299,11 +331,13 @@ class Builder {
     qsizetype Chunk() {
         if (m_chunk == 0) {
             QTextDocument probe;
-            probe.documentLayout()->setPaintDevice(m_document.documentLayout()->paintDevice());
-            probe.setDefaultTextOption(m_document.defaultTextOption());
-            probe.setDefaultFont(m_document.defaultFont());
-            probe.rootFrame()->setFrameFormat(m_document.rootFrame()->frameFormat());
-            probe.setPageSize(m_document.pageSize());
+            probe.documentLayout()->setPaintDevice(m_device);
+            probe.setDefaultTextOption(m_doc->defaultTextOption());
+            probe.setDefaultFont(m_doc->defaultFont());
+            probe.setDocumentMargin(m_doc->documentMargin());
+            probe.rootFrame()->setFrameFormat(m_doc->rootFrame()->frameFormat());
+            probe.setPageSize(m_doc->pageSize().isValid() ? m_doc->pageSize()
+                                                          : QSizeF(m_textWidth, 1e9));
             QTextCursor(&probe).insertText(QString(2000, QLatin1Char('x')), m_mono);
             probe.documentLayout()->documentSize();  // lays it out
             const QTextLayout* layout = probe.firstBlock().layout();
@@ -320,6 +354,8 @@ class Builder {
         QFont font;
         font.setFamilies(families);
         font.setPointSizeF(options.pointSize);
+        // A PDF has no pixel grid: hinting only costs time and shifts the advances.
+        font.setHintingPreference(QFont::PreferNoHinting);
         return font;
     }
 
@@ -365,9 +401,11 @@ class Builder {
         }
     }
 
-    QTextDocument& m_document;
+    QTextDocument* m_doc;
     QTextCursor m_cursor;
     qreal m_textWidth;
+    QPaintDevice* m_device;
+    std::function<void(const MailBodyPart&)> m_htmlSink;
     qsizetype m_chunk = 0;
     bool m_started = false;
     QTextCharFormat m_text;
@@ -391,9 +429,87 @@ QString MailRenderer::FormatSize(qint64 bytes) {
     return QStringLiteral("%1 MB").arg(bytes / (1024.0 * 1024.0), 0, 'f', 1);
 }
 
-QByteArray MailRenderer::Render(const MailContent& mail) const {
+namespace {
+
+constexpr int kMaxHtmlLayouts = 64;
+
+// The words of an HTML part without its markup, cheaply.
+QString HtmlAsText(const QString& html) {
+    static const QRegularExpression hidden(
+        QStringLiteral("<(style|script|head|title)\\b.*?</\\1\\s*>"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    QString text = html;
+    text.remove(hidden);
+    text.replace(tags, QStringLiteral(" "));
+    text.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    text.replace(QLatin1String("&quot;"), QLatin1String("\""));
+    text.replace(QLatin1String("&amp;"), QLatin1String("&"));
+    return text.simplified();
+}
+
+bool HasHtml(const MailContent& mail) {
+    for (const MailBodyPart& part : mail.body) {
+        if (part.kind == MailBodyPart::Kind::Html) {
+            return true;
+        }
+    }
+    return std::any_of(mail.attachedMessages.begin(), mail.attachedMessages.end(), HasHtml);
+}
+
+// One stretch of the page flow: text laid out by Qt, or an HTML part laid out by litehtml.
+struct Segment {
+    std::unique_ptr<QTextDocument> text;
+    std::unique_ptr<HtmlLayout> html;
+    qreal top = 0;
+    qreal height = 0;
+};
+
+std::unique_ptr<QTextDocument> NewFlowDocument() {
+    auto document = std::make_unique<QTextDocument>();
+    document->setDocumentMargin(0);
+    QTextOption option = document->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setUseDesignMetrics(true);
+    document->setDefaultTextOption(option);
+    return document;
+}
+
+// Lays the document out once, now that it is complete.
+void FinishText(Segment& segment, QPaintDevice* device, qreal width, std::vector<Span>& lines) {
+    QTextDocument& document = *segment.text;
+    document.documentLayout()->setPaintDevice(device);
+    document.setTextWidth(width);
+    segment.height = document.documentLayout()->documentSize().height();
+    const QAbstractTextDocumentLayout* layout = document.documentLayout();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* text = block.layout();
+        const qreal top = layout->blockBoundingRect(block).top() + segment.top;
+        for (int i = 0; text && i < text->lineCount(); ++i) {
+            const QTextLine line = text->lineAt(i);
+            lines.push_back({top + line.y(), top + line.y() + line.height()});
+        }
+    }
+}
+
+void Footer(QPainter& painter, const QFont& font, const QSizeF& page, int index, int pages) {
+    painter.setFont(font);
+    painter.setPen(Qt::darkGray);
+    painter.drawText(
+        QRectF(kMargin, page.height() - kMargin, page.width() - 2 * kMargin, kMargin / 2),
+        Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Page %1 of %2").arg(index + 1).arg(pages));
+}
+
+}  // namespace
+
+QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* links) const {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         throw ConversionError(QStringLiteral("PDF rendering needs a running QGuiApplication."));
+    }
+    if (links) {
+        links->clear();
     }
     QByteArray pdf;
     QBuffer buffer(&pdf);
@@ -410,54 +526,163 @@ QByteArray MailRenderer::Render(const MailContent& mail) const {
         const qreal contentWidth = page.width() - 2 * kMargin;
         QHash<QString, MailResource> resources;
         CollectResources(mail, resources);
-        MailDocument document(std::move(resources));
-        document.documentLayout()->setPaintDevice(&writer);
-        // The page margins belong to the document, so that each page is laid out on a
-        // whole sheet: whatever a page's drawing spills past its clip lands off the sheet.
-        QTextFrameFormat frame = document.rootFrame()->frameFormat();
-        frame.setMargin(0);
-        frame.setTopMargin(kMargin);
-        frame.setBottomMargin(kMargin + kFooterSpace);
-        frame.setLeftMargin(kMargin);
-        frame.setRightMargin(kMargin);
-        document.rootFrame()->setFrameFormat(frame);
-        QTextOption option = document.defaultTextOption();
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        document.setDefaultTextOption(option);
-        document.setPageSize(page);
-
-        Builder builder(document, m_options, contentWidth);
-        builder.AddMessage(mail, false);
-        builder.CapIndents();
-        builder.FitImages();
 
         QPainter painter;
-        if (!painter.begin(&writer)) {
-            throw ConversionError(QStringLiteral("The PDF writer could not start a page."));
-        }
-        // Screenshots and logos keep their pixels; Qt would otherwise re-encode every
-        // image as JPEG.
-        painter.setRenderHint(QPainter::LosslessImageRendering);
-        QFont footerFont = document.defaultFont();
-        footerFont.setPointSizeF(m_options.pointSize * 0.8);
-        const int pages = std::max(1, document.pageCount());
-        for (int i = 0; i < pages; ++i) {
-            if (i > 0) {
-                writer.newPage();
+        auto begin = [&] {
+            if (!painter.begin(&writer)) {
+                throw ConversionError(QStringLiteral("The PDF writer could not start a page."));
             }
-            painter.save();
-            painter.translate(0, -i * page.height());
+            // Screenshots and logos keep their pixels; Qt would otherwise re-encode every
+            // image as JPEG.
+            painter.setRenderHint(QPainter::LosslessImageRendering);
+        };
+        QFont footerFont;
+
+        if (!HasHtml(mail)) {
+            MailDocument document(std::move(resources));
+            // The page margins belong to the document, so that each page is laid out on a
+            // whole sheet: whatever a page's drawing spills past its clip lands off the sheet.
+            QTextFrameFormat frame = document.rootFrame()->frameFormat();
+            frame.setMargin(0);
+            frame.setTopMargin(kMargin);
+            frame.setBottomMargin(kMargin + kFooterSpace);
+            frame.setLeftMargin(kMargin);
+            frame.setRightMargin(kMargin);
+            document.rootFrame()->setFrameFormat(frame);
+            QTextOption option = document.defaultTextOption();
+            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+            option.setUseDesignMetrics(true);
+            document.setDefaultTextOption(option);
+            document.setPageSize(page);
+
+            // Built before the layout exists: with it, every inserted block would lay out
+            // everything before it again.
+            Builder builder(document, m_options, contentWidth, &writer);
+            builder.AddMessage(mail, false);
+            builder.CapIndents();
+            builder.FitImages();
+            document.documentLayout()->setPaintDevice(&writer);
+
+            begin();
+            footerFont = document.defaultFont();
+            footerFont.setPointSizeF(m_options.pointSize * 0.8);
+            const int pages = std::max(1, document.pageCount());
+            for (int i = 0; i < pages; ++i) {
+                if (i > 0) {
+                    writer.newPage();
+                }
+                painter.save();
+                painter.translate(0, -i * page.height());
+                QAbstractTextDocumentLayout::PaintContext context;
+                context.clip = QRectF(0, i * page.height(), page.width(), page.height());
+                context.palette.setColor(QPalette::Text, Qt::black);
+                painter.setClipRect(context.clip);
+                document.documentLayout()->draw(&painter, context);
+                painter.restore();
+                Footer(painter, footerFont, page, i, pages);
+            }
+        } else {
+            // The flow: text segments and HTML parts one below the other, broken into pages
+            // between lines.
+            std::vector<Segment> segments;
+            std::vector<Span> lines;
+            std::vector<PdfLink> flowLinks;
+            qreal flowHeight = 0;
+            segments.push_back({NewFlowDocument(), nullptr, 0, 0});
+            Builder builder(*segments.back().text, m_options, contentWidth, &writer);
+            HtmlStyle style;
+            style.families =
+                m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
+            style.pointSize = m_options.pointSize;
+            int htmlParts = 0;
+            builder.SetHtmlSink([&](const MailBodyPart& part) {
+                // Each layout has its own document and fonts: a message of thousands of
+                // HTML parts shows the later ones as their text.
+                if (++htmlParts > kMaxHtmlLayouts) {
+                    if (htmlParts == kMaxHtmlLayouts + 1) {
+                        builder.AddNotice(
+                            QStringLiteral("HTML parts after the first %1 are shown as text.")
+                                .arg(kMaxHtmlLayouts));
+                    }
+                    builder.AddPlainText(HtmlAsText(part.text));
+                    return;
+                }
+                auto html = std::make_unique<HtmlLayout>(part.text, resources, style, contentWidth);
+                for (const QString& notice : html->Notices()) {
+                    builder.AddNotice(notice);
+                }
+                FinishText(segments.back(), &writer, contentWidth, lines);
+                flowHeight += segments.back().height;
+                Segment segment;
+                segment.top = flowHeight;
+                segment.height = html->Height();
+                for (const Span& line : html->Lines()) {
+                    lines.push_back({line.top + segment.top, line.bottom + segment.top});
+                }
+                for (PdfLink link : html->Links()) {
+                    link.rect.translate(0, segment.top);
+                    flowLinks.push_back(link);
+                }
+                flowHeight += segment.height;
+                segment.html = std::move(html);
+                segments.push_back(std::move(segment));
+                segments.push_back({NewFlowDocument(), nullptr, flowHeight, 0});
+                builder.Restart(*segments.back().text);
+            });
+            builder.AddMessage(mail, false);
+            FinishText(segments.back(), &writer, contentWidth, lines);
+            flowHeight += segments.back().height;
+
+            const qreal pageHeight = page.height() - 2 * kMargin - kFooterSpace;
+            const PageBreaker breaker(std::move(lines));
+            std::vector<qreal> starts{0};
+            while (starts.back() + pageHeight < flowHeight) {
+                const qreal next = breaker.Next(starts.back(), starts.back() + pageHeight);
+                starts.push_back(next > starts.back() ? next : starts.back() + pageHeight);
+            }
+            const int pages = int(starts.size());
+            auto pageOf = [&](qreal y) {
+                return int(std::upper_bound(starts.begin(), starts.end(), y) - starts.begin()) - 1;
+            };
+
+            begin();
+            footerFont = segments.front().text->defaultFont();
+            footerFont.setPointSizeF(m_options.pointSize * 0.8);
             QAbstractTextDocumentLayout::PaintContext context;
-            context.clip = QRectF(0, i * page.height(), page.width(), page.height());
             context.palette.setColor(QPalette::Text, Qt::black);
-            painter.setClipRect(context.clip);
-            document.documentLayout()->draw(&painter, context);
-            painter.restore();
-            painter.setFont(footerFont);
-            painter.setPen(Qt::darkGray);
-            painter.drawText(QRectF(kMargin, page.height() - kMargin, contentWidth, kMargin / 2),
-                             Qt::AlignHCenter | Qt::AlignTop,
-                             QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
+            for (int i = 0; i < pages; ++i) {
+                if (i > 0) {
+                    writer.newPage();
+                }
+                const qreal from = starts[i];
+                const qreal to = i + 1 < pages ? starts[i + 1] : flowHeight;
+                for (const Segment& segment : segments) {
+                    const qreal top = std::max(from, segment.top) - segment.top;
+                    const qreal bottom = std::min(to, segment.top + segment.height) - segment.top;
+                    if (bottom <= top) {
+                        continue;
+                    }
+                    painter.save();
+                    painter.translate(kMargin, kMargin + segment.top - from);
+                    // Wide content may use the margins, never another page's room.
+                    painter.setClipRect(QRectF(-kMargin, top, page.width(), bottom - top));
+                    if (segment.html) {
+                        segment.html->Paint(painter, top, bottom);
+                    } else {
+                        context.clip = QRectF(-kMargin, top, page.width(), bottom - top);
+                        segment.text->documentLayout()->draw(&painter, context);
+                    }
+                    painter.restore();
+                }
+                Footer(painter, footerFont, page, i, pages);
+            }
+            if (links) {
+                for (PdfLink link : flowLinks) {
+                    link.page = pageOf(link.rect.top());
+                    link.rect.translate(kMargin, kMargin - starts[link.page]);
+                    links->push_back(link);
+                }
+            }
         }
         if (!painter.end()) {
             throw ConversionError(QStringLiteral("The PDF writer could not finish the document."));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailContent.h"
 
 #include <QByteArray>
@@ -21,8 +22,9 @@ class MailRenderer {
   public:
     explicit MailRenderer(RenderOptions options = {});
 
-    // The painted PDF, before any post-processing. Throws ConversionError.
-    QByteArray Render(const MailContent& mail) const;
+    // The painted PDF, before any post-processing. Throws ConversionError. `links`, when
+    // given, receives the boxes of the HTML parts' links, for annotations.
+    QByteArray Render(const MailContent& mail, std::vector<PdfLink>* links = nullptr) const;
 
     // "12 bytes", "3.4 KB", "1.2 MB".
     static QString FormatSize(qint64 bytes);

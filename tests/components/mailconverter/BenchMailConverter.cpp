@@ -3,9 +3,12 @@
 // For a one-page message, a two-page message with two 200 KB attachments and a 50-page
 // message: the median time of compose + write .eml + convert + delete, then the same
 // messages as plain HTML through wkhtmltopdf (scripts/install-bench-deps) and the ratio;
-// last, resident memory over MEMORY_RUNS conversions in this one process.
+// then the HTML newsletter of the test corpus (cid: logo, tables, button) converted as it
+// is, next to wkhtmltopdf on its HTML part; last, resident memory over MEMORY_RUNS
+// conversions in this one process, one-page plain text and the newsletter in turn.
 
 #include "components/mailconverter/MailConverter.h"
+#include "components/mailconverter/MailReader.h"
 #include "components/mime/MailComposer.h"
 #include "components/mime/MailMessage.h"
 #include "components/mime/MimeComponent.h"
@@ -237,15 +240,70 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
 
+    const QString newsletter = QStringLiteral(VELMORA_MAIL_CORPUS "/html/newsletter.eml");
+    const QString newsletterPdf = dir.filePath("newsletter.pdf");
+    {
+        std::vector<qint64> totals;
+        converter.Convert(newsletter, newsletterPdf, "-c PDF");  // warm-up
+        for (int i = 0; i < iterations; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            converter.Convert(newsletter, newsletterPdf, "-c PDF");
+            totals.push_back(timer.nsecsElapsed());
+        }
+        QProcess info;
+        info.start("pdfinfo", {newsletterPdf});
+        info.waitForFinished();
+        static const QRegularExpression pagesLine(QStringLiteral("Pages:\\s+(\\d+)"));
+        const int pages =
+            pagesLine.match(QString::fromUtf8(info.readAllStandardOutput())).captured(1).toInt();
+        double wkMs = 0;
+        if (!wkhtmltopdf.isEmpty()) {
+            const QString html = dir.filePath("newsletter.html");
+            QFile file(html);
+            if (!file.open(QIODevice::WriteOnly)) {
+                qFatal("cannot write %s", qPrintable(html));
+            }
+            for (const auto& part : mailconverter::MailReader().ReadFile(newsletter).body) {
+                file.write(part.text.toUtf8());
+            }
+            file.close();
+            std::vector<qint64> wk;
+            for (int i = 0; i < std::max(3, iterations / 10); ++i) {
+                QElapsedTimer timer;
+                timer.start();
+                QProcess process;
+                process.start(wkhtmltopdf, {"-q", html, dir.filePath("wk.pdf")});
+                process.waitForFinished(120'000);
+                wk.push_back(timer.nsecsElapsed());
+            }
+            wkMs = MedianMs(wk);
+        }
+        const double ours = MedianMs(totals);
+        std::printf(
+            "%-36s %10.2f %10s %10.2f %6d %12s %8s\n", "HTML newsletter (corpus)", ours, "-", ours,
+            pages, wkhtmltopdf.isEmpty() ? "absent" : qPrintable(QString::number(wkMs, 'f', 1)),
+            wkhtmltopdf.isEmpty() ? "-" : qPrintable(QString::number(wkMs / ours, 'f', 1) + "x"));
+        std::fflush(stdout);
+    }
+
     if (memoryRuns > 0) {
-        std::printf("\nresident memory over %d one-page conversions (KB):\n", memoryRuns);
+        std::printf("\nresident memory over %d conversions, plain and HTML in turn (KB):\n",
+                    memoryRuns);
         Road road(dir.path(), scenarios[0]);
         qint64 compose = 0;
         qint64 convert = 0;
         qint64 all = 0;
         const int step = std::max(1, memoryRuns / 10);
         for (int i = 1; i <= memoryRuns; ++i) {
-            road.Run(converter, compose, convert, all);
+            if (i % 2 == 0) {
+                QElapsedTimer timer;
+                timer.start();
+                converter.Convert(newsletter, newsletterPdf, "-c PDF");
+                all += timer.nsecsElapsed();
+            } else {
+                road.Run(converter, compose, convert, all);
+            }
             if (i % step == 0 || i == 1) {
                 std::printf("  after %6d: rss %8ld  peak %8ld\n", i, StatusKb("VmRSS:"),
                             StatusKb("VmHWM:"));

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "components/mailconverter/MailContent.h"
+
+#include <QHash>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class QPainter;
+
+namespace velmora::mailconverter {
+
+// A link on the page, in page points; what a PDF link annotation needs.
+struct PdfLink {
+    int page = 0;  // zero-based
+    QRectF rect;   // top-left origin, as painted
+    QString url;
+};
+
+// A vertical stretch that a page break must not cut through: one line of text, one image.
+struct Span {
+    qreal top = 0;
+    qreal bottom = 0;
+};
+
+// Chooses page breaks from the lines of a flow: a break never falls inside a line unless
+// one block of lines that overlap each other is taller than a page, and then it falls
+// between two of its own lines where it can.
+class PageBreaker {
+  public:
+    explicit PageBreaker(std::vector<Span> lines);
+
+    // The end of the page that starts at `start` and may reach `limit`.
+    qreal Next(qreal start, qreal limit) const;
+
+  private:
+    std::vector<Span> m_blocks;  // lines merged where they overlap, sorted
+    std::vector<qreal> m_tops;   // every line's top, sorted
+};
+
+struct HtmlStyle {
+    QStringList families;  // fallback faces after the ones the mail asks for
+    qreal pointSize = 10;  // size of unstyled text
+};
+
+// One HTML part laid out at a given width with litehtml. Coordinates are points, with the
+// part's top at 0; CSS pixels are 3/4 point as in print. Nothing outside the message is
+// loaded: cid: parts and data: URIs only, other images become a light box with their alt
+// text. Needs a QGuiApplication.
+class HtmlLayout {
+  public:
+    HtmlLayout(const QString& html, const QHash<QString, MailResource>& resources,
+               const HtmlStyle& style, qreal width);
+    ~HtmlLayout();
+    HtmlLayout(const HtmlLayout&) = delete;
+    HtmlLayout& operator=(const HtmlLayout&) = delete;
+
+    qreal Height() const;
+    // The lines of text and the images, for choosing page breaks.
+    const std::vector<Span>& Lines() const;
+    // Link boxes with page 0; the caller places them.
+    const std::vector<PdfLink>& Links() const;
+    // What had to be shortened to keep the layout bounded.
+    const QStringList& Notices() const;
+
+    // Paints the stretch [top, bottom) of the part with its top at the painter's origin.
+    void Paint(QPainter& painter, qreal top, qreal bottom) const;
+
+    // Most elements one part may nest, and most characters of one word before it is
+    // broken into pieces that wrap.
+    static constexpr int kMaxNesting = 96;
+    static constexpr int kMaxWordLength = 400;
+    static constexpr int kMaxIndents = 8;
+    static constexpr int kMaxTableRows = 1000;
+    static constexpr int kMaxElements = 40'000;
+
+  private:
+    class Container;
+    std::unique_ptr<Container> m_container;
+};
+
+struct HtmlCaps {
+    int droppedTags = 0;       // elements below the nesting cap, unwrapped
+    int flattenedIndents = 0;  // lists, quotes and styled blocks past the indent cap
+    int beyondElements = 0;    // tags past HtmlLayout::kMaxElements, left out
+    int splitTables = 0;       // times a long table was ended and begun again
+};
+
+// `html` into `out` with elements nested deeper than `maxNesting` unwrapped, indenting
+// elements past `maxIndents` open ones written as plain blocks, and tables broken into
+// tables of HtmlLayout::kMaxTableRows rows; the text stays.
+HtmlCaps CapNesting(const QString& html, int maxNesting, int maxIndents, QString& out);
+
+}  // namespace velmora::mailconverter

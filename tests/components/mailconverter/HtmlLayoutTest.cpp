@@ -1,0 +1,354 @@
+#include "components/mailconverter/HtmlLayout.h"
+#include "components/mailconverter/MailConverter.h"
+#include "components/mailconverter/MailReader.h"
+#include "components/mailconverter/MailRenderer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+using namespace velmora::mailconverter;
+
+Q_DECLARE_METATYPE(std::vector<Span>)
+
+namespace {
+
+QString HtmlCorpus(const QString& name) {
+    return QStringLiteral(VELMORA_MAIL_CORPUS "/html/") + name;
+}
+
+QByteArray RunTool(const QString& program, const QStringList& args, int* exitCode = nullptr) {
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(180'000)) {
+        process.kill();
+        process.waitForFinished();
+        if (exitCode) {
+            *exitCode = -1;
+        }
+        return {};
+    }
+    if (exitCode) {
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    }
+    return process.readAllStandardOutput();
+}
+
+QString PdfText(const QString& pdf, const QStringList& options = {}) {
+    QString text = QString::fromUtf8(
+        RunTool(QStringLiteral("pdftotext"),
+                options + QStringList{QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf,
+                                      QStringLiteral("-")}));
+    static const QRegularExpression marks(
+        QStringLiteral("[\u200E\u200F\u202A-\u202E\u2066-\u2069]"));
+    return text.normalized(QString::NormalizationForm_KC).remove(marks);
+}
+
+struct Word {
+    int page = 0;
+    QRectF box;
+    QString text;
+};
+
+// Every word with its page and box, from pdftotext -bbox-layout.
+std::vector<Word> PdfWords(const QString& pdf) {
+    const QString xml = QString::fromUtf8(RunTool(
+        QStringLiteral("pdftotext"), {QStringLiteral("-bbox-layout"), QStringLiteral("-enc"),
+                                      QStringLiteral("UTF-8"), pdf, QStringLiteral("-")}));
+    static const QRegularExpression token(
+        QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    std::vector<Word> words;
+    int page = -1;
+    for (auto it = token.globalMatch(xml); it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(0).startsWith(QLatin1String("<page"))) {
+            ++page;
+            continue;
+        }
+        const qreal x0 = m.captured(1).toDouble();
+        const qreal y0 = m.captured(2).toDouble();
+        words.push_back(
+            {page, QRectF(x0, y0, m.captured(3).toDouble() - x0, m.captured(4).toDouble() - y0),
+             m.captured(5)});
+    }
+    return words;
+}
+
+std::vector<Word> Find(const std::vector<Word>& words, const QString& text) {
+    std::vector<Word> found;
+    std::copy_if(words.begin(), words.end(), std::back_inserter(found),
+                 [&](const Word& w) { return w.text == text; });
+    return found;
+}
+
+QString HtmlOf(const MailContent& mail) {
+    for (const MailBodyPart& part : mail.body) {
+        if (part.kind == MailBodyPart::Kind::Html) {
+            return part.text;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+class HtmlLayoutTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString Convert(const QString& eml) {
+        const QString pdf = m_dir.filePath(QFileInfo(eml).completeBaseName() + ".pdf");
+        MailConverter().Convert(eml, pdf, QStringLiteral("-c PDF"));
+        return pdf;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void pageBreaker_data() {
+        QTest::addColumn<std::vector<Span>>("lines");
+        QTest::addColumn<qreal>("start");
+        QTest::addColumn<qreal>("limit");
+        QTest::addColumn<qreal>("expected");
+        const std::vector<Span> stack{{0, 10}, {10, 20}, {20, 30}};
+        QTest::newRow("limit inside a line") << stack << 0.0 << 25.0 << 20.0;
+        QTest::newRow("limit between lines") << stack << 0.0 << 20.0 << 20.0;
+        QTest::newRow("past the last line") << stack << 0.0 << 45.0 << 45.0;
+        // Two columns whose lines are offset: the break goes above the whole row.
+        const std::vector<Span> columns{{0, 12}, {12, 24}, {6, 18}, {18, 30}, {40, 50}};
+        QTest::newRow("offset columns") << columns << -5.0 << 45.0 << 40.0;
+        QTest::newRow("offset columns from their top") << columns << 0.0 << 20.0 << 18.0;
+        QTest::newRow("one line taller than a page")
+            << std::vector<Span>{{0, 100}} << 0.0 << 50.0 << 50.0;
+        QTest::newRow("unsorted lines")
+            << std::vector<Span>{{20, 30}, {0, 10}, {10, 20}} << 0.0 << 15.0 << 10.0;
+    }
+
+    void pageBreaker() {
+        QFETCH(std::vector<Span>, lines);
+        QFETCH(qreal, start);
+        QFETCH(qreal, limit);
+        QFETCH(qreal, expected);
+        QCOMPARE(PageBreaker(lines).Next(start, limit), expected);
+    }
+
+    void capNesting_keepsTextAndBoundsDepth() {
+        QString capped;
+        const QString deep = QStringLiteral("<div>").repeated(500) + QStringLiteral("DEEP") +
+                             QStringLiteral("</div>").repeated(500);
+        HtmlCaps caps = CapNesting(deep, 96, 8, capped);
+        QCOMPARE(caps.droppedTags, 500 - 96);
+        QCOMPARE(capped.count(QStringLiteral("<div>")), 96);
+        QCOMPARE(capped.count(QStringLiteral("</div>")), 96);
+        QVERIFY(capped.contains(QStringLiteral("DEEP")));
+
+        const QString quotes = QStringLiteral("<blockquote>").repeated(20) + QStringLiteral("Q");
+        caps = CapNesting(quotes, 96, 8, capped);
+        QCOMPARE(caps.flattenedIndents, 12);
+        QCOMPARE(capped.count(QStringLiteral("<blockquote>")), 8);
+
+        QString rows;
+        for (int i = 0; i < 2500; ++i) {
+            rows += QStringLiteral("<tr><td>%1</td></tr>").arg(i);
+        }
+        caps = CapNesting(
+            QStringLiteral("<table border=\"1\">") + rows + QStringLiteral("</table><p>after</p>"),
+            96, 8, capped);
+        QCOMPARE(caps.splitTables, 2);
+        QCOMPARE(capped.count(QStringLiteral("<table border=\"1\">")), 3);
+        QCOMPARE(capped.count(QStringLiteral("</table>")), 3);
+        QCOMPARE(capped.count(QStringLiteral("<tr>")), 2500);
+        QVERIFY(capped.endsWith(QStringLiteral("<p>after</p>")));
+    }
+
+    // Every paragraph and cell of the HTML, as an independent parser reads it, is in the
+    // PDF with its words in order: columns read down each column, table rows across, so
+    // one of pdftotext's two readings must hold it.
+    void corpus_wordsInReadingOrder_data() {
+        QTest::addColumn<QString>("eml");
+        const QStringList files =
+            QDir(HtmlCorpus(QString())).entryList({QStringLiteral("*.eml")}, QDir::Files);
+        QVERIFY(files.size() >= 3);
+        for (const QString& file : files) {
+            QTest::newRow(qPrintable(file)) << HtmlCorpus(file);
+        }
+    }
+
+    void corpus_wordsInReadingOrder() {
+        QFETCH(QString, eml);
+        const QString html = HtmlOf(MailReader().ReadFile(eml));
+        QVERIFY(!html.isEmpty());
+        const QString pdf = Convert(eml);
+        static const QRegularExpression space(QStringLiteral("[\\s\uFFFC]+"));
+        QStringList readings;
+        for (const QStringList& mode : {QStringList{}, QStringList{QStringLiteral("-layout")}}) {
+            readings << PdfText(pdf, mode).remove(space);
+        }
+        QTextDocument document;
+        document.setHtml(html);
+        int blocks = 0;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            const QString text =
+                block.text().normalized(QString::NormalizationForm_KC).remove(space);
+            if (text.isEmpty()) {
+                continue;
+            }
+            ++blocks;
+            QVERIFY2(readings[0].contains(text) || readings[1].contains(text),
+                     qPrintable(QStringLiteral("missing or out of order: ") + block.text()));
+        }
+        QVERIFY(blocks >= 5);
+    }
+
+    void newsletter_columnsContainerImagesAndLinks() {
+        const QString eml = HtmlCorpus(QStringLiteral("newsletter.eml"));
+        const QString pdf = Convert(eml);
+        const std::vector<Word> words = PdfWords(pdf);
+        const auto left = Find(words, QStringLiteral("Leftcolumn"));
+        const auto right = Find(words, QStringLiteral("Rightcolumn"));
+        QCOMPARE(left.size(), size_t(1));
+        QCOMPARE(right.size(), size_t(1));
+        QVERIFY2(std::abs(left[0].box.top() - right[0].box.top()) < 2, "columns side by side");
+        QVERIFY(right[0].box.left() > left[0].box.right() + 100);
+
+        // 600 CSS pixels are 450 points.
+        const auto edgeLeft = Find(words, QStringLiteral("Edgeleft"));
+        const auto edgeRight = Find(words, QStringLiteral("Edgeright"));
+        QCOMPARE(edgeLeft.size(), size_t(1));
+        QCOMPARE(edgeRight.size(), size_t(1));
+        const qreal width = edgeRight[0].box.right() - edgeLeft[0].box.left();
+        QVERIFY2(std::abs(width - 450) < 8, qPrintable(QString::number(width)));
+
+        // The cid: logo and the data: dot at their sizes; nothing of the remote banner.
+        const QStringList rows =
+            QString::fromUtf8(RunTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}))
+                .split('\n', Qt::SkipEmptyParts)
+                .mid(2);
+        QStringList sizes;
+        for (const QString& row : rows) {
+            const QStringList columns = row.split(' ', Qt::SkipEmptyParts);
+            sizes << columns.value(3) + "x" + columns.value(4);
+        }
+        sizes.sort();
+        QCOMPARE(sizes, (QStringList{"120x40", "16x16"}));
+        QVERIFY(PdfText(pdf).contains(QStringLiteral("Remote banner withheld")));
+
+        // The button's link box covers its words where they are painted.
+        std::vector<PdfLink> links;
+        MailRenderer().Render(MailReader().ReadFile(eml), &links);
+        const auto shop = std::find_if(links.begin(), links.end(), [](const PdfLink& link) {
+            return link.url == QLatin1String("https://harbour-books.example/shop");
+        });
+        QVERIFY(shop != links.end());
+        QCOMPARE(shop->page, 0);
+        const auto visit = Find(words, QStringLiteral("Visit"));
+        const auto theShop = Find(words, QStringLiteral("shop"));
+        QCOMPARE(visit.size(), size_t(1));
+        QCOMPARE(theShop.size(), size_t(1));
+        const QRectF painted = visit[0].box.united(theShop[0].box);
+        QVERIFY2(shop->rect.adjusted(-3, -3, 3, 3).contains(painted),
+                 qPrintable(QStringLiteral("link %1,%2 %3x%4")
+                                .arg(shop->rect.x())
+                                .arg(shop->rect.y())
+                                .arg(shop->rect.width())
+                                .arg(shop->rect.height())));
+    }
+
+    // Each row's words stay together on one page and on one line, rows in order.
+    void longTable_noLineAcrossPages() {
+        const QString pdf = Convert(HtmlCorpus(QStringLiteral("long-table.eml")));
+        const std::vector<Word> words = PdfWords(pdf);
+        int lastPage = 0;
+        int pages = 0;
+        for (int n = 1; n <= 160; ++n) {
+            const auto row = Find(words, QStringLiteral("Row%1").arg(n, 3, 10, QLatin1Char('0')));
+            QCOMPARE(row.size(), size_t(1));
+            const Word& head = row[0];
+            QVERIFY(head.page >= lastPage);
+            lastPage = head.page;
+            pages = std::max(pages, head.page + 1);
+            QStringList line;
+            for (const Word& w : words) {
+                if (w.page == head.page && std::abs(w.box.top() - head.box.top()) < 1.5) {
+                    line << w.text;
+                }
+            }
+            QVERIFY2(line.contains(QString::number(n)) &&
+                         line.contains(QStringLiteral("%1.00").arg(n * 3)),
+                     qPrintable(line.join(' ')));
+        }
+        QVERIFY(pages >= 3);
+        QCOMPARE(Find(words, QStringLiteral("Endofthelist.")).size(), size_t(1));
+        // No word is cut by a page's edge: all but the footer's lie inside the text area
+        // (A4, 42 pt margins, 24 pt for the footer).
+        for (const Word& w : words) {
+            if (w.box.top() > 841.89 - 42 - 2) {
+                continue;  // "Page x of y"
+            }
+            QVERIFY2(w.box.top() >= 42 - 1 && w.box.bottom() <= 841.89 - 42 - 24 + 1,
+                     qPrintable(QStringLiteral("%1 at %2").arg(w.text).arg(w.box.bottom())));
+        }
+    }
+
+    // Shapes that made layout cost explode; each ends, and the page says what was capped.
+    void hostileShapes_endWithNotice_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("notice");
+        QTest::addColumn<QString>("kept");
+        const QByteArray html = "Content-Type: text/html; charset=utf-8\n\n";
+        QTest::newRow("10 MB word") << html + "<p>" + QByteArray(10'000'000, 'x') + "</p>"
+                                    << "Words longer than"
+                                    << "xxxxxxxxxxxxxxxxxxxx";
+        QTest::newRow("100,000 nested div")
+            << html + QByteArray("<div>").repeated(100'000) + "DEEPEST" +
+                   QByteArray("</div>").repeated(100'000)
+            << "nested more than"
+            << "DEEPEST";
+        QByteArray rows;
+        for (int i = 0; i < 100'000; ++i) {
+            rows += "<tr><td>r" + QByteArray::number(i) + "</td><td>v</td></tr>";
+        }
+        QTest::newRow("100,000 table rows") << html + "<table>" + rows + "</table>"
+                                            << "Tables of more than"
+                                            << "r100";
+        QByteArray parts = "Content-Type: multipart/mixed; boundary=b\n\n";
+        for (int i = 0; i < 100'000; ++i) {
+            parts += "--b\nContent-Type: text/html\n\n<p>part " + QByteArray::number(i) + "</p>\n";
+        }
+        QTest::newRow("100,000 HTML parts") << parts + "--b--\n"
+                                            << "HTML parts after the first"
+                                            << "part 100";
+    }
+
+    void hostileShapes_endWithNotice() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, notice);
+        QFETCH(QString, kept);
+        const QString eml = m_dir.filePath(QStringLiteral("hostile.eml"));
+        QFile file(eml);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("From: a@example.org\nTo: b@example.org\nSubject: hostile\nMIME-Version: 1.0\n" +
+                   body);
+        file.close();
+        const QString pdf = m_dir.filePath(QStringLiteral("hostile.pdf"));
+        QFile::remove(pdf);
+        int exitCode = 0;
+        RunTool(QStringLiteral(VELMORA_EML2PDF), {eml, pdf}, &exitCode);
+        QCOMPARE(exitCode, 0);
+        // The notice stands before the body; the first pages are enough, and reading all of
+        // such a PDF would take pdftotext a minute.
+        const QString text = PdfText(pdf, {QStringLiteral("-l"), QStringLiteral("6")});
+        QVERIFY2(text.contains(notice), qPrintable(notice));
+        QVERIFY2(text.contains(kept), qPrintable(kept));
+    }
+};
+
+QTEST_MAIN(HtmlLayoutTest)
+#include "HtmlLayoutTest.moc"
