@@ -87,7 +87,8 @@ void MailConverter::Convert(const QString& emlPath, const QString& pdfPath,
     }
     CheckDestination(emlPath, pdfPath);
     const MailContent mail = m_reader.ReadFile(emlPath);
-    const QByteArray painted = m_renderer.Render(mail);
+    std::vector<PdfLink> links;
+    const QByteArray painted = m_renderer.Render(mail, &links);
     std::vector<MailAttachment> files;
     CollectFiles(mail, files);
     MailAttachment source = SourceFile(emlPath);
@@ -105,7 +106,8 @@ void MailConverter::Convert(const QString& emlPath, const QString& pdfPath,
         throw ConversionError(QStringLiteral("The PDF \"%1\" cannot be created: %2")
                                   .arg(pdfPath, file.errorString()));
     }
-    PdfFinisher::Finish(painted, {mail.subject, mail.sender, mail.date}, files, file, &source);
+    PdfFinisher::Finish(painted, {mail.subject, mail.sender, mail.date}, files, file, &source,
+                        links);
     // A full disk may show only when the data reaches it, and commit() ignores a failed sync.
     QString reason;
     if (!file.flush()) {

@@ -10,6 +10,7 @@
 #include <QIODevice>
 #include <QSet>
 #include <QTimeZone>
+#include <QUrl>
 #include <QtEndian>
 
 #include <qpdf/Buffer.hh>
@@ -336,9 +337,55 @@ std::vector<QString> PdfFinisher::UniqueNames(const std::vector<MailAttachment>&
     return names;
 }
 
+namespace {
+
+// Only links a reader can follow without running anything; a mail's javascript: or file:
+// link stays text.
+bool FollowableLink(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+                             scheme == QLatin1String("mailto"));
+}
+
+void AddLinks(QPDF& pdf, const std::vector<PdfLink>& links) {
+    if (links.empty()) {
+        return;
+    }
+    const std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
+    for (const PdfLink& link : links) {
+        const QUrl url(link.url);
+        if (link.page < 0 || static_cast<std::size_t>(link.page) >= pages.size() ||
+            !FollowableLink(url) || link.rect.isEmpty()) {
+            continue;
+        }
+        QPDFObjectHandle page = pages[static_cast<std::size_t>(link.page)];
+        const QPDFObjectHandle::Rectangle box = page.getKey("/MediaBox").getArrayAsRectangle();
+        const double height = box.ury - box.lly;
+        QPDFObjectHandle action = QPDFObjectHandle::newDictionary();
+        action.replaceKey("/S", QPDFObjectHandle::newName("/URI"));
+        action.replaceKey("/URI", QPDFObjectHandle::newString(url.toEncoded().toStdString()));
+        QPDFObjectHandle annotation = QPDFObjectHandle::newDictionary();
+        annotation.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
+        annotation.replaceKey("/Subtype", QPDFObjectHandle::newName("/Link"));
+        annotation.replaceKey(
+            "/Rect", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
+                         box.llx + link.rect.left(), box.lly + height - link.rect.bottom(),
+                         box.llx + link.rect.right(), box.lly + height - link.rect.top())));
+        annotation.replaceKey("/Border", QPDFObjectHandle::parse("[0 0 0]"));
+        annotation.replaceKey("/F", QPDFObjectHandle::newInteger(4));  // printed
+        annotation.replaceKey("/A", action);
+        if (!page.hasKey("/Annots") || !page.getKey("/Annots").isArray()) {
+            page.replaceKey("/Annots", QPDFObjectHandle::newArray());
+        }
+        page.getKey("/Annots").appendItem(pdf.makeIndirectObject(annotation));
+    }
+}
+
+}  // namespace
+
 void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
                          const std::vector<MailAttachment>& files, QIODevice& out,
-                         const MailAttachment* source) {
+                         const MailAttachment* source, const std::vector<PdfLink>& links) {
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
@@ -352,6 +399,7 @@ void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
         EmbedFiles(pdf, files, source, PdfDate(created), keepAlive);
         SetOutputIntent(pdf, keepAlive);
         SetMetadata(pdf, metadata);
+        AddLinks(pdf, links);
 
         QPDFWriter writer(pdf);
         DevicePipeline pipeline(out);

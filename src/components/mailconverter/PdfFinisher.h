@@ -1,5 +1,6 @@
 #pragma once
 
+#include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailContent.h"
 
 #include <QByteArray>
@@ -21,12 +22,14 @@ struct PdfMetadata {
 // Turns the PDF that Qt painted into the archival document (PDF/A-3u): repaired text
 // mapping, an sRGB output intent, the message's files and the message itself (`source`,
 // when given) embedded as associated files, metadata in the document information and in
-// XMP, written to `out`. Throws ConversionError.
+// XMP, and the links of the page as link annotations, written to `out`. Throws
+// ConversionError.
 class PdfFinisher {
   public:
     static void Finish(const QByteArray& painted, const PdfMetadata& metadata,
                        const std::vector<MailAttachment>& files, QIODevice& out,
-                       const MailAttachment* source = nullptr);
+                       const MailAttachment* source = nullptr,
+                       const std::vector<PdfLink>& links = {});
 
     // Names unique within the document, in order: "a.txt", "a (2).txt", ...
     static std::vector<QString> UniqueNames(const std::vector<MailAttachment>& files);

@@ -259,6 +259,16 @@ class HtmlLayoutTest : public QObject {
                                 .arg(shop->rect.y())
                                 .arg(shop->rect.width())
                                 .arg(shop->rect.height())));
+        // ... and is the PDF's one link annotation.
+        QStringList annotations;
+        for (const QString& row :
+             QString::fromUtf8(RunTool(QStringLiteral("pdfinfo"), {QStringLiteral("-url"), pdf}))
+                 .split('\n', Qt::SkipEmptyParts)
+                 .mid(1)) {
+            annotations << row.simplified();
+        }
+        QCOMPARE(annotations,
+                 QStringList{QStringLiteral("1 Annotation https://harbour-books.example/shop")});
     }
 
     // Each row's words stay together on one page and on one line, rows in order.
