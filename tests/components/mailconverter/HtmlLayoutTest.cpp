@@ -2,6 +2,7 @@
 #include "components/mailconverter/MailConverter.h"
 #include "components/mailconverter/MailReader.h"
 #include "components/mailconverter/MailRenderer.h"
+#include "components/mailconverter/PdfFinisher.h"
 
 #include <QDir>
 #include <QFile>
@@ -269,6 +270,29 @@ class HtmlLayoutTest : public QObject {
         }
         QCOMPARE(annotations,
                  QStringList{QStringLiteral("1 Annotation https://harbour-books.example/shop")});
+    }
+
+    // Only links a reader can follow without running anything become annotations.
+    void links_onlyFollowableOnesBecomeAnnotations() {
+        const MailContent mail =
+            MailReader().ReadFile(HtmlCorpus(QStringLiteral("newsletter.eml")));
+        const QByteArray painted = MailRenderer().Render(mail);
+        const QRectF box(72, 72, 100, 20);
+        const std::vector<PdfLink> links{{0, box, QStringLiteral("mailto:orders@shop.example")},
+                                         {0, box, QStringLiteral("javascript:alert(1)")},
+                                         {0, box, QStringLiteral("file:///etc/passwd")},
+                                         {7, box, QStringLiteral("https://beyond.example/")},
+                                         {0, box, QStringLiteral("https://shop.example/a b")}};
+        const QString pdf = m_dir.filePath(QStringLiteral("links.pdf"));
+        QFile out(pdf);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        PdfFinisher::Finish(painted, {}, {}, out, nullptr, links);
+        out.close();
+        const QString listed =
+            QString::fromUtf8(RunTool(QStringLiteral("pdfinfo"), {QStringLiteral("-url"), pdf}));
+        QCOMPARE(listed.count(QStringLiteral("Annotation")), 2);
+        QVERIFY(listed.contains(QStringLiteral("mailto:orders@shop.example")));
+        QVERIFY(listed.contains(QStringLiteral("https://shop.example/a%20b")));
     }
 
     // Each row's words stay together on one page and on one line, rows in order.
