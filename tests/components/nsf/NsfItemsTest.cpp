@@ -74,12 +74,17 @@ TEST(nsf_Cx, LiteralsShortAndLongCopies) {
     w.Gamma(2, 1);
     w.Gamma(0, 0);  // no distance bits above the eighth
     w.Bits(10, 8);
+    // A two-byte copy from distance 0 is a marker: it copies nothing and the stream goes on.
+    w.Bit(true);
+    w.Bit(true);
+    w.Bits(0, 8);
     w.Literal('!');
     QString why;
     const auto out = CxDecompress(w.Bytes(), 1000, &why);
     ASSERT_TRUE(out.has_value()) << why.toStdString();
     EXPECT_EQ(Text(out->bytes), "abcdefghababcdef!");
     EXPECT_EQ(out->distancesBeforeStart, 0);
+    EXPECT_EQ(out->markers, 1);
 
     // The output bound holds however long a copy claims to be.
     const auto bounded = CxDecompress(w.Bytes(), 5, &why);
