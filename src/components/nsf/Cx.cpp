@@ -86,6 +86,12 @@ std::optional<CxResult> CxDecompress(std::span<const std::uint8_t> input, std::s
                 break;
             }
             distance = in.Bits(8);
+            if (distance == 0) {
+                // A marker the writer leaves between runs of codes (seen mid-stream on
+                // several samples): it copies nothing and the stream goes on.
+                ++result.markers;
+                continue;
+            }
         } else {
             std::uint32_t code = 0;
             std::uint32_t high = 0;

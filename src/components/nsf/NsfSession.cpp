@@ -3,6 +3,7 @@
 #include "automation/Automation.h"
 #include "components/notesstore/StoreSession.h"
 #include "components/nsf/Attachments.h"
+#include "components/nsf/Mime.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/Values.h"
 
@@ -173,6 +174,10 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         if (item == nullptr) {
             return {QString()};
         }
+        if (item->type == kTypeMimePart) {
+            // A MIME mail's body reads as its plain-text part, as a Notes client shows it.
+            return {MimePlainText(MimeMessage(name))};
+        }
         NotesValues values = DecodeValues(item->type, item->value);
         if (values.empty()) {
             values.emplace_back(QString());
@@ -212,6 +217,18 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
     }
     std::uint32_t NoteId() override { return Note().id; }
     std::uint16_t NoteClass() override { return Note().noteClass; }
+    QByteArray MimeMessage(const QString& name) override {
+        Load();
+        std::vector<MimePart> parts;
+        for (const NoteItem& item : *m_items) {
+            if (item.type == kTypeMimePart && item.name.compare(name, Qt::CaseInsensitive) == 0) {
+                if (auto part = ParseMimePart(item.value)) {
+                    parts.push_back(std::move(*part));
+                }
+            }
+        }
+        return AssembleMime(parts);
+    }
 
     const ModelPtr& Model() const { return m_model; }
     std::size_t View() const { return m_view; }

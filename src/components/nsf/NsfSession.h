@@ -5,6 +5,8 @@
 
 #include "notes/NotesObjects.h"
 
+#include <QByteArray>
+
 #include <memory>
 
 namespace velmora::nsf {
@@ -28,6 +30,9 @@ class NsfDocumentDetails {
     virtual ~NsfDocumentDetails() = default;
     virtual std::uint32_t NoteId() = 0;
     virtual std::uint16_t NoteClass() = 0;
+    // The whole Internet message of a MIME item ("Body"), reassembled from its parts in
+    // item order; empty when the note holds no MIME parts of that name.
+    virtual QByteArray MimeMessage(const QString& name) = 0;
 };
 
 class NsfAttachmentDetails {

@@ -2,6 +2,7 @@
 
 #include "components/nsf/Cx.h"
 #include "components/nsf/Huffman.h"
+#include "components/nsf/Mime.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/Values.h"
 #include "notes/NotesError.h"
@@ -74,12 +75,17 @@ TEST(nsf_Cx, LiteralsShortAndLongCopies) {
     w.Gamma(2, 1);
     w.Gamma(0, 0);  // no distance bits above the eighth
     w.Bits(10, 8);
+    // A two-byte copy from distance 0 is a marker: it copies nothing and the stream goes on.
+    w.Bit(true);
+    w.Bit(true);
+    w.Bits(0, 8);
     w.Literal('!');
     QString why;
     const auto out = CxDecompress(w.Bytes(), 1000, &why);
     ASSERT_TRUE(out.has_value()) << why.toStdString();
     EXPECT_EQ(Text(out->bytes), "abcdefghababcdef!");
     EXPECT_EQ(out->distancesBeforeStart, 0);
+    EXPECT_EQ(out->markers, 1);
 
     // The output bound holds however long a copy claims to be.
     const auto bounded = CxDecompress(w.Bytes(), 5, &why);
@@ -359,3 +365,76 @@ TEST(nsf_Huffman, DecodesChecksAndRefuses) {
 }
 
 }  // namespace
+
+namespace {
+
+// One MIME_PART value: its 20-byte header, then boundary, headers and body.
+std::vector<std::uint8_t> MimePartValue(std::uint8_t partType, const std::string& boundary,
+                                        const std::string& headers, const std::string& body) {
+    const std::string data = boundary + headers + body;
+    std::vector<std::uint8_t> v(20, 0);
+    v[0] = 2;  // version
+    v[2] = boundary.empty() ? 0x02 : 0x03;
+    v[6] = partType;
+    v[8] = static_cast<std::uint8_t>(data.size());
+    v[9] = static_cast<std::uint8_t>(data.size() >> 8);
+    v[10] = static_cast<std::uint8_t>(boundary.size());
+    v[12] = static_cast<std::uint8_t>(headers.size());
+    v.insert(v.end(), data.begin(), data.end());
+    return v;
+}
+
+}  // namespace
+
+// A multipart message split over its parts reassembles byte for byte, and its plain-text
+// part reads with its transfer encoding and charset undone.
+TEST(nsf_Mime, PartsReassembleAndGiveThePlainText) {
+    const std::string top =
+        "MIME-Version: 1.0\r\nContent-Type: multipart/alternative;\r\n\tboundary=\"=_b1\"\r\n\r\n";
+    const std::string plainHead =
+        "Content-Type: text/plain; charset=ISO-8859-1\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n\r\n";
+    const std::string htmlHead = "Content-Type: text/html; charset=UTF-8\r\n\r\n";
+    const std::vector<std::vector<std::uint8_t>> values = {
+        MimePartValue(1, "", top, "This is a multipart message.\r\n"),
+        MimePartValue(2, "--=_b1\r\n", plainHead, "Gr=FC=DFe aus M=FCnchen,=\r\n zweite\r\n"),
+        MimePartValue(2, "\r\n--=_b1\r\n", htmlHead,
+                      "<p>Gr\xc3\xbc\xc3\x9f"
+                      "e</p>\r\n"),
+        MimePartValue(3, "\r\n--=_b1--\r\n", "", ""),
+    };
+    std::vector<MimePart> parts;
+    std::string whole;
+    for (const auto& v : values) {
+        const auto part = ParseMimePart(v);
+        ASSERT_TRUE(part.has_value());
+        parts.push_back(*part);
+        whole.append(v.begin() + 20, v.end());
+    }
+    EXPECT_EQ(parts[1].partType, 2);
+    EXPECT_EQ(parts[1].boundary, QByteArray("--=_b1\r\n"));
+    const QByteArray message = AssembleMime(parts);
+    EXPECT_EQ(message.toStdString(), whole);
+    EXPECT_EQ(MimePlainText(message),
+              QString::fromUtf8("Gr\u00fc\u00dfe aus M\u00fcnchen, zweite\n"));
+
+    // Without a plain part the first text part of another kind is the text; base64 undone.
+    const QByteArray htmlOnly =
+        "Content-Type: text/html; charset=UTF-8\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+        QByteArray("<b>Hall\xc3\xb6</b>").toBase64() + "\r\n";
+    EXPECT_EQ(MimePlainText(htmlOnly), QString::fromUtf8("<b>Hall\u00f6</b>"));
+    // An attachment's text is not the message's text.
+    const QByteArray attachedOnly =
+        "Content-Type: multipart/mixed; boundary=x\r\n\r\n--x\r\nContent-Type: text/plain\r\n"
+        "Content-Disposition: attachment; filename=a.txt\r\n\r\nnot the body\r\n--x--\r\n";
+    EXPECT_TRUE(MimePlainText(attachedOnly).isEmpty());
+
+    // A part whose counts exceed its value is refused, not read past its end.
+    auto damaged = values[1];
+    damaged[8] = 0xFF;
+    EXPECT_FALSE(ParseMimePart(damaged).has_value());
+    auto crossed = values[1];
+    crossed[12] = 0xF0;  // boundary + headers longer than the part
+    EXPECT_FALSE(ParseMimePart(crossed).has_value());
+    EXPECT_FALSE(ParseMimePart(std::span<const std::uint8_t>(values[0].data(), 19)).has_value());
+}

@@ -1,5 +1,6 @@
 #include "NsfTestSupport.h"
 
+#include "components/nsf/Cx.h"
 #include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/TimeDate.h"
@@ -136,6 +137,49 @@ TEST(nsf_Samples, OpenAndListTheirNotes) {
                                     [](const NoteRecord& n) { return n.IsDocument(); }),
                       row.documents);
         }
+    }
+}
+
+// The names' text closes every descriptor block: the decoder must run through the whole
+// stream to reach it, past the marker codes some writers leave mid-stream.
+TEST(nsf_Samples, DescriptorBlocksDecodeToTheirNamesText) {
+    const std::array files = {
+        "hfinn.nsf",      "MIMEMsg.nsf",       "richtext.nsf",
+        "attachment.nsf", "notesflo.nsf",      "ftsearch.nsf",
+        "findKeyEx4.nsf", "nf_doc.nsf",        "discuss.nsf",
+        "problems.nsf",   "picture.nsf",       "embedole.nsf",
+        "encrypt.nsf",    "billdrv.nsf",       "msearch.nsf",
+        "jnx-sample.nsf", "jnx-signeddoc.nsf", "jnx-invalidtimedate.nsf",
+    };
+    VELMORA_REQUIRE_SAMPLE(first, "hfinn.nsf");
+    for (const char* file : files) {
+        SCOPED_TRACE(file);
+        const QString path = velmora::nsf::test::Sample(QString::fromLatin1(file));
+        ASSERT_FALSE(path.isEmpty()) << "the sample folder lacks " << file;
+        const auto db = NsfDatabase::Open(path);
+        const FileBlock block = db->Header().descriptorBlocks.front();
+        const auto bytes = db->File().Bytes(block.offset, block.size, "a descriptor block");
+        ASSERT_GE(bytes.size(), 74u);
+        const std::uint32_t textSize = bytes[34] | bytes[35] << 8;
+        const std::uint32_t packed = bytes[66] | bytes[67] << 8 | bytes[68] << 16;
+        ASSERT_LE(packed, bytes.size() - 74);
+        QString why;
+        const auto plain = CxDecompress(bytes.subspan(74, packed), 1 << 20, &why);
+        ASSERT_TRUE(plain.has_value()) << why.toStdString();
+        const std::vector<std::uint8_t>& out = plain->bytes;
+        ASSERT_GT(out.size(), textSize);
+        // The text is a zero-free run of its recorded size opening on a '$' name, its size's
+        // low byte four bytes before it.
+        int found = 0;
+        for (std::size_t at = 4; at + textSize <= out.size(); ++at) {
+            if (out[at] == '$' && out[at - 4] == (textSize & 0xFF) &&
+                std::find(out.begin() + at, out.begin() + at + textSize, 0) ==
+                    out.begin() + at + textSize) {
+                ++found;
+            }
+        }
+        EXPECT_EQ(found, 1) << "decoded " << out.size() << " bytes, no names' text of " << textSize
+                            << " bytes";
     }
 }
 

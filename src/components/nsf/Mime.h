@@ -1,0 +1,41 @@
+#pragma once
+
+// MIME mail as Notes stores it: the message split over ordered MIME_PART items, each a
+// 20-byte header (version, flags, part type, byte count, boundary and header lengths)
+// and its bytes: the boundary line, the part's headers, then its body.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace velmora::nsf {
+
+inline constexpr std::uint16_t kTypeMimePart = 0x0019;
+
+// The part's body is the name of one of the note's $FILE attachments, not the bytes.
+inline constexpr std::uint32_t kMimeBodyInObject = 0x0004;
+
+struct MimePart {
+    std::uint32_t flags = 0;
+    std::uint8_t partType = 0;
+    QByteArray boundary;
+    QByteArray headers;
+    QByteArray body;
+};
+
+// Gives nothing when the value is shorter than its header says.
+std::optional<MimePart> ParseMimePart(std::span<const std::uint8_t> value);
+
+// The whole Internet message from the parts in item order. A part whose body lives in an
+// attachment keeps its stored text (the attachment's name) in place of the bytes.
+QByteArray AssembleMime(const std::vector<MimePart>& parts);
+
+// The first text/plain body of the message, its transfer encoding undone and its charset
+// applied; without one, the first text part of any kind; else empty.
+QString MimePlainText(const QByteArray& message);
+
+}  // namespace velmora::nsf
