@@ -665,7 +665,8 @@ class ConverterHardeningTest : public QObject {
             firstSpec.getKey("/EF").getKey("/F").getDict().removeKey("/Subtype");
         }
         const QString bad = m_dir.filePath("bad-" + defect + ".pdf");
-        QPDFWriter writer(pdf, bad.toLocal8Bit().constData());
+        const QByteArray badName = bad.toLocal8Bit();  // the writer keeps the pointer
+        QPDFWriter writer(pdf, badName.constData());
         writer.setDecodeLevel(qpdf_dl_none);  // else qpdf recodes the LZW stream
         writer.setCompressStreams(false);
         if (defect == "encrypted") {
