@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace velmora::testing {
 
 struct ToolResult {
@@ -18,8 +20,13 @@ struct ToolResult {
 };
 
 // Runs a command-line tool to its end; a tool that hangs counts as failed, not as a hung test.
-inline ToolResult RunTool(const QString& program, const QStringList& args) {
+// inChild runs in the child before the program starts (limits, namespaces).
+inline ToolResult RunTool(const QString& program, const QStringList& args,
+                          const std::function<void()>& inChild = {}) {
     QProcess process;
+    if (inChild) {
+        process.setChildProcessModifier(inChild);
+    }
     process.start(program, args);
     ToolResult result;
     if (!process.waitForFinished(120'000)) {

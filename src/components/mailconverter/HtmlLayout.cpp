@@ -106,17 +106,6 @@ litehtml::context& SharedContext() {
     return *context;
 }
 
-QStringList InstalledOnly(const QStringList& wanted) {
-    static const QStringList available = QFontDatabase::families();
-    QStringList found;
-    for (const QString& family : wanted) {
-        if (available.contains(family, Qt::CaseInsensitive)) {
-            found << family;
-        }
-    }
-    return found;
-}
-
 // A CSS family list as faces of this machine; the names mail uses most map to the faces
 // with their metrics, as fontconfig's aliases do.
 QStringList ResolveFamilies(const QString& cssList) {
@@ -144,11 +133,11 @@ QStringList ResolveFamilies(const QString& cssList) {
         if (name.size() >= 2 && (name.front() == QLatin1Char('"') || name.front() == u'\'')) {
             name = name.mid(1, name.size() - 2).trimmed();
         }
-        const QStringList direct = InstalledOnly({name});
+        const QStringList direct = InstalledFamilies({name});
         if (!direct.isEmpty()) {
             out << direct;
         } else if (const auto it = aliases.constFind(name.toLower()); it != aliases.constEnd()) {
-            out << InstalledOnly({*it});
+            out << InstalledFamilies({*it});
         }
     }
     out.removeDuplicates();
@@ -170,6 +159,17 @@ bool BreaksAnywhere(char32_t c) {
 }
 
 }  // namespace
+
+QStringList InstalledFamilies(const QStringList& wanted) {
+    static const QStringList available = QFontDatabase::families();
+    QStringList found;
+    for (const QString& family : wanted) {
+        if (available.contains(family, Qt::CaseInsensitive)) {
+            found << family;
+        }
+    }
+    return found;
+}
 
 // ---------------------------------------------------------------------------------------
 
@@ -327,7 +327,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
                                    litehtml::font_metrics* fm) override {
         QStringList families = ResolveFamilies(QString::fromUtf8(faceName));
         if (families.isEmpty()) {
-            families = InstalledOnly({QStringLiteral("DejaVu Sans")});
+            families = InstalledFamilies({QStringLiteral("DejaVu Sans")});
         }
         families << m_style.families;
         families.removeDuplicates();
@@ -775,7 +775,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     QFont PlaceholderFont() const {
         QFont font;
-        font.setFamilies(InstalledOnly({QStringLiteral("DejaVu Sans")}) + m_style.families);
+        font.setFamilies(InstalledFamilies({QStringLiteral("DejaVu Sans")}) + m_style.families);
         font.setPixelSize(std::max(8, m_defaultSize - 2));
         font.setHintingPreference(QFont::PreferNoHinting);
         return font;

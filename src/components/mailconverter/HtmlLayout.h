@@ -14,6 +14,9 @@ class QPainter;
 
 namespace velmora::mailconverter {
 
+// The families of wanted that this machine has, in the order wanted.
+QStringList InstalledFamilies(const QStringList& wanted);
+
 // A link on the page, in page points; what a PDF link annotation needs.
 struct PdfLink {
     int page = 0;  // zero-based

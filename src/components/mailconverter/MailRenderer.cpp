@@ -32,24 +32,13 @@ constexpr qreal kMargin = 42;  // points; the writer works at 72 dpi
 constexpr qreal kFooterSpace = 24;
 constexpr qint64 kMaxImagePixels = 40'000'000;
 
-QStringList Installed(const QStringList& wanted) {
-    static const QStringList available = QFontDatabase::families();
-    QStringList found;
-    for (const QString& family : wanted) {
-        if (available.contains(family, Qt::CaseInsensitive)) {
-            found << family;
-        }
-    }
-    return found;
-}
-
 const QStringList& FallbackFamilies() {
     // TrueType faces first: CFF-flavoured CJK faces come out with broken text mappings.
-    static const QStringList families =
-        Installed({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
-                   QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UKai CN"),
-                   QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Naskh Arabic"),
-                   QStringLiteral("Noto Sans Hebrew")});
+    static const QStringList families = InstalledFamilies(
+        {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
+         QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UKai CN"),
+         QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Naskh Arabic"),
+         QStringLiteral("Noto Sans Hebrew")});
     return families;
 }
 
@@ -350,7 +339,7 @@ class Builder {
     static QFont TextFont(const QStringList& wanted, const QString& primary,
                           const RenderOptions& options) {
         QStringList families =
-            wanted.isEmpty() ? Installed({primary}) + FallbackFamilies() : wanted;
+            wanted.isEmpty() ? InstalledFamilies({primary}) + FallbackFamilies() : wanted;
         QFont font;
         font.setFamilies(families);
         font.setPointSizeF(options.pointSize);

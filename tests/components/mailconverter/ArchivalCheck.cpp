@@ -295,19 +295,19 @@ void CheckObjects(QPDF& pdf, QStringList& problems) {
             fileSpecs.push_back(dict);
         }
     });
-    for (QPDFObjectHandle spec : fileSpecs) {
-        const QString name = Text(spec.getKey("/UF"));
+    for (QPDFObjectHandle fileSpec : fileSpecs) {
+        const QString name = Text(fileSpec.getKey("/UF"));
         const QString label = QStringLiteral("file specification \"%1\"").arg(name);
         for (const char* key : {"/F", "/UF", "/AFRelationship"}) {
-            if (!spec.hasKey(key)) {
+            if (!fileSpec.hasKey(key)) {
                 report(label + QStringLiteral(" has no ") + QLatin1String(key));
             }
         }
-        if (!spec.isIndirect() || !associated.count(spec.getObjGen())) {
+        if (!fileSpec.isIndirect() || !associated.count(fileSpec.getObjGen())) {
             report(label + QStringLiteral(" is not listed in an /AF array"));
         }
-        QPDFObjectHandle stream = spec.getKey("/EF").isDictionary()
-                                      ? spec.getKey("/EF").getKey("/F")
+        QPDFObjectHandle stream = fileSpec.getKey("/EF").isDictionary()
+                                      ? fileSpec.getKey("/EF").getKey("/F")
                                       : QPDFObjectHandle::newNull();
         if (!stream.isStream()) {
             report(label + QStringLiteral(" has no embedded file"));
@@ -565,9 +565,9 @@ QMap<QString, QString> AssociatedFiles(const QString& path) {
     if (!af.isArray()) {
         return files;
     }
-    for (QPDFObjectHandle spec : af.getArrayAsVector()) {
-        QPDFObjectHandle relationship = spec.getKey("/AFRelationship");
-        files.insert(Text(spec.getKey("/UF")),
+    for (QPDFObjectHandle fileSpec : af.getArrayAsVector()) {
+        QPDFObjectHandle relationship = fileSpec.getKey("/AFRelationship");
+        files.insert(Text(fileSpec.getKey("/UF")),
                      relationship.isName() ? QString::fromStdString(relationship.getName()).mid(1)
                                            : QString());
     }

@@ -3,6 +3,7 @@
 // store, shapes of message that would cost unbounded time.
 
 #include "ArchivalCheck.h"
+#include "PdfTools.h"
 #include "components/mailconverter/FileName.h"
 #include "components/mailconverter/MailConverter.h"
 #include "components/mailconverter/MailReader.h"
@@ -35,31 +36,11 @@ QString CorpusPath(const QString& name) {
     return QStringLiteral(VELMORA_MAIL_CORPUS "/") + name;
 }
 
-struct ToolResult {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
+using velmora::testing::ToolResult;
+constexpr auto Run = [](const QString& program, const QStringList& args,
+                        const std::function<void()>& inChild = {}) {
+    return velmora::testing::RunTool(program, args, inChild);
 };
-
-ToolResult Run(const QString& program, const QStringList& args,
-               const std::function<void()>& inChild = {}) {
-    QProcess process;
-    if (inChild) {
-        process.setChildProcessModifier(inChild);
-    }
-    process.start(program, args);
-    ToolResult result;
-    if (!process.waitForFinished(120'000)) {
-        process.kill();
-        process.waitForFinished();
-        result.err = "did not finish: " + process.errorString().toUtf8();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
 
 QString PdfText(const QString& pdf) {
     return QString::fromUtf8(Run("pdftotext", {"-enc", "UTF-8", pdf, "-"}).out);

@@ -1,4 +1,5 @@
 #include "ArchivalCheck.h"
+#include "PdfTools.h"
 #include "components/mailconverter/MailConverter.h"
 
 #include <QDir>
@@ -20,27 +21,11 @@ QString CorpusPath(const char* name) {
     return QStringLiteral(VELMORA_MAIL_CORPUS "/") + QLatin1String(name);
 }
 
-struct ToolResult {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
+using velmora::testing::ToolResult;
+constexpr auto Run = [](const QString& program, const QStringList& args,
+                        const std::function<void()>& inChild = {}) {
+    return velmora::testing::RunTool(program, args, inChild);
 };
-
-ToolResult Run(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    ToolResult result;
-    if (!process.waitForFinished(120'000)) {
-        process.kill();
-        process.waitForFinished();
-        result.err = "did not finish: " + process.errorString().toUtf8();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
 
 // pdftotext output as a reader would search it: compatibility forms folded and
 // direction marks dropped.
