@@ -2,15 +2,17 @@
 
 #include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailConverterX.h"
+#include "components/mailconverter/PdfCanvas.h"
 #include "util/UserInterface.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -28,8 +30,10 @@ namespace velmora::mailconverter {
 
 namespace {
 
-constexpr qreal kMargin = 42;  // points; the writer works at 72 dpi
+constexpr qreal kMargin = 42;  // points; the canvas works at 72 dpi
 constexpr qreal kFooterSpace = 24;
+// Qt's text layout takes lengths in a document's formats as 1/96 inch, scaled to the device.
+constexpr qreal kFormatUnitsPerPoint = 96.0 / 72.0;
 constexpr qint64 kMaxImagePixels = 40'000'000;
 
 const QStringList& FallbackFamilies() {
@@ -315,23 +319,14 @@ class Builder {
     }
 
   private:
-    // Characters of a run without spaces that fill 16 lines of the plain-text column,
-    // measured the way the document itself lays them out.
+    // Characters of a run without spaces that fill about 16 lines of the plain-text
+    // column. Measured, not laid out: a probe layout cost as much as a short message.
     qsizetype Chunk() {
         if (m_chunk == 0) {
-            QTextDocument probe;
-            probe.documentLayout()->setPaintDevice(m_device);
-            probe.setDefaultTextOption(m_doc->defaultTextOption());
-            probe.setDefaultFont(m_doc->defaultFont());
-            probe.setDocumentMargin(m_doc->documentMargin());
-            probe.rootFrame()->setFrameFormat(m_doc->rootFrame()->frameFormat());
-            probe.setPageSize(m_doc->pageSize().isValid() ? m_doc->pageSize()
-                                                          : QSizeF(m_textWidth, 1e9));
-            QTextCursor(&probe).insertText(QString(2000, QLatin1Char('x')), m_mono);
-            probe.documentLayout()->documentSize();  // lays it out
-            const QTextLayout* layout = probe.firstBlock().layout();
-            const int perLine = layout->lineCount() > 0 ? layout->lineAt(0).textLength() : 80;
-            m_chunk = std::max<qsizetype>(200, qsizetype(std::max(1, perLine)) * 16);
+            const QFontMetricsF metrics(m_mono.font(), m_device);
+            const qreal advance = std::max<qreal>(0.1, metrics.horizontalAdvance(QLatin1Char('x')));
+            const qsizetype perLine = std::max<qsizetype>(1, qsizetype(m_textWidth / advance));
+            m_chunk = std::max<qsizetype>(200, perLine * 16);
         }
         return m_chunk;
     }
@@ -345,6 +340,10 @@ class Builder {
         font.setPointSizeF(options.pointSize);
         // A PDF has no pixel grid: hinting only costs time and shifts the advances.
         font.setHintingPreference(QFont::PreferNoHinting);
+        // Scripts that need shaping (Arabic, Indic, ...) are still shaped; Latin, Greek,
+        // Cyrillic and CJK text goes without ligatures and kerning, which is a third of the
+        // time of a long message and keeps every letter its own glyph for search.
+        font.setStyleStrategy(QFont::PreferNoShaping);
         return font;
     }
 
@@ -458,6 +457,7 @@ struct Segment {
 
 std::unique_ptr<QTextDocument> NewFlowDocument() {
     auto document = std::make_unique<QTextDocument>();
+    document->setUndoRedoEnabled(false);
     document->setDocumentMargin(0);
     QTextOption option = document->defaultTextOption();
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -467,8 +467,17 @@ std::unique_ptr<QTextDocument> NewFlowDocument() {
 }
 
 // Lays the document out once, now that it is complete.
+// Qt drops a block's glyphs once the block is laid out and shapes its text again to
+// draw it; kept, every block is shaped once.
+void KeepGlyphs(QTextDocument& document) {
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        block.layout()->setCacheEnabled(true);
+    }
+}
+
 void FinishText(Segment& segment, QPaintDevice* device, qreal width, std::vector<Span>& lines) {
     QTextDocument& document = *segment.text;
+    KeepGlyphs(document);
     document.documentLayout()->setPaintDevice(device);
     document.setTextWidth(width);
     segment.height = document.documentLayout()->documentSize().height();
@@ -500,43 +509,35 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     if (links) {
         links->clear();
     }
-    QByteArray pdf;
-    QBuffer buffer(&pdf);
-    buffer.open(QIODevice::WriteOnly);
+    const QSizeF page = QPageSize(QPageSize::A4).sizePoints();
+    PdfCanvas canvas(page);
     {
-        QPdfWriter writer(&buffer);
-        writer.setPdfVersion(QPagedPaintDevice::PdfVersion_A1b);
-        writer.setResolution(72);
-        writer.setPageLayout(
-            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        writer.setTitle(mail.subject);
-        writer.setCreator(QLatin1String(kAppTitle));
-        const QSizeF page = writer.pageLayout().fullRectPoints().size();
         const qreal contentWidth = page.width() - 2 * kMargin;
         QHash<QString, MailResource> resources;
         CollectResources(mail, resources);
 
         QPainter painter;
         auto begin = [&] {
-            if (!painter.begin(&writer)) {
-                throw ConversionError(QStringLiteral("The PDF writer could not start a page."));
+            if (!painter.begin(&canvas)) {
+                throw ConversionError(QStringLiteral("The PDF canvas could not start a page."));
             }
-            // Screenshots and logos keep their pixels; Qt would otherwise re-encode every
-            // image as JPEG.
-            painter.setRenderHint(QPainter::LosslessImageRendering);
         };
         QFont footerFont;
 
         if (!HasHtml(mail)) {
             MailDocument document(std::move(resources));
+            document.setUndoRedoEnabled(false);
+            // Laid out for the canvas from the first block on: a document laid out for the
+            // screen first would print its text a third larger.
+            document.documentLayout()->setPaintDevice(&canvas);
             // The page margins belong to the document, so that each page is laid out on a
             // whole sheet: whatever a page's drawing spills past its clip lands off the sheet.
             QTextFrameFormat frame = document.rootFrame()->frameFormat();
             frame.setMargin(0);
-            frame.setTopMargin(kMargin);
-            frame.setBottomMargin(kMargin + kFooterSpace);
-            frame.setLeftMargin(kMargin);
-            frame.setRightMargin(kMargin);
+            frame.setTopMargin(kMargin * kFormatUnitsPerPoint);
+            frame.setBottomMargin((kMargin + kFooterSpace) * kFormatUnitsPerPoint);
+            frame.setLeftMargin(kMargin * kFormatUnitsPerPoint);
+            frame.setRightMargin(kMargin * kFormatUnitsPerPoint);
             document.rootFrame()->setFrameFormat(frame);
             QTextOption option = document.defaultTextOption();
             option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -544,13 +545,16 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             document.setDefaultTextOption(option);
             document.setPageSize(page);
 
-            // Built before the layout exists: with it, every inserted block would lay out
-            // everything before it again.
-            Builder builder(document, m_options, contentWidth, &writer);
+            // One edit: otherwise every inserted block would lay out everything before it
+            // again.
+            QTextCursor edit(&document);
+            edit.beginEditBlock();
+            Builder builder(document, m_options, contentWidth, &canvas);
             builder.AddMessage(mail, false);
             builder.CapIndents();
             builder.FitImages();
-            document.documentLayout()->setPaintDevice(&writer);
+            KeepGlyphs(document);
+            edit.endEditBlock();
 
             begin();
             footerFont = document.defaultFont();
@@ -558,7 +562,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             const int pages = std::max(1, document.pageCount());
             for (int i = 0; i < pages; ++i) {
                 if (i > 0) {
-                    writer.newPage();
+                    canvas.NewPage();
                 }
                 painter.save();
                 painter.translate(0, -i * page.height());
@@ -578,7 +582,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             std::vector<PdfLink> flowLinks;
             qreal flowHeight = 0;
             segments.push_back({NewFlowDocument(), nullptr, 0, 0});
-            Builder builder(*segments.back().text, m_options, contentWidth, &writer);
+            Builder builder(*segments.back().text, m_options, contentWidth, &canvas);
             HtmlStyle style;
             style.families =
                 m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
@@ -600,7 +604,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
                 for (const QString& notice : html->Notices()) {
                     builder.AddNotice(notice);
                 }
-                FinishText(segments.back(), &writer, contentWidth, lines);
+                FinishText(segments.back(), &canvas, contentWidth, lines);
                 flowHeight += segments.back().height;
                 Segment segment;
                 segment.top = flowHeight;
@@ -619,7 +623,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
                 builder.Restart(*segments.back().text);
             });
             builder.AddMessage(mail, false);
-            FinishText(segments.back(), &writer, contentWidth, lines);
+            FinishText(segments.back(), &canvas, contentWidth, lines);
             flowHeight += segments.back().height;
 
             const qreal pageHeight = page.height() - 2 * kMargin - kFooterSpace;
@@ -641,7 +645,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             context.palette.setColor(QPalette::Text, Qt::black);
             for (int i = 0; i < pages; ++i) {
                 if (i > 0) {
-                    writer.newPage();
+                    canvas.NewPage();
                 }
                 const qreal from = starts[i];
                 const qreal to = i + 1 < pages ? starts[i + 1] : flowHeight;
@@ -674,10 +678,10 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             }
         }
         if (!painter.end()) {
-            throw ConversionError(QStringLiteral("The PDF writer could not finish the document."));
+            throw ConversionError(QStringLiteral("The PDF canvas could not finish the document."));
         }
     }
-    return pdf;
+    return canvas.Document();
 }
 
 }  // namespace velmora::mailconverter

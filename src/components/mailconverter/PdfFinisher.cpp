@@ -2,7 +2,6 @@
 
 #include "components/mailconverter/FileName.h"
 #include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/ToUnicodeRepair.h"
 #include "util/UserInterface.h"
 
 #include <QFile>
@@ -89,25 +88,6 @@ QByteArray XmpPacket(const PdfMetadata& metadata, const QDateTime& created,
         .arg(XmlEscaped(metadata.title), XmlEscaped(metadata.author), XmpDate(created),
              XmpDate(modified), XmlEscaped(producer), QLatin1String(kAppTitle))
         .toUtf8();
-}
-
-void RepairTextMappings(QPDF& pdf) {
-    for (QPDFObjectHandle& object : pdf.getAllObjects()) {
-        if (!object.isDictionary() || !object.hasKey("/ToUnicode")) {
-            continue;
-        }
-        QPDFObjectHandle cmap = object.getKey("/ToUnicode");
-        if (!cmap.isStream()) {
-            continue;
-        }
-        const std::shared_ptr<Buffer> data = cmap.getStreamData(qpdf_dl_generalized);
-        const QByteArray text(reinterpret_cast<const char*>(data->getBuffer()),
-                              static_cast<qsizetype>(data->getSize()));
-        if (const auto repaired = RepairToUnicodeCMap(text)) {
-            cmap.replaceStreamData(repaired->toStdString(), QPDFObjectHandle::newNull(),
-                                   QPDFObjectHandle::newNull());
-        }
-    }
 }
 
 // A zlib stream as FlateDecode reads it; empty when zlib fails.
@@ -218,7 +198,7 @@ bool IsRgbProfile(const QByteArray& icc) {
 }
 
 // sRGB as Debian ships it (icc-profiles-free, else colord), read once. Empty when none is
-// installed; Qt's own sRGB output intent then stays in the document.
+// installed; the PDF then has no output intent and is not archival.
 const QByteArray& SrgbProfile() {
     static const QByteArray profile = [] {
         QStringList candidates;
@@ -237,8 +217,8 @@ const QByteArray& SrgbProfile() {
             }
         }
         qWarning(
-            "No sRGB ICC profile is installed (package icc-profiles-free); the PDF keeps "
-            "the output intent Qt wrote.");
+            "No sRGB ICC profile is installed (package icc-profiles-free); PDFs get no "
+            "output intent.");
         return QByteArray();
     }();
     return profile;
@@ -249,11 +229,17 @@ void SetOutputIntent(QPDF& pdf, std::vector<QByteArray>& keepAlive) {
     if (icc.isEmpty()) {
         return;
     }
-    QPDFObjectHandle profile = EmbeddedFileStream(pdf, icc, keepAlive);
-    QPDFObjectHandle profileDict = profile.getDict();
-    profileDict.removeKey("/Type");
-    profileDict.removeKey("/Params");
-    profileDict.replaceKey("/N", QPDFObjectHandle::newInteger(3));
+    // The same profile goes into every PDF: deflated once.
+    static const QByteArray deflated = Deflated(icc, 9, Z_DEFAULT_STRATEGY);
+    QPDFObjectHandle profile = pdf.newStream();
+    keepAlive.push_back(deflated.isEmpty() ? icc : deflated);
+    auto* raw = reinterpret_cast<unsigned char*>(const_cast<char*>(keepAlive.back().constData()));
+    profile.replaceStreamData(
+        std::make_shared<Buffer>(raw, static_cast<size_t>(keepAlive.back().size())),
+        deflated.isEmpty() ? QPDFObjectHandle::newNull()
+                           : QPDFObjectHandle::newName("/FlateDecode"),
+        QPDFObjectHandle::newNull());
+    profile.getDict().replaceKey("/N", QPDFObjectHandle::newInteger(3));
     QPDFObjectHandle intent = QPDFObjectHandle::newDictionary();
     intent.replaceKey("/Type", QPDFObjectHandle::newName("/OutputIntent"));
     intent.replaceKey("/S", QPDFObjectHandle::newName("/GTS_PDFA1"));
@@ -391,7 +377,6 @@ void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
         pdf.setSuppressWarnings(true);
         pdf.processMemoryFile("painted message", painted.constData(),
                               static_cast<size_t>(painted.size()));
-        RepairTextMappings(pdf);
         const QDateTime created =
             metadata.created.isValid() ? metadata.created : QDateTime::currentDateTime();
         std::vector<QByteArray> keepAlive;
@@ -405,7 +390,7 @@ void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
         DevicePipeline pipeline(out);
         writer.setOutputPipeline(&pipeline);
         writer.setMinimumPDFVersion("1.7");
-        // Qt's streams are compressed already: pass every stream through as it is.
+        // The canvas compressed its streams already: pass every stream through as it is.
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(false);
         writer.write();

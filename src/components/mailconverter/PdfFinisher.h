@@ -19,11 +19,10 @@ struct PdfMetadata {
     QDateTime created;  // the message's date; the conversion time when invalid
 };
 
-// Turns the PDF that Qt painted into the archival document (PDF/A-3u): repaired text
-// mapping, an sRGB output intent, the message's files and the message itself (`source`,
-// when given) embedded as associated files, metadata in the document information and in
-// XMP, and the links of the page as link annotations, written to `out`. Throws
-// ConversionError.
+// Turns the painted PDF into the archival document (PDF/A-3u): an sRGB output intent, the message's
+// files and the message itself (`source`, when given) embedded as associated files, metadata in the
+// document information and in XMP, and the links of the page as link annotations, written to `out`.
+// Throws ConversionError.
 class PdfFinisher {
   public:
     static void Finish(const QByteArray& painted, const PdfMetadata& metadata,

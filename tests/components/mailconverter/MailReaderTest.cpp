@@ -2,7 +2,6 @@
 #include "components/mailconverter/MailReader.h"
 #include "components/mailconverter/MailRenderer.h"
 #include "components/mailconverter/PdfFinisher.h"
-#include "components/mailconverter/ToUnicodeRepair.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -207,33 +206,6 @@ class MailReaderTest : public QObject {
             kept = kept || file.data == garbage;
         }
         QVERIFY2(kept || BodyText(mail).size() >= 1000, "garbage neither shown nor kept");
-    }
-
-    void toUnicode_kangxiAndPresentationForms_mappedToSearchableText() {
-        QCOMPARE(SearchableText(QStringLiteral("\u2F00\u2F06 \uFB03 \uFEDF x")),
-                 QStringLiteral("一二 ffi ل x"));
-        const QByteArray array =
-            "2 beginbfrange\n<0000> <0000> <0000>\n<0001> <0003> [<2F00> <4E09> <FB01>]\n"
-            "endbfrange\n";
-        const auto repaired = RepairToUnicodeCMap(array);
-        QVERIFY(repaired);
-        QVERIFY(repaired->contains("<4E00>"));
-        QVERIFY(repaired->contains("<00660069>"));
-        QVERIFY(!repaired->contains("2F00"));
-        QVERIFY(repaired->startsWith("2 beginbfrange"));
-
-        const auto chars = RepairToUnicodeCMap("1 beginbfchar\n<0005> <2F08>\nendbfchar\n");
-        QVERIFY(chars);
-        QVERIFY(chars->contains("<0005> <4EBA>"));
-
-        // A range is spelt out when one of its members needs repair.
-        const auto range =
-            RepairToUnicodeCMap("1 beginbfrange\n<0010> <0012> <2EFF>\nendbfrange\n");
-        QVERIFY(range);
-        QVERIFY(range->contains("[<2EFF> <4E00> <4E28>]"));
-
-        QVERIFY(
-            !RepairToUnicodeCMap("1 beginbfrange\n<0001> <0002> [<0041> <4E00>]\nendbfrange\n"));
     }
 
     void finisher_damagedInput_throwsAndWritesNothing() {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPaintDevice>
+#include <QSizeF>
+
+#include <memory>
+
+namespace velmora::mailconverter {
+
+class PdfPaintEngine;
+
+// A paint device whose pages become a PDF, at 72 units to the inch (one unit is one
+// point). Text stays text: every face is embedded as a subset, and every glyph copies as
+// the characters it was shaped from. Images are kept lossless. Each conversion uses its
+// own canvas; canvases on different threads share only the loaded font files.
+class PdfCanvas : public QPaintDevice {
+  public:
+    explicit PdfCanvas(const QSizeF& pagePoints);
+    ~PdfCanvas() override;
+    PdfCanvas(const PdfCanvas&) = delete;
+    PdfCanvas& operator=(const PdfCanvas&) = delete;
+
+    QPaintEngine* paintEngine() const override;
+    int devType() const override;
+
+    // Ends the page being painted and begins the next; only while a painter is active.
+    void NewPage();
+    int PageCount() const;
+
+    // The finished document, once the painter has ended. Throws ConversionError.
+    QByteArray Document();
+
+  protected:
+    int metric(PaintDeviceMetric metric) const override;
+
+  private:
+    QSizeF m_page;
+    std::unique_ptr<PdfPaintEngine> m_engine;
+};
+
+}  // namespace velmora::mailconverter

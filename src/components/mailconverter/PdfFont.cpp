@@ -1,0 +1,557 @@
+#include "components/mailconverter/PdfFont.h"
+
+#include "components/mailconverter/MailConverterX.h"
+#include "components/mailconverter/PdfObjects.h"
+
+#include <hb-ot.h>
+#include <hb-subset.h>
+#include <hb.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <optional>
+
+namespace velmora::mailconverter {
+
+namespace {
+
+constexpr char32_t kNoSingle = 0xFFFFFFFF;
+constexpr int kMaxCodes = 65535;
+// A glyph's text in the text map; a run of marks on one base stays readable without
+// making the map unbounded.
+constexpr int kMaxTextUnits = 128;
+
+template <typename T>
+struct HbDeleter;
+template <>
+struct HbDeleter<hb_blob_t> {
+    void operator()(hb_blob_t* p) const { hb_blob_destroy(p); }
+};
+template <>
+struct HbDeleter<hb_face_t> {
+    void operator()(hb_face_t* p) const { hb_face_destroy(p); }
+};
+template <>
+struct HbDeleter<hb_font_t> {
+    void operator()(hb_font_t* p) const { hb_font_destroy(p); }
+};
+template <>
+struct HbDeleter<hb_subset_input_t> {
+    void operator()(hb_subset_input_t* p) const { hb_subset_input_destroy(p); }
+};
+template <>
+struct HbDeleter<hb_subset_plan_t> {
+    void operator()(hb_subset_plan_t* p) const { hb_subset_plan_destroy(p); }
+};
+template <>
+struct HbDeleter<hb_set_t> {
+    void operator()(hb_set_t* p) const { hb_set_destroy(p); }
+};
+template <typename T>
+using HbPtr = std::unique_ptr<T, HbDeleter<T>>;
+
+QByteArray TableData(hb_face_t* face, hb_tag_t tag) {
+    HbPtr<hb_blob_t> blob(hb_face_reference_table(face, tag));
+    unsigned int length = 0;
+    const char* data = hb_blob_get_data(blob.get(), &length);
+    return QByteArray(data, static_cast<qsizetype>(length));
+}
+
+int ReadS16(const QByteArray& data, qsizetype at) {
+    if (at + 2 > data.size()) {
+        return 0;
+    }
+    return static_cast<int16_t>((uint8_t(data[at]) << 8) | uint8_t(data[at + 1]));
+}
+
+uint32_t ReadU(const QByteArray& data, qsizetype at, int bytes) {
+    uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        if (at + i >= data.size()) {
+            return 0;
+        }
+        value = (value << 8) | uint8_t(data[at + i]);
+    }
+    return value;
+}
+
+// CFF: the CID of every glyph of a CID-keyed font, from its charset; empty for a font
+// that is not CID-keyed (its glyph numbers are its CIDs). Nothing when the table is not
+// what it should be.
+std::optional<std::vector<uint16_t>> CffCids(const QByteArray& cff) {
+    struct Index {
+        qsizetype end = -1;
+        qsizetype firstData = 0;  // where the first entry starts
+        std::vector<uint32_t> offsets;
+    };
+    auto readIndex = [&cff](qsizetype at) {
+        Index index;
+        const uint32_t count = ReadU(cff, at, 2);
+        if (count == 0) {
+            index.end = at + 2;
+            return index;
+        }
+        const int offSize = static_cast<int>(ReadU(cff, at + 2, 1));
+        if (offSize < 1 || offSize > 4 || at + 3 + qsizetype(count + 1) * offSize > cff.size()) {
+            return index;
+        }
+        for (uint32_t i = 0; i <= count; ++i) {
+            index.offsets.push_back(ReadU(cff, at + 3 + qsizetype(i) * offSize, offSize));
+        }
+        index.firstData = at + 3 + qsizetype(count + 1) * offSize - 1;
+        index.end = index.firstData + index.offsets.back();
+        return index.end <= cff.size() ? index : Index{};
+    };
+    if (cff.size() < 4) {
+        return std::nullopt;
+    }
+    const Index names = readIndex(uint8_t(cff[2]));
+    if (names.end < 0) {
+        return std::nullopt;
+    }
+    const Index tops = readIndex(names.end);
+    if (tops.end < 0 || tops.offsets.size() < 2) {
+        return std::nullopt;
+    }
+    // The top dictionary: operands, then their operator.
+    bool cidKeyed = false;
+    qsizetype charset = 0;
+    qsizetype charStrings = 0;
+    std::vector<double> operands;
+    qsizetype at = tops.firstData + tops.offsets[0];
+    const qsizetype end = tops.firstData + tops.offsets[1];
+    while (at < end) {
+        const uint8_t b0 = uint8_t(cff[at]);
+        if (b0 <= 21) {
+            int op = b0;
+            ++at;
+            if (b0 == 12) {
+                op = 1200 + int(ReadU(cff, at, 1));
+                ++at;
+            }
+            if (op == 1230) {
+                cidKeyed = true;
+            } else if (op == 15 && !operands.empty()) {
+                charset = qsizetype(operands.back());
+            } else if (op == 17 && !operands.empty()) {
+                charStrings = qsizetype(operands.back());
+            }
+            operands.clear();
+        } else if (b0 == 28) {
+            operands.push_back(ReadS16(cff, at + 1));
+            at += 3;
+        } else if (b0 == 29) {
+            operands.push_back(static_cast<int32_t>(ReadU(cff, at + 1, 4)));
+            at += 5;
+        } else if (b0 == 30) {
+            ++at;  // a real: nibbles up to an end nibble; never an offset
+            while (at < end && (uint8_t(cff[at]) & 0x0F) != 0x0F &&
+                   (uint8_t(cff[at]) & 0xF0) != 0xF0) {
+                ++at;
+            }
+            ++at;
+            operands.push_back(0);
+        } else if (b0 >= 32 && b0 <= 246) {
+            operands.push_back(b0 - 139);
+            ++at;
+        } else if (b0 >= 247 && b0 <= 250) {
+            operands.push_back((b0 - 247) * 256 + int(ReadU(cff, at + 1, 1)) + 108);
+            at += 2;
+        } else if (b0 >= 251 && b0 <= 254) {
+            operands.push_back(-(b0 - 251) * 256 - int(ReadU(cff, at + 1, 1)) - 108);
+            at += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!cidKeyed) {
+        return std::vector<uint16_t>();
+    }
+    const Index glyphs = readIndex(charStrings);
+    if (charStrings <= 0 || glyphs.end < 0 || charset <= 2 || charset >= cff.size()) {
+        return std::nullopt;
+    }
+    const size_t count = glyphs.offsets.empty() ? 0 : glyphs.offsets.size() - 1;
+    std::vector<uint16_t> cids(count, 0);
+    const int format = int(ReadU(cff, charset, 1));
+    qsizetype p = charset + 1;
+    size_t gid = 1;
+    if (format == 0) {
+        for (; gid < count; ++gid, p += 2) {
+            cids[gid] = uint16_t(ReadU(cff, p, 2));
+        }
+    } else if (format == 1 || format == 2) {
+        const int leftBytes = format == 1 ? 1 : 2;
+        while (gid < count && p + 2 + leftBytes <= cff.size()) {
+            const uint32_t first = ReadU(cff, p, 2);
+            const uint32_t left = ReadU(cff, p + 2, leftBytes);
+            p += 2 + leftBytes;
+            for (uint32_t i = 0; i <= left && gid < count; ++i) {
+                cids[gid++] = uint16_t(first + i);
+            }
+        }
+    } else {
+        return std::nullopt;
+    }
+    return cids;
+}
+
+// A PostScript name as a PDF name may carry it.
+QByteArray CleanName(const QByteArray& name) {
+    QByteArray out;
+    for (const char c : name) {
+        if (c > 0x20 && c < 0x7F && !QByteArray("()<>[]{}/%#").contains(c)) {
+            out.append(c);
+        }
+    }
+    return out.isEmpty() ? QByteArray("Font") : out.left(100);
+}
+
+}  // namespace
+
+class FontFace {
+  public:
+    HbPtr<hb_blob_t> blob;
+    HbPtr<hb_face_t> face;
+    HbPtr<hb_face_t> prepared;  // for the subsetter
+    HbPtr<hb_font_t> font;
+    unsigned int upem = 1000;
+    unsigned int glyphCount = 0;
+    bool cff = false;
+    std::vector<uint16_t> cids;  // CFF, CID-keyed: by glyph
+    QByteArray postscriptName;
+    int bbox[4] = {0, 0, 0, 0};
+    double ascent = 0;
+    double descent = 0;
+    double capHeight = 0;
+    double italicAngle = 0;
+    bool fixedPitch = false;
+
+    double Thousandths(double units) const { return units * 1000.0 / upem; }
+
+    double Advance(uint32_t glyph) const {
+        return Thousandths(hb_font_get_glyph_h_advance(font.get(), glyph));
+    }
+
+    uint16_t Cid(uint32_t glyph) const {
+        if (cids.empty()) {
+            return uint16_t(std::min<uint32_t>(glyph, 0xFFFF));
+        }
+        return glyph < cids.size() ? cids[glyph] : 0;
+    }
+
+    // The first character the face maps to `glyph`, or U+200B (which shows nothing) for
+    // glyphs no character maps to, such as the second half of a split character.
+    char32_t CharacterOf(uint32_t glyph) const {
+        std::call_once(m_reverseOnce, [this] {
+            m_reverse.assign(glyphCount, 0);
+            HbPtr<hb_set_t> unicodes(hb_set_create());
+            hb_face_collect_unicodes(face.get(), unicodes.get());
+            hb_codepoint_t u = HB_SET_VALUE_INVALID;
+            while (hb_set_next(unicodes.get(), &u)) {
+                hb_codepoint_t g = 0;
+                if (hb_font_get_nominal_glyph(font.get(), u, &g) && g < glyphCount &&
+                    m_reverse[g] == 0) {
+                    m_reverse[g] = u;
+                }
+            }
+        });
+        const char32_t c = glyph < m_reverse.size() ? m_reverse[glyph] : 0;
+        return c > 0x20 ? c : U'\u200B';
+    }
+
+  private:
+    mutable std::once_flag m_reverseOnce;
+    mutable std::vector<char32_t> m_reverse;
+};
+
+namespace {
+
+std::shared_ptr<FontFace> MakeFace(const QByteArray& file, int index) {
+    auto face = std::make_shared<FontFace>();
+    face->blob.reset(hb_blob_create_from_file_or_fail(file.constData()));
+    if (!face->blob) {
+        return nullptr;
+    }
+    face->face.reset(hb_face_create(face->blob.get(), static_cast<unsigned int>(index)));
+    face->glyphCount = hb_face_get_glyph_count(face->face.get());
+    face->upem = std::max(16u, hb_face_get_upem(face->face.get()));
+    const bool glyf =
+        hb_blob_get_length(
+            HbPtr<hb_blob_t>(hb_face_reference_table(face->face.get(), HB_TAG('g', 'l', 'y', 'f')))
+                .get()) > 0;
+    const QByteArray cff = TableData(face->face.get(), HB_TAG('C', 'F', 'F', ' '));
+    if (face->glyphCount == 0 || (!glyf && cff.isEmpty())) {
+        return nullptr;
+    }
+    if (!glyf) {
+        const auto cids = CffCids(cff);
+        if (!cids) {
+            return nullptr;
+        }
+        face->cff = true;
+        face->cids = *cids;
+    }
+    face->prepared.reset(hb_subset_preprocess(face->face.get()));
+    face->font.reset(hb_font_create(face->face.get()));
+
+    char name[256];
+    unsigned int length = sizeof name;
+    length = hb_ot_name_get_utf8(face->face.get(), HB_OT_NAME_ID_POSTSCRIPT_NAME,
+                                 HB_LANGUAGE_INVALID, &length, name)
+                 ? length
+                 : 0;
+    face->postscriptName = CleanName(QByteArray(name, int(length)));
+
+    const QByteArray head = TableData(face->face.get(), HB_TAG('h', 'e', 'a', 'd'));
+    for (int i = 0; i < 4; ++i) {
+        face->bbox[i] = int(std::lround(face->Thousandths(ReadS16(head, 36 + 2 * i))));
+    }
+    const QByteArray post = TableData(face->face.get(), HB_TAG('p', 'o', 's', 't'));
+    face->italicAngle = static_cast<int32_t>(ReadU(post, 4, 4)) / 65536.0;
+    face->fixedPitch = ReadU(post, 12, 4) != 0;
+    auto metric = [&face](hb_ot_metrics_tag_t tag, double fallback) {
+        hb_position_t value = 0;
+        return hb_ot_metrics_get_position(face->font.get(), tag, &value) ? face->Thousandths(value)
+                                                                         : fallback;
+    };
+    face->ascent = metric(HB_OT_METRICS_TAG_HORIZONTAL_ASCENDER, face->bbox[3]);
+    face->descent = metric(HB_OT_METRICS_TAG_HORIZONTAL_DESCENDER, face->bbox[1]);
+    face->capHeight = metric(HB_OT_METRICS_TAG_CAP_HEIGHT, face->ascent * 0.7);
+    return face;
+}
+
+}  // namespace
+
+std::shared_ptr<const FontFace> LoadFontFace(const QByteArray& file, int index) {
+    static std::mutex mutex;
+    static std::map<std::pair<QByteArray, int>, std::shared_ptr<const FontFace>> faces;
+    const std::lock_guard lock(mutex);
+    const auto key = std::make_pair(file, index);
+    const auto it = faces.find(key);
+    if (it != faces.end()) {
+        return it->second;
+    }
+    std::shared_ptr<const FontFace> face = MakeFace(file, index);
+    faces.emplace(key, face);  // a face that cannot be embedded is not tried again
+    return face;
+}
+
+PdfFont::PdfFont(std::shared_ptr<const FontFace> face, int objectId)
+    : m_face(std::move(face)), m_objectId(objectId) {
+    m_first.assign(m_face->glyphCount, 0);
+    Add(0, QString(QChar(u'\u200B')), U'\u200B');  // .notdef holds entry 0
+}
+
+PdfFont::~PdfFont() = default;
+
+PdfFont::Shown PdfFont::Add(uint32_t glyph, QString text, char32_t single) {
+    const uint16_t code = m_face->cff ? m_face->Cid(glyph) : uint16_t(m_code.size());
+    m_code.push_back(code);
+    m_glyph.push_back(glyph);
+    m_text.push_back(std::move(text));
+    m_width.push_back(m_face->Advance(glyph));
+    m_single.push_back(single);
+    if (glyph < m_first.size() && m_first[glyph] == 0) {
+        m_first[glyph] = uint32_t(m_code.size());
+    }
+    return {code, m_width.back()};
+}
+
+PdfFont::Shown PdfFont::Code(uint32_t glyph, const QChar* chars, int count) {
+    if (glyph >= m_face->glyphCount) {
+        glyph = 0;
+    }
+    char32_t single = kNoSingle;
+    if (count == 1 && !chars[0].isSurrogate()) {
+        single = chars[0].unicode();
+    } else if (count == 2 && chars[0].isHighSurrogate() && chars[1].isLowSurrogate()) {
+        single = QChar::surrogateToUcs4(chars[0], chars[1]);
+    } else if (count == 0) {
+        single = m_face->CharacterOf(glyph);
+    }
+    if (const uint32_t first = m_first[glyph]) {
+        if (m_face->cff || (single != kNoSingle && m_single[first - 1] == single)) {
+            return {m_code[first - 1], m_width[first - 1]};
+        }
+    }
+    QString text;
+    if (count > 0) {
+        text = QString(chars, std::min(count, kMaxTextUnits));
+    } else {
+        text = QString::fromUcs4(&single, 1);
+    }
+    QString key;
+    key.reserve(text.size() + 2);
+    key.append(QChar(char16_t(glyph >> 16))).append(QChar(char16_t(glyph & 0xFFFF))).append(text);
+    if (const auto it = m_more.constFind(key); it != m_more.constEnd()) {
+        return {m_code[*it], m_width[*it]};
+    }
+    if (m_code.size() >= size_t(kMaxCodes)) {
+        return {};
+    }
+    m_more.insert(key, uint32_t(m_code.size()));
+    return Add(glyph, std::move(text), single == kNoSingle || count > 2 ? kNoSingle : single);
+}
+
+namespace {
+
+QByteArray Hex16(uint32_t value) {
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray out(4, '0');
+    for (int i = 3; i >= 0; --i) {
+        out[i] = hex[value & 0xF];
+        value >>= 4;
+    }
+    return out;
+}
+
+QByteArray ToUnicodeMap(const std::vector<uint16_t>& codes, const std::vector<QString>& texts) {
+    QByteArray map(
+        "/CIDInit/ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo<</Registry(Adobe)/Ordering(UCS)/Supplement 0>>def\n"
+        "/CMapName/Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<0000><FFFF>\nendcodespacerange\n");
+    std::map<uint16_t, const QString*> entries;
+    for (size_t i = 1; i < codes.size(); ++i) {
+        entries.emplace(codes[i], &texts[i]);  // the first text of a code stays
+    }
+    auto it = entries.begin();
+    while (it != entries.end()) {
+        const size_t block = std::min<size_t>(100, size_t(std::distance(it, entries.end())));
+        map.append(QByteArray::number(qulonglong(block))).append(" beginbfchar\n");
+        for (size_t i = 0; i < block; ++i, ++it) {
+            map.append('<').append(Hex16(it->first)).append("><");
+            for (const QChar c : *it->second) {
+                map.append(Hex16(c.unicode()));
+            }
+            map.append(">\n");
+        }
+        map.append("endbfchar\n");
+    }
+    map.append("endcmap\nCMapName currentdict/CMap defineresource pop\nend\nend\n");
+    return map;
+}
+
+}  // namespace
+
+void PdfFont::Write(PdfObjects& objects) const {
+    HbPtr<hb_subset_input_t> input(hb_subset_input_create_or_fail());
+    if (!input) {
+        throw ConversionError(QStringLiteral("Out of memory while embedding a font."));
+    }
+    hb_set_t* glyphs = hb_subset_input_glyph_set(input.get());
+    for (const uint32_t glyph : m_glyph) {
+        hb_set_add(glyphs, glyph);
+    }
+    hb_set_t* drop = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
+    // A PDF shapes nothing and needs no character map: only outlines and metrics stay.
+    for (const char* tag :
+         {"GSUB", "GPOS", "GDEF", "BASE", "JSTF", "MATH", "kern", "morx", "mort", "kerx",
+          "feat", "trak", "DSIG", "LTSH", "VDMX", "hdmx", "gasp", "vhea", "vmtx", "VORG",
+          "COLR", "CPAL", "SVG ", "sbix", "CBDT", "CBLC", "EBDT", "EBLC", "EBSC", "cmap",
+          "name", "meta", "STAT", "fvar", "gvar", "avar", "HVAR", "MVAR", "cvar"}) {
+        hb_set_add(drop, HB_TAG(tag[0], tag[1], tag[2], tag[3]));
+    }
+    hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING |
+                                               HB_SUBSET_FLAGS_NOTDEF_OUTLINE |
+                                               (m_face->cff ? HB_SUBSET_FLAGS_RETAIN_GIDS : 0));
+    HbPtr<hb_subset_plan_t> plan(
+        hb_subset_plan_create_or_fail(m_face->prepared.get(), input.get()));
+    HbPtr<hb_face_t> subset(plan ? hb_subset_plan_execute_or_fail(plan.get()) : nullptr);
+    if (!subset) {
+        throw ConversionError(QStringLiteral("A font could not be embedded."));
+    }
+    HbPtr<hb_blob_t> blob(hb_face_reference_blob(subset.get()));
+    unsigned int length = 0;
+    const char* data = hb_blob_get_data(blob.get(), &length);
+    const QByteArray program(data, static_cast<qsizetype>(length));
+
+    // Six letters from the glyphs, as PDF names a subset.
+    size_t hash = 0;
+    for (const uint32_t glyph : m_glyph) {
+        hash = hash * 1000003u + glyph;
+    }
+    QByteArray baseName;
+    for (int i = 0; i < 6; ++i, hash /= 26) {
+        baseName.append(char('A' + hash % 26));
+    }
+    baseName.append('+').append(m_face->postscriptName);
+    const QByteArray name = pdf::Name(baseName);
+
+    const int cidFont = objects.Reserve();
+    const int descriptor = objects.Reserve();
+    const int file = objects.Reserve();
+    const int toUnicode = objects.Reserve();
+    const int cidToGid = m_face->cff ? 0 : objects.Reserve();
+
+    objects.Write(m_objectId, "<</Type/Font/Subtype/Type0/BaseFont" + name +
+                                  "/Encoding/Identity-H/DescendantFonts[" +
+                                  QByteArray::number(cidFont) + " 0 R]/ToUnicode " +
+                                  QByteArray::number(toUnicode) + " 0 R>>");
+
+    // Widths by code, in runs of consecutive codes.
+    std::map<uint16_t, double> widths;
+    for (size_t i = 0; i < m_code.size(); ++i) {
+        widths.emplace(m_code[i], m_width[i]);
+    }
+    QByteArray w("[");
+    int previous = -2;
+    for (const auto& [code, width] : widths) {
+        if (code != previous + 1) {
+            w.append(previous >= 0 ? "]" : "").append(QByteArray::number(code)).append('[');
+        } else {
+            w.append(' ');
+        }
+        w.append(pdf::Number(width));
+        previous = code;
+    }
+    w.append(previous >= 0 ? "]]" : "]");
+
+    QByteArray cid = "<</Type/Font/Subtype/" +
+                     QByteArray(m_face->cff ? "CIDFontType0" : "CIDFontType2") + "/BaseFont" +
+                     name +
+                     "/CIDSystemInfo<</Registry(Adobe)/Ordering(Identity)/Supplement 0>>"
+                     "/FontDescriptor " +
+                     QByteArray::number(descriptor) + " 0 R/DW 1000/W" + w;
+    if (!m_face->cff) {
+        cid += "/CIDToGIDMap " + QByteArray::number(cidToGid) + " 0 R";
+    }
+    objects.Write(cidFont, cid + ">>");
+
+    int flags = 4;  // symbolic: the codes are not a standard encoding
+    if (m_face->fixedPitch) {
+        flags |= 1;
+    }
+    if (m_face->italicAngle != 0) {
+        flags |= 64;
+    }
+    objects.Write(
+        descriptor,
+        "<</Type/FontDescriptor/FontName" + name + "/Flags " + QByteArray::number(flags) +
+            "/FontBBox[" + QByteArray::number(m_face->bbox[0]) + ' ' +
+            QByteArray::number(m_face->bbox[1]) + ' ' + QByteArray::number(m_face->bbox[2]) + ' ' +
+            QByteArray::number(m_face->bbox[3]) + "]/ItalicAngle " +
+            pdf::Number(m_face->italicAngle) + "/Ascent " + pdf::Number(m_face->ascent) +
+            "/Descent " + pdf::Number(m_face->descent) + "/CapHeight " +
+            pdf::Number(m_face->capHeight) + "/StemV 80" +
+            (m_face->cff ? "/FontFile3 " : "/FontFile2 ") + QByteArray::number(file) + " 0 R>>");
+    if (m_face->cff) {
+        objects.WriteStream(file, "/Subtype/OpenType", program);
+    } else {
+        objects.WriteStream(file, "/Length1 " + QByteArray::number(program.size()), program);
+        const hb_map_t* oldToNew = hb_subset_plan_old_to_new_glyph_mapping(plan.get());
+        QByteArray map(qsizetype(m_code.size()) * 2, '\0');
+        for (size_t code = 0; code < m_code.size(); ++code) {
+            const hb_codepoint_t mapped = hb_map_get(oldToNew, m_glyph[code]);
+            const uint32_t gid = mapped == HB_MAP_VALUE_INVALID ? 0 : mapped;
+            map[qsizetype(code) * 2] = char(gid >> 8);
+            map[qsizetype(code) * 2 + 1] = char(gid & 0xFF);
+        }
+        objects.WriteStream(cidToGid, QByteArray(), map);
+    }
+    objects.WriteStream(toUnicode, QByteArray(), ToUnicodeMap(m_code, m_text));
+}
+
+}  // namespace velmora::mailconverter

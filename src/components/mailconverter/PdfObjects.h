@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <vector>
+
+namespace velmora::mailconverter {
+
+// The body of a PDF file written front to back: numbered objects, then the cross-reference
+// table and the trailer. Object numbers may be taken before their objects are written.
+class PdfObjects {
+  public:
+    PdfObjects();
+
+    int Reserve();
+    // `body` is what stands between "N 0 obj" and "endobj".
+    void Write(int id, const QByteArray& body);
+    // A stream; `dictionary` holds the entries without /Length and without its brackets.
+    // Deflated unless `compress` is false.
+    void WriteStream(int id, const QByteArray& dictionary, const QByteArray& data,
+                     bool compress = true);
+    // The whole file; objects reserved but never written are written as null.
+    QByteArray Finish(int catalog);
+
+    // Deflate as FlateDecode reads it. Level 1..9.
+    static QByteArray Deflate(const QByteArray& data, int level);
+
+  private:
+    QByteArray m_out;
+    std::vector<qsizetype> m_offsets;  // by object number; -1 while only reserved
+};
+
+// PDF syntax for values.
+namespace pdf {
+// A number with at most three decimals and no exponent.
+QByteArray Number(double value);
+// The same into `out`, which holds at least 32 bytes; returns its length.
+int FormatNumber(double value, char* out);
+// A text string in UTF-16BE, as a hex string.
+QByteArray TextString(const QString& text);
+// A name object: "/" followed by the bytes, with # escapes where PDF needs them.
+QByteArray Name(const QByteArray& name);
+}  // namespace pdf
+
+}  // namespace velmora::mailconverter
