@@ -3,14 +3,13 @@
 #include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailConverterX.h"
 #include "components/mailconverter/PdfCanvas.h"
+#include "components/mailconverter/PlainTextLayout.h"
 #include "util/UserInterface.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QBuffer>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QPageSize>
 #include <QPainter>
 #include <QRegularExpression>
@@ -18,9 +17,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <QTextList>
 #include <QTextTable>
-#include <QUrl>
 
 #include <algorithm>
 #include <functional>
@@ -32,12 +29,10 @@ namespace {
 
 constexpr qreal kMargin = 42;  // points; the canvas works at 72 dpi
 constexpr qreal kFooterSpace = 24;
-// Qt's text layout takes lengths in a document's formats as 1/96 inch, scaled to the device.
-constexpr qreal kFormatUnitsPerPoint = 96.0 / 72.0;
-constexpr qint64 kMaxImagePixels = 40'000'000;
 
 const QStringList& FallbackFamilies() {
-    // TrueType faces first: CFF-flavoured CJK faces come out with broken text mappings.
+    // TrueType faces first: a CFF face copies a glyph shown for two characters as the
+    // first of them.
     static const QStringList families = InstalledFamilies(
         {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
          QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UKai CN"),
@@ -45,60 +40,6 @@ const QStringList& FallbackFamilies() {
          QStringLiteral("Noto Sans Hebrew")});
     return families;
 }
-
-// Images for cid:, Content-Location and data: references; nothing else is ever loaded.
-class MailDocument : public QTextDocument {
-  public:
-    explicit MailDocument(QHash<QString, MailResource> resources)
-        : m_resources(std::move(resources)) {}
-
-  protected:
-    QVariant loadResource(int type, const QUrl& url) override {
-        if (type != QTextDocument::ImageResource) {
-            return {};
-        }
-        QByteArray data;
-        const QString scheme = url.scheme().toLower();
-        if (scheme == QLatin1String("cid")) {
-            data = Lookup(QStringLiteral("cid:") + url.path(QUrl::FullyDecoded).toLower());
-        } else if (scheme == QLatin1String("data")) {
-            const QByteArray text = url.toEncoded();
-            const qsizetype comma = text.indexOf(',');
-            if (comma > 0) {
-                const QByteArray payload = QByteArray::fromPercentEncoding(text.mid(comma + 1));
-                data = text.left(comma).endsWith(";base64") ? QByteArray::fromBase64(payload)
-                                                            : payload;
-            }
-        } else {
-            data = Lookup(QStringLiteral("loc:") + url.toString());
-        }
-        QImage image;
-        if (!data.isEmpty()) {
-            QBuffer buffer(&data);
-            QImageReader reader(&buffer);
-            const QSize size = reader.size();
-            if (size.isValid() && qint64(size.width()) * size.height() <= kMaxImagePixels) {
-                image = reader.read();
-            }
-        }
-        // Given nothing, Qt would try the reference as a file name on this machine.
-        return image.isNull() ? QVariant(Placeholder()) : QVariant(image);
-    }
-
-  private:
-    static QImage Placeholder() {
-        QImage image(1, 1, QImage::Format_RGB32);
-        image.fill(QColor(0xEE, 0xEE, 0xEE));
-        return image;
-    }
-
-    QByteArray Lookup(const QString& key) const {
-        const auto it = m_resources.constFind(key);
-        return it == m_resources.constEnd() ? QByteArray() : it->data;
-    }
-
-    QHash<QString, MailResource> m_resources;
-};
 
 void CollectResources(const MailContent& mail, QHash<QString, MailResource>& out) {
     for (auto it = mail.resources.constBegin(); it != mail.resources.constEnd(); ++it) {
@@ -135,24 +76,6 @@ QString VisiblePlainText(const QString& text) {
     return out;
 }
 
-// Qt lays out one very long line in time that grows with the square of its length, so
-// such lines go in as blocks of whole output lines each: the page looks the same.
-QString SplitLongLines(const QString& text, qsizetype chunk) {
-    QString out;
-    qsizetype lineStart = 0;
-    out.reserve(text.size() + text.size() / chunk + 1);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\n') {
-            lineStart = i + 1;
-        } else if (i - lineStart == chunk) {
-            out += QChar(u'\n');
-            lineStart = i;
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 class Builder {
   public:
     Builder(QTextDocument& document, const RenderOptions& options, qreal textWidth,
@@ -176,9 +99,11 @@ class Builder {
         m_doc->setDefaultFont(m_text.font());
     }
 
-    // HTML parts go to `sink` instead of into the document.
-    void SetHtmlSink(std::function<void(const MailBodyPart&)> sink) {
-        m_htmlSink = std::move(sink);
+    // HTML parts and plain text go to their sinks, which lay them out on their own.
+    void SetSinks(std::function<void(const MailBodyPart&)> html,
+                  std::function<void(const QString&, const QFont&)> plain) {
+        m_htmlSink = std::move(html);
+        m_plainSink = std::move(plain);
     }
 
     // Goes on in `document`, as a new one.
@@ -189,10 +114,7 @@ class Builder {
         m_doc->setDefaultFont(m_text.font());
     }
 
-    void AddPlainText(const QString& text) {
-        NewBlock(m_mono);
-        m_cursor.insertText(SplitLongLines(VisiblePlainText(text), Chunk()), m_mono);
-    }
+    void AddPlainText(const QString& text) { m_plainSink(VisiblePlainText(text), m_mono.font()); }
 
     void AddNotice(const QString& notice) {
         NewBlock(m_notice);
@@ -217,14 +139,10 @@ class Builder {
         NewBlock(m_text);
         m_cursor.insertHtml(QStringLiteral("<hr/>"));
         for (const MailBodyPart& part : mail.body) {
-            if (part.kind == MailBodyPart::Kind::Html && m_htmlSink) {
+            if (part.kind == MailBodyPart::Kind::Html) {
                 m_htmlSink(part);
-            } else if (part.kind == MailBodyPart::Kind::Html) {
-                NewBlock(m_text);
-                m_cursor.insertHtml(part.text);
             } else {
-                NewBlock(m_mono);
-                m_cursor.insertText(SplitLongLines(VisiblePlainText(part.text), Chunk()), m_mono);
+                AddPlainText(part.text);
             }
             NewBlock(m_text);
         }
@@ -233,92 +151,6 @@ class Builder {
         }
     }
 
-    // Deeply nested lists and quotes would push their text off the page; their indents
-    // are capped so that every line keeps most of the column.
-    void CapIndents() {
-        constexpr int kMaxIndentLevels = 6;
-        const qreal maxMargin = m_textWidth / 3;
-        for (QTextBlock block = m_doc->begin(); block.isValid(); block = block.next()) {
-            QTextBlockFormat format = block.blockFormat();
-            bool changed = false;
-            if (format.leftMargin() > maxMargin) {
-                format.setLeftMargin(maxMargin);
-                changed = true;
-            }
-            if (format.rightMargin() > maxMargin) {
-                format.setRightMargin(maxMargin);
-                changed = true;
-            }
-            if (std::abs(format.textIndent()) > maxMargin) {
-                format.setTextIndent(format.textIndent() > 0 ? maxMargin : -maxMargin);
-                changed = true;
-            }
-            if (format.indent() > kMaxIndentLevels) {
-                format.setIndent(kMaxIndentLevels);
-                changed = true;
-            }
-            if (changed) {
-                QTextCursor(block).setBlockFormat(format);
-            }
-            if (QTextList* list = block.textList()) {
-                QTextListFormat listFormat = list->format();
-                if (listFormat.indent() > kMaxIndentLevels) {
-                    listFormat.setIndent(kMaxIndentLevels);
-                    list->setFormat(listFormat);
-                }
-            }
-        }
-    }
-
-    // Images wider than the text column are scaled down to fit, keeping their pixels.
-    void FitImages() {
-        struct Change {
-            int position;
-            int length;
-            QTextImageFormat format;
-        };
-        std::vector<Change> changes;
-        for (QTextBlock block = m_doc->begin(); block.isValid(); block = block.next()) {
-            for (auto it = block.begin(); !it.atEnd(); ++it) {
-                const QTextFragment fragment = it.fragment();
-                if (!fragment.charFormat().isImageFormat()) {
-                    continue;
-                }
-                QTextImageFormat format = fragment.charFormat().toImageFormat();
-                const QVariant resource =
-                    m_doc->resource(QTextDocument::ImageResource, QUrl(format.name()));
-                const QImage image = resource.value<QImage>();
-                qreal width = format.width();
-                qreal height = format.height();
-                if (!image.isNull()) {
-                    const qreal aspect = qreal(image.height()) / std::max(1, image.width());
-                    if (width <= 0 && height <= 0) {
-                        width = image.width();
-                        height = image.height();
-                    } else if (width <= 0) {
-                        width = height / aspect;
-                    } else if (height <= 0) {
-                        height = width * aspect;
-                    }
-                }
-                if (width > m_textWidth) {
-                    height = height * m_textWidth / width;
-                    width = m_textWidth;
-                    format.setWidth(width);
-                    format.setHeight(height);
-                    changes.push_back({fragment.position(), fragment.length(), format});
-                }
-            }
-        }
-        for (const Change& change : changes) {
-            QTextCursor cursor(m_doc);
-            cursor.setPosition(change.position);
-            cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
-            cursor.setCharFormat(change.format);
-        }
-    }
-
-  private:
     // Characters of a run without spaces that fill about 16 lines of the plain-text
     // column. Measured, not laid out: a probe layout cost as much as a short message.
     qsizetype Chunk() {
@@ -331,6 +163,7 @@ class Builder {
         return m_chunk;
     }
 
+  private:
     static QFont TextFont(const QStringList& wanted, const QString& primary,
                           const RenderOptions& options) {
         QStringList families =
@@ -394,6 +227,7 @@ class Builder {
     qreal m_textWidth;
     QPaintDevice* m_device;
     std::function<void(const MailBodyPart&)> m_htmlSink;
+    std::function<void(const QString&, const QFont&)> m_plainSink;
     qsizetype m_chunk = 0;
     bool m_started = false;
     QTextCharFormat m_text;
@@ -438,18 +272,11 @@ QString HtmlAsText(const QString& html) {
     return text.simplified();
 }
 
-bool HasHtml(const MailContent& mail) {
-    for (const MailBodyPart& part : mail.body) {
-        if (part.kind == MailBodyPart::Kind::Html) {
-            return true;
-        }
-    }
-    return std::any_of(mail.attachedMessages.begin(), mail.attachedMessages.end(), HasHtml);
-}
-
-// One stretch of the page flow: text laid out by Qt, or an HTML part laid out by litehtml.
+// One stretch of the page flow: header blocks and notices laid out by Qt's documents, a
+// plain-text part, or an HTML part laid out by litehtml.
 struct Segment {
     std::unique_ptr<QTextDocument> text;
+    std::unique_ptr<PlainTextLayout> plain;
     std::unique_ptr<HtmlLayout> html;
     qreal top = 0;
     qreal height = 0;
@@ -511,175 +338,132 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     }
     const QSizeF page = QPageSize(QPageSize::A4).sizePoints();
     PdfCanvas canvas(page);
-    {
-        const qreal contentWidth = page.width() - 2 * kMargin;
-        QHash<QString, MailResource> resources;
-        CollectResources(mail, resources);
+    const qreal contentWidth = page.width() - 2 * kMargin;
+    QHash<QString, MailResource> resources;
+    CollectResources(mail, resources);
 
-        QPainter painter;
-        auto begin = [&] {
-            if (!painter.begin(&canvas)) {
-                throw ConversionError(QStringLiteral("The PDF canvas could not start a page."));
-            }
-        };
-        QFont footerFont;
-
-        if (!HasHtml(mail)) {
-            MailDocument document(std::move(resources));
-            document.setUndoRedoEnabled(false);
-            // Laid out for the canvas from the first block on: a document laid out for the
-            // screen first would print its text a third larger.
-            document.documentLayout()->setPaintDevice(&canvas);
-            // The page margins belong to the document, so that each page is laid out on a
-            // whole sheet: whatever a page's drawing spills past its clip lands off the sheet.
-            QTextFrameFormat frame = document.rootFrame()->frameFormat();
-            frame.setMargin(0);
-            frame.setTopMargin(kMargin * kFormatUnitsPerPoint);
-            frame.setBottomMargin((kMargin + kFooterSpace) * kFormatUnitsPerPoint);
-            frame.setLeftMargin(kMargin * kFormatUnitsPerPoint);
-            frame.setRightMargin(kMargin * kFormatUnitsPerPoint);
-            document.rootFrame()->setFrameFormat(frame);
-            QTextOption option = document.defaultTextOption();
-            option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-            option.setUseDesignMetrics(true);
-            document.setDefaultTextOption(option);
-            document.setPageSize(page);
-
-            // One edit: otherwise every inserted block would lay out everything before it
-            // again.
-            QTextCursor edit(&document);
-            edit.beginEditBlock();
-            Builder builder(document, m_options, contentWidth, &canvas);
-            builder.AddMessage(mail, false);
-            builder.CapIndents();
-            builder.FitImages();
-            KeepGlyphs(document);
-            edit.endEditBlock();
-
-            begin();
-            footerFont = document.defaultFont();
-            footerFont.setPointSizeF(m_options.pointSize * 0.8);
-            const int pages = std::max(1, document.pageCount());
-            for (int i = 0; i < pages; ++i) {
-                if (i > 0) {
-                    canvas.NewPage();
-                }
-                painter.save();
-                painter.translate(0, -i * page.height());
-                QAbstractTextDocumentLayout::PaintContext context;
-                context.clip = QRectF(0, i * page.height(), page.width(), page.height());
-                context.palette.setColor(QPalette::Text, Qt::black);
-                painter.setClipRect(context.clip);
-                document.documentLayout()->draw(&painter, context);
-                painter.restore();
-                Footer(painter, footerFont, page, i, pages);
-            }
-        } else {
-            // The flow: text segments and HTML parts one below the other, broken into pages
-            // between lines.
-            std::vector<Segment> segments;
-            std::vector<Span> lines;
-            std::vector<PdfLink> flowLinks;
-            qreal flowHeight = 0;
-            segments.push_back({NewFlowDocument(), nullptr, 0, 0});
-            Builder builder(*segments.back().text, m_options, contentWidth, &canvas);
-            HtmlStyle style;
-            style.families =
-                m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
-            style.pointSize = m_options.pointSize;
-            int htmlParts = 0;
-            builder.SetHtmlSink([&](const MailBodyPart& part) {
-                // Each layout has its own document and fonts: a message of thousands of
-                // HTML parts shows the later ones as their text.
-                if (++htmlParts > kMaxHtmlLayouts) {
-                    if (htmlParts == kMaxHtmlLayouts + 1) {
-                        builder.AddNotice(
-                            QStringLiteral("HTML parts after the first %1 are shown as text.")
-                                .arg(kMaxHtmlLayouts));
-                    }
-                    builder.AddPlainText(HtmlAsText(part.text));
-                    return;
-                }
-                auto html = std::make_unique<HtmlLayout>(part.text, resources, style, contentWidth);
-                for (const QString& notice : html->Notices()) {
-                    builder.AddNotice(notice);
-                }
-                FinishText(segments.back(), &canvas, contentWidth, lines);
-                flowHeight += segments.back().height;
-                Segment segment;
-                segment.top = flowHeight;
-                segment.height = html->Height();
-                for (const Span& line : html->Lines()) {
-                    lines.push_back({line.top + segment.top, line.bottom + segment.top});
-                }
-                for (PdfLink link : html->Links()) {
-                    link.rect.translate(0, segment.top);
-                    flowLinks.push_back(link);
-                }
-                flowHeight += segment.height;
-                segment.html = std::move(html);
-                segments.push_back(std::move(segment));
-                segments.push_back({NewFlowDocument(), nullptr, flowHeight, 0});
-                builder.Restart(*segments.back().text);
-            });
-            builder.AddMessage(mail, false);
-            FinishText(segments.back(), &canvas, contentWidth, lines);
-            flowHeight += segments.back().height;
-
-            const qreal pageHeight = page.height() - 2 * kMargin - kFooterSpace;
-            const PageBreaker breaker(std::move(lines));
-            std::vector<qreal> starts{0};
-            while (starts.back() + pageHeight < flowHeight) {
-                const qreal next = breaker.Next(starts.back(), starts.back() + pageHeight);
-                starts.push_back(next > starts.back() ? next : starts.back() + pageHeight);
-            }
-            const int pages = int(starts.size());
-            auto pageOf = [&](qreal y) {
-                return int(std::upper_bound(starts.begin(), starts.end(), y) - starts.begin()) - 1;
-            };
-
-            begin();
-            footerFont = segments.front().text->defaultFont();
-            footerFont.setPointSizeF(m_options.pointSize * 0.8);
-            QAbstractTextDocumentLayout::PaintContext context;
-            context.palette.setColor(QPalette::Text, Qt::black);
-            for (int i = 0; i < pages; ++i) {
-                if (i > 0) {
-                    canvas.NewPage();
-                }
-                const qreal from = starts[i];
-                const qreal to = i + 1 < pages ? starts[i + 1] : flowHeight;
-                for (const Segment& segment : segments) {
-                    const qreal top = std::max(from, segment.top) - segment.top;
-                    const qreal bottom = std::min(to, segment.top + segment.height) - segment.top;
-                    if (bottom <= top) {
-                        continue;
-                    }
-                    painter.save();
-                    painter.translate(kMargin, kMargin + segment.top - from);
-                    // Wide content may use the margins, never another page's room.
-                    painter.setClipRect(QRectF(-kMargin, top, page.width(), bottom - top));
-                    if (segment.html) {
-                        segment.html->Paint(painter, top, bottom);
-                    } else {
-                        context.clip = QRectF(-kMargin, top, page.width(), bottom - top);
-                        segment.text->documentLayout()->draw(&painter, context);
-                    }
-                    painter.restore();
-                }
-                Footer(painter, footerFont, page, i, pages);
-            }
-            if (links) {
-                for (PdfLink link : flowLinks) {
-                    link.page = pageOf(link.rect.top());
-                    link.rect.translate(kMargin, kMargin - starts[link.page]);
-                    links->push_back(link);
-                }
-            }
+    // The flow: text segments, plain-text parts and HTML parts one below the other, broken
+    // into pages between lines.
+    std::vector<Segment> segments;
+    std::vector<Span> lines;
+    std::vector<PdfLink> flowLinks;
+    qreal flowHeight = 0;
+    segments.push_back({NewFlowDocument(), nullptr, nullptr, 0, 0});
+    Builder builder(*segments.back().text, m_options, contentWidth, &canvas);
+    // Ends the text segment being built and goes on in a new one after `segment`.
+    auto insert = [&](Segment segment, const std::vector<Span>& segmentLines) {
+        FinishText(segments.back(), &canvas, contentWidth, lines);
+        flowHeight += segments.back().height;
+        segment.top = flowHeight;
+        for (const Span& line : segmentLines) {
+            lines.push_back({line.top + segment.top, line.bottom + segment.top});
         }
-        if (!painter.end()) {
-            throw ConversionError(QStringLiteral("The PDF canvas could not finish the document."));
+        flowHeight += segment.height;
+        segments.push_back(std::move(segment));
+        segments.push_back({NewFlowDocument(), nullptr, nullptr, flowHeight, 0});
+        builder.Restart(*segments.back().text);
+    };
+    HtmlStyle style;
+    style.families = m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
+    style.pointSize = m_options.pointSize;
+    int htmlParts = 0;
+    auto html = [&](const MailBodyPart& part) {
+        // Each layout has its own document and fonts: a message of thousands of HTML parts
+        // shows the later ones as their text.
+        if (++htmlParts > kMaxHtmlLayouts) {
+            if (htmlParts == kMaxHtmlLayouts + 1) {
+                builder.AddNotice(QStringLiteral("HTML parts after the first %1 are shown as text.")
+                                      .arg(kMaxHtmlLayouts));
+            }
+            builder.AddPlainText(HtmlAsText(part.text));
+            return;
         }
+        auto layout = std::make_unique<HtmlLayout>(part.text, resources, style, contentWidth);
+        for (const QString& notice : layout->Notices()) {
+            builder.AddNotice(notice);
+        }
+        Segment segment;
+        segment.height = layout->Height();
+        const std::vector<Span>& spans = layout->Lines();
+        segment.html = std::move(layout);
+        insert(std::move(segment), spans);
+        const Segment& placed = segments[segments.size() - 2];
+        for (PdfLink link : placed.html->Links()) {
+            link.rect.translate(0, placed.top);
+            flowLinks.push_back(link);
+        }
+    };
+    auto plain = [&](const QString& text, const QFont& font) {
+        auto layout =
+            std::make_unique<PlainTextLayout>(text, font, contentWidth, &canvas, builder.Chunk());
+        Segment segment;
+        segment.height = layout->Height();
+        const std::vector<Span>& spans = layout->Lines();
+        segment.plain = std::move(layout);
+        insert(std::move(segment), spans);
+    };
+    builder.SetSinks(html, plain);
+    builder.AddMessage(mail, false);
+    FinishText(segments.back(), &canvas, contentWidth, lines);
+    flowHeight += segments.back().height;
+
+    const qreal pageHeight = page.height() - 2 * kMargin - kFooterSpace;
+    const PageBreaker breaker(std::move(lines));
+    std::vector<qreal> starts{0};
+    while (starts.back() + pageHeight < flowHeight) {
+        const qreal next = breaker.Next(starts.back(), starts.back() + pageHeight);
+        starts.push_back(next > starts.back() ? next : starts.back() + pageHeight);
+    }
+    const int pages = int(starts.size());
+    auto pageOf = [&](qreal y) {
+        return int(std::upper_bound(starts.begin(), starts.end(), y) - starts.begin()) - 1;
+    };
+
+    QPainter painter;
+    if (!painter.begin(&canvas)) {
+        throw ConversionError(QStringLiteral("The PDF canvas could not start a page."));
+    }
+    QFont footerFont = segments.front().text->defaultFont();
+    footerFont.setPointSizeF(m_options.pointSize * 0.8);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0) {
+            canvas.NewPage();
+        }
+        const qreal from = starts[i];
+        const qreal to = i + 1 < pages ? starts[i + 1] : flowHeight;
+        for (const Segment& segment : segments) {
+            const qreal top = std::max(from, segment.top) - segment.top;
+            const qreal bottom = std::min(to, segment.top + segment.height) - segment.top;
+            if (bottom <= top) {
+                continue;
+            }
+            painter.save();
+            painter.translate(kMargin, kMargin + segment.top - from);
+            // Wide content may use the margins, never another page's room.
+            painter.setClipRect(QRectF(-kMargin, top, page.width(), bottom - top));
+            if (segment.html) {
+                segment.html->Paint(painter, top, bottom);
+            } else if (segment.plain) {
+                segment.plain->Paint(painter, top, bottom);
+            } else {
+                context.clip = QRectF(-kMargin, top, page.width(), bottom - top);
+                segment.text->documentLayout()->draw(&painter, context);
+            }
+            painter.restore();
+        }
+        Footer(painter, footerFont, page, i, pages);
+    }
+    if (links) {
+        for (PdfLink link : flowLinks) {
+            link.page = pageOf(link.rect.top());
+            link.rect.translate(kMargin, kMargin - starts[link.page]);
+            links->push_back(link);
+        }
+    }
+    if (!painter.end()) {
+        throw ConversionError(QStringLiteral("The PDF canvas could not finish the document."));
     }
     return canvas.Document();
 }

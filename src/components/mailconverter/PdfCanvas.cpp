@@ -370,6 +370,34 @@ class PdfPaintEngine : public QPaintEngine {
         }
     }
 
+    bool ShowGlyphs(const QByteArray& file, int index, qreal size, const QPointF& origin,
+                    const uint32_t* glyphs, const QChar* chars, int count) {
+        syncState();
+        PdfFont* font = FontForFace(file, index);
+        if (!font) {
+            return false;
+        }
+        if (count <= 0 || m_pen.style() == Qt::NoPen) {
+            return true;
+        }
+        ApplyClip();
+        ApplyAlpha(m_pen.color().alphaF(), m_pen.color().alphaF());
+        SetFill(m_pen.color());
+        m_content << "BT/F" << font->ObjectId() << ' ' << size << " Tf\n"
+                  << QTransform(1, 0, 0, -1, origin.x(), origin.y()) * m_matrix << " Tm[(";
+        for (int i = 0; i < count; ++i) {
+            PdfFont::Shown shown = font->Code(glyphs[i], chars + i, 1);
+            if (shown.code == 0 && glyphs[i] != 0) {
+                font = AnotherFace(file, index);
+                m_content << ")]TJ/F" << font->ObjectId() << ' ' << size << " Tf[(";
+                shown = font->Code(glyphs[i], chars + i, 1);
+            }
+            m_content.Code(shown.code);
+        }
+        m_content << ")]TJ\nET\n";
+        return true;
+    }
+
   private:
     struct Glyph {
         int index = 0;  // in the text item
@@ -469,12 +497,23 @@ class PdfPaintEngine : public QPaintEngine {
 
     PdfFont* FontFor(QFontEngine* engine) {
         const QFontEngine::FaceId face = engine->faceId();
-        const auto key = std::make_pair(face.filename, face.index);
+        return FontForFace(face.filename, face.index);
+    }
+
+    PdfFont* AnotherFont(QFontEngine* engine) {
+        const QFontEngine::FaceId face = engine->faceId();
+        return AnotherFace(face.filename, face.index);
+    }
+
+    // The document's font for a face, in the order faces are first used; null when the
+    // face cannot be embedded.
+    PdfFont* FontForFace(const QByteArray& file, int index) {
+        const auto key = std::make_pair(file, index);
         auto it = m_fonts.find(key);
         if (it == m_fonts.end()) {
             std::vector<std::unique_ptr<PdfFont>> list;
-            if (!face.filename.isEmpty()) {
-                if (auto loaded = LoadFontFace(face.filename, face.index & 0xFFFF)) {
+            if (!file.isEmpty()) {
+                if (auto loaded = LoadFontFace(file, index & 0xFFFF)) {
                     list.push_back(std::make_unique<PdfFont>(loaded, m_objects.Reserve()));
                 }
             }
@@ -483,11 +522,11 @@ class PdfPaintEngine : public QPaintEngine {
         return it->second.empty() ? nullptr : it->second.back().get();
     }
 
-    PdfFont* AnotherFont(QFontEngine* engine) {
-        const QFontEngine::FaceId face = engine->faceId();
-        auto& list = m_fonts[std::make_pair(face.filename, face.index)];
-        list.push_back(std::make_unique<PdfFont>(LoadFontFace(face.filename, face.index & 0xFFFF),
-                                                 m_objects.Reserve()));
+    // A fresh copy of a face whose font has no code left.
+    PdfFont* AnotherFace(const QByteArray& file, int index) {
+        auto& list = m_fonts[std::make_pair(file, index)];
+        list.push_back(
+            std::make_unique<PdfFont>(LoadFontFace(file, index & 0xFFFF), m_objects.Reserve()));
         return list.back().get();
     }
 
@@ -818,6 +857,15 @@ QPaintEngine* PdfCanvas::paintEngine() const {
 
 int PdfCanvas::devType() const {
     return QInternal::Printer;
+}
+
+bool PdfCanvas::ShowGlyphs(QPainter& painter, const QByteArray& file, int index, qreal pixelSize,
+                           const QPointF& origin, const uint32_t* glyphs, const QChar* chars,
+                           int count) {
+    if (painter.paintEngine() != m_engine.get()) {
+        return false;
+    }
+    return m_engine->ShowGlyphs(file, index, pixelSize, origin, glyphs, chars, count);
 }
 
 void PdfCanvas::NewPage() {

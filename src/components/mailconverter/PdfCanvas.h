@@ -2,9 +2,14 @@
 
 #include <QByteArray>
 #include <QPaintDevice>
+#include <QPointF>
 #include <QSizeF>
 
+#include <cstdint>
+
 #include <memory>
+
+class QPainter;
 
 namespace velmora::mailconverter {
 
@@ -23,6 +28,13 @@ class PdfCanvas : public QPaintDevice {
 
     QPaintEngine* paintEngine() const override;
     int devType() const override;
+
+    // Shows `count` glyphs of the face at `file` on one baseline from `origin`, in the
+    // coordinates and pen colour of `painter`, which paints on this canvas. Each glyph
+    // stands at the natural advance of the one before and copies as the character beside
+    // it. False when the face cannot be embedded; nothing is shown then.
+    bool ShowGlyphs(QPainter& painter, const QByteArray& file, int index, qreal pixelSize,
+                    const QPointF& origin, const uint32_t* glyphs, const QChar* chars, int count);
 
     // Ends the page being painted and begins the next; only while a painter is active.
     void NewPage();

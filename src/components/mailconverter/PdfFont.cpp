@@ -8,6 +8,7 @@
 #include <hb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -230,9 +231,26 @@ class FontFace {
 
     double Thousandths(double units) const { return units * 1000.0 / upem; }
 
-    double Advance(uint32_t glyph) const {
-        return Thousandths(hb_font_get_glyph_h_advance(font.get(), glyph));
+    double Advance(uint32_t glyph) const { return glyph < advances.size() ? advances[glyph] : 0; }
+
+    uint32_t Glyph(char32_t c) const {
+        if (c < m_bmp.size()) {
+            const uint32_t known = m_bmp[c].load(std::memory_order_relaxed);
+            if (known != kUnknownGlyph) {
+                return known;
+            }
+        }
+        hb_codepoint_t glyph = 0;
+        if (!hb_font_get_nominal_glyph(font.get(), c, &glyph)) {
+            glyph = 0;
+        }
+        if (c < m_bmp.size()) {
+            m_bmp[c].store(glyph, std::memory_order_relaxed);
+        }
+        return glyph;
     }
+
+    std::vector<double> advances;  // by glyph, in thousandths of the em
 
     uint16_t Cid(uint32_t glyph) const {
         if (cids.empty()) {
@@ -262,8 +280,18 @@ class FontFace {
     }
 
   private:
+    static constexpr uint32_t kUnknownGlyph = 0xFFFFFFFF;
     mutable std::once_flag m_reverseOnce;
     mutable std::vector<char32_t> m_reverse;
+    // The basic plane's glyphs, looked up once each.
+    mutable std::vector<std::atomic<uint32_t>> m_bmp = std::vector<std::atomic<uint32_t>>(0x10000);
+
+  public:
+    FontFace() {
+        for (auto& glyph : m_bmp) {
+            glyph.store(kUnknownGlyph, std::memory_order_relaxed);
+        }
+    }
 };
 
 namespace {
@@ -295,6 +323,17 @@ std::shared_ptr<FontFace> MakeFace(const QByteArray& file, int index) {
     }
     face->prepared.reset(hb_subset_preprocess(face->face.get()));
     face->font.reset(hb_font_create(face->face.get()));
+    std::vector<hb_codepoint_t> glyphs(face->glyphCount);
+    std::vector<hb_position_t> advances(face->glyphCount);
+    for (unsigned int i = 0; i < face->glyphCount; ++i) {
+        glyphs[i] = i;
+    }
+    hb_font_get_glyph_h_advances(face->font.get(), face->glyphCount, glyphs.data(),
+                                 sizeof(hb_codepoint_t), advances.data(), sizeof(hb_position_t));
+    face->advances.reserve(face->glyphCount);
+    for (const hb_position_t advance : advances) {
+        face->advances.push_back(face->Thousandths(advance));
+    }
 
     char name[256];
     unsigned int length = sizeof name;
@@ -336,6 +375,14 @@ std::shared_ptr<const FontFace> LoadFontFace(const QByteArray& file, int index) 
     std::shared_ptr<const FontFace> face = MakeFace(file, index);
     faces.emplace(key, face);  // a face that cannot be embedded is not tried again
     return face;
+}
+
+uint32_t FaceGlyph(const FontFace& face, char32_t c) {
+    return face.Glyph(c);
+}
+
+double FaceAdvance(const FontFace& face, uint32_t glyph) {
+    return face.Advance(glyph);
 }
 
 PdfFont::PdfFont(std::shared_ptr<const FontFace> face, int objectId)

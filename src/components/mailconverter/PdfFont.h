@@ -20,6 +20,11 @@ class FontFace;
 // outlines a PDF can embed (bitmap-only faces, for instance). Thread-safe.
 std::shared_ptr<const FontFace> LoadFontFace(const QByteArray& file, int index);
 
+// What a text layout needs of a face: the glyph of a character (0 when the face has none)
+// and a glyph's advance, in thousandths of the font size. Thread-safe.
+uint32_t FaceGlyph(const FontFace& face, char32_t c);
+double FaceAdvance(const FontFace& face, uint32_t glyph);
+
 // The glyphs one document shows in one face, embedded as a subset (CIDFontType2 for
 // TrueType outlines, CIDFontType0 for CFF ones). A code stands for one glyph and the text
 // it was shaped from, so that every code copies as exactly that text.

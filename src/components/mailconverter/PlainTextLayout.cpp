@@ -1,0 +1,235 @@
+#include "components/mailconverter/PlainTextLayout.h"
+
+#include "components/mailconverter/PdfCanvas.h"
+#include "components/mailconverter/PdfFont.h"
+
+#include <QtGui/private/qfont_p.h>
+#include <QtGui/private/qfontengine_p.h>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora::mailconverter {
+
+namespace {
+
+// Letters whose lines break at spaces and which no shaping changes.
+bool SimpleScript(QChar::Script script) {
+    switch (script) {
+        case QChar::Script_Common:
+        case QChar::Script_Latin:
+        case QChar::Script_Greek:
+        case QChar::Script_Cyrillic:
+        case QChar::Script_Armenian:
+        case QChar::Script_Georgian:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool SimpleCharacter(QChar c) {
+    const char16_t u = c.unicode();
+    if (u == u' ' || u == 0xA0) {
+        return true;
+    }
+    if (u < 0x20 || c.isSurrogate()) {
+        return false;
+    }
+    switch (c.category()) {
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing:
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Separator_Space:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return false;
+        default:
+            break;
+    }
+    switch (c.direction()) {
+        case QChar::DirL:
+        case QChar::DirEN:
+        case QChar::DirES:
+        case QChar::DirET:
+        case QChar::DirCS:
+        case QChar::DirON:
+            return SimpleScript(c.script());
+        default:
+            return false;
+    }
+}
+
+// The primary face of `font` as the device sees it, as a file and a face index.
+std::pair<QByteArray, int> PrimaryFace(const QFont& font) {
+    QFontEngine* engine = QFontPrivate::get(font)->engineForScript(QChar::Script_Latin);
+    if (engine && engine->type() == QFontEngine::Multi) {
+        auto* multi = static_cast<QFontEngineMulti*>(engine);
+        multi->ensureEngineAt(0);
+        engine = multi->engine(0);
+    }
+    if (!engine) {
+        return {};
+    }
+    const QFontEngine::FaceId id = engine->faceId();
+    return {id.filename, id.index};
+}
+
+}  // namespace
+
+PlainTextLayout::PlainTextLayout(const QString& text, const QFont& font, qreal width,
+                                 QPaintDevice* device, qsizetype piece)
+    : m_text(text),
+      m_font(font, device),
+      m_device(device),
+      m_width(width),
+      m_piece(std::max<qsizetype>(64, piece)) {
+    const QFontMetricsF metrics(m_font, device);
+    m_ascent = metrics.ascent();
+    // Whole points, as Qt's own lines are high.
+    m_lineHeight = std::ceil(metrics.ascent() + metrics.descent());
+    m_pixelSize = m_font.pointSizeF() * device->logicalDpiY() / 72.0;
+    const auto [file, index] = PrimaryFace(m_font);
+    if (!file.isEmpty() && m_pixelSize > 0) {
+        m_face = LoadFontFace(file, index & 0xFFFF);
+        m_faceFile = file;
+        m_faceIndex = index;
+    }
+    if (m_face) {
+        m_glyphs.resize(size_t(m_text.size()));
+    }
+    qreal y = 0;
+    qsizetype start = 0;
+    while (start <= m_text.size()) {
+        qsizetype end = m_text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0) {
+            end = m_text.size();
+        }
+        if (Simple(start, end)) {
+            BreakSimple(start, end, y);
+        } else {
+            LayOutWithQt(start, end, y);
+        }
+        start = end + 1;
+    }
+    m_height = y;
+}
+
+PlainTextLayout::~PlainTextLayout() = default;
+
+bool PlainTextLayout::Simple(qsizetype from, qsizetype to) {
+    if (!m_face) {
+        return false;
+    }
+    const QChar* chars = m_text.constData();
+    for (qsizetype i = from; i < to; ++i) {
+        if (!SimpleCharacter(chars[i])) {
+            return false;
+        }
+        const uint32_t glyph = FaceGlyph(*m_face, chars[i].unicode());
+        if (glyph == 0) {
+            return false;
+        }
+        m_glyphs[size_t(i)] = glyph;
+    }
+    return true;
+}
+
+void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
+    const QChar* chars = m_text.constData();
+    const qreal unit = m_pixelSize / 1000;
+    auto addLine = [&](qsizetype start, qsizetype end) {
+        m_lines.push_back({y, start, end - start, -1, 0});
+        m_spans.push_back({y, y + m_lineHeight});
+        y += m_lineHeight;
+    };
+    if (from == to) {
+        addLine(from, to);
+        return;
+    }
+    qsizetype pos = from;
+    while (pos < to) {
+        qreal width = 0;
+        qsizetype breakAt = -1;  // the end of the line if it breaks at the last opportunity
+        qsizetype i = pos;
+        for (; i < to; ++i) {
+            const qreal advance = FaceAdvance(*m_face, m_glyphs[size_t(i)]) * unit;
+            if (chars[i] == u' ') {
+                width += advance;  // spaces may hang past the column
+                breakAt = i + 1;
+                continue;
+            }
+            if (width + advance > m_width && i > pos) {
+                break;
+            }
+            width += advance;
+            if (chars[i] == u'-' && i > pos && i + 1 < to && chars[i - 1].isLetter() &&
+                chars[i + 1].isLetter()) {
+                breakAt = i + 1;
+            }
+        }
+        const qsizetype end = i >= to ? to : breakAt > pos ? breakAt : i;
+        addLine(pos, end);
+        pos = end;
+    }
+}
+
+void PlainTextLayout::LayOutWithQt(qsizetype from, qsizetype to, qreal& y) {
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setUseDesignMetrics(true);
+    qsizetype start = from;
+    do {
+        const qsizetype end = std::min(to, start + m_piece);
+        auto layout =
+            std::make_unique<QTextLayout>(m_text.mid(start, end - start), m_font, m_device);
+        layout->setTextOption(option);
+        layout->setCacheEnabled(true);  // drawn from the glyphs of its layout
+        layout->beginLayout();
+        int number = 0;
+        for (QTextLine line = layout->createLine(); line.isValid();
+             line = layout->createLine(), ++number) {
+            line.setLineWidth(m_width);
+            line.setPosition(QPointF(0, y));
+            m_lines.push_back(
+                {y, start + line.textStart(), line.textLength(), int(m_layouts.size()), number});
+            m_spans.push_back({y, y + line.height()});
+            y += line.height();
+        }
+        layout->endLayout();
+        m_layouts.push_back(std::move(layout));
+        start = end;
+    } while (start < to);
+}
+
+void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom) const {
+    auto it = std::lower_bound(m_lines.begin(), m_lines.end(), top,
+                               [](const Line& line, qreal y) { return line.top < y; });
+    auto* canvas = dynamic_cast<PdfCanvas*>(painter.device());
+    painter.save();
+    painter.setPen(Qt::black);
+    painter.setFont(m_font);
+    for (; it != m_lines.end() && it->top < bottom; ++it) {
+        if (it->layout >= 0) {
+            m_layouts[size_t(it->layout)]->lineAt(it->lineInLayout).draw(&painter, QPointF(0, 0));
+            continue;
+        }
+        if (it->length == 0) {
+            continue;
+        }
+        const QPointF origin(0, it->top + m_ascent);
+        if (!canvas || !canvas->ShowGlyphs(painter, m_faceFile, m_faceIndex, m_pixelSize, origin,
+                                           &m_glyphs[size_t(it->start)],
+                                           m_text.constData() + it->start, int(it->length))) {
+            painter.drawText(origin, m_text.mid(it->start, it->length));
+        }
+    }
+    painter.restore();
+}
+
+}  // namespace velmora::mailconverter

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "components/mailconverter/HtmlLayout.h"
+
+#include <QFont>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QPainter;
+class QPaintDevice;
+class QTextLayout;
+
+namespace velmora::mailconverter {
+
+class FontFace;
+
+// A plain-text body laid out in lines of a column, for the PDF canvas. Paragraphs of
+// letters that need no shaping and that the primary face has (Latin, Greek, Cyrillic and
+// the like, without tabs or marks) are broken into lines here, at spaces and hyphens, and
+// anywhere in a word longer than the column: that is many times faster than Qt's text
+// layout, which lays out the other paragraphs, with its fallback faces and bidi. Both kinds
+// of line share the face's line height. Coordinates are points from the text's top.
+class PlainTextLayout {
+  public:
+    // `text` as it is to be shown (control characters already made visible); paragraphs
+    // end at "\n". Qt lays out paragraphs in pieces of at most `piece` characters, since
+    // its time grows with the square of a paragraph's length.
+    PlainTextLayout(const QString& text, const QFont& font, qreal width, QPaintDevice* device,
+                    qsizetype piece);
+    ~PlainTextLayout();
+    PlainTextLayout(const PlainTextLayout&) = delete;
+    PlainTextLayout& operator=(const PlainTextLayout&) = delete;
+
+    qreal Height() const { return m_height; }
+    const std::vector<Span>& Lines() const { return m_spans; }
+
+    // Paints the lines whose tops fall in [top, bottom), with the text's top at the
+    // painter's origin.
+    void Paint(QPainter& painter, qreal top, qreal bottom) const;
+
+  private:
+    struct Line {
+        qreal top = 0;
+        qsizetype start = 0;  // in m_text
+        qsizetype length = 0;
+        int layout = -1;  // index in m_layouts for Qt's lines, else -1
+        int lineInLayout = 0;
+    };
+
+    bool Simple(qsizetype from, qsizetype to);
+    void BreakSimple(qsizetype from, qsizetype to, qreal& y);
+    void LayOutWithQt(qsizetype from, qsizetype to, qreal& y);
+
+    QString m_text;
+    QFont m_font;
+    QPaintDevice* m_device;
+    qreal m_width;
+    qsizetype m_piece;
+    std::shared_ptr<const FontFace> m_face;  // null: Qt lays out everything
+    QByteArray m_faceFile;
+    int m_faceIndex = 0;
+    qreal m_pixelSize = 0;
+    qreal m_ascent = 0;
+    qreal m_lineHeight = 0;
+    std::vector<uint32_t> m_glyphs;  // by character of m_text, for simple paragraphs
+    std::vector<Line> m_lines;
+    std::vector<Span> m_spans;
+    std::vector<std::unique_ptr<QTextLayout>> m_layouts;
+    qreal m_height = 0;
+};
+
+}  // namespace velmora::mailconverter
