@@ -2,6 +2,7 @@
 
 #include "components/mailconverter/FileName.h"
 #include "components/mailconverter/MailConverterX.h"
+#include "components/mailconverter/PdfObjects.h"
 #include "util/UserInterface.h"
 
 #include <QFile>
@@ -21,8 +22,6 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <exception>
-
-#include <zlib.h>
 
 namespace velmora::mailconverter {
 
@@ -90,24 +89,6 @@ QByteArray XmpPacket(const PdfMetadata& metadata, const QDateTime& created,
         .toUtf8();
 }
 
-// A zlib stream as FlateDecode reads it; empty when zlib fails.
-QByteArray Deflated(const QByteArray& data, int level, int strategy) {
-    z_stream z{};
-    if (deflateInit2(&z, level, Z_DEFLATED, 15, 8, strategy) != Z_OK) {
-        return {};
-    }
-    QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(data.size()))),
-                   Qt::Uninitialized);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    const bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
-    out.truncate(static_cast<qsizetype>(z.total_out));
-    deflateEnd(&z);
-    return done ? out : QByteArray();
-}
-
 // How an embedded file is compressed. A message file is mostly base64, where run-length
 // deflate saves as much as the full search in a quarter of the time.
 enum class Packing { Full, RunLength };
@@ -129,10 +110,9 @@ QPDFObjectHandle EmbeddedFileStream(QPDF& pdf, const QByteArray& data,
     const QByteArray sample = data.left(16 * 1024);
     const bool worthIt =
         data.size() >= 512 && qCompress(sample, 1).size() - 4 < sample.size() * 9 / 10;
-    const QByteArray deflated = !worthIt ? QByteArray()
-                                : packing == Packing::RunLength
-                                    ? Deflated(data, 1, Z_RLE)
-                                    : Deflated(data, 6, Z_DEFAULT_STRATEGY);
+    const QByteArray deflated = !worthIt                        ? QByteArray()
+                                : packing == Packing::RunLength ? PdfObjects::Deflate(data, 1, true)
+                                                                : PdfObjects::Deflate(data, 6);
     if (!deflated.isEmpty()) {
         stream.replaceStreamData(borrowed(deflated), QPDFObjectHandle::newName("/FlateDecode"),
                                  QPDFObjectHandle::newNull());
@@ -230,7 +210,7 @@ void SetOutputIntent(QPDF& pdf, std::vector<QByteArray>& keepAlive) {
         return;
     }
     // The same profile goes into every PDF: deflated once.
-    static const QByteArray deflated = Deflated(icc, 9, Z_DEFAULT_STRATEGY);
+    static const QByteArray deflated = PdfObjects::Deflate(icc, 9);
     QPDFObjectHandle profile = pdf.newStream();
     keepAlive.push_back(deflated.isEmpty() ? icc : deflated);
     auto* raw = reinterpret_cast<unsigned char*>(const_cast<char*>(keepAlive.back().constData()));

@@ -23,37 +23,21 @@ constexpr int kMaxCodes = 65535;
 // making the map unbounded.
 constexpr int kMaxTextUnits = 128;
 
-template <typename T>
-struct HbDeleter;
-template <>
-struct HbDeleter<hb_blob_t> {
-    void operator()(hb_blob_t* p) const { hb_blob_destroy(p); }
+template <typename T, void (*Destroy)(T*)>
+struct HbDestroyer {
+    void operator()(T* p) const { Destroy(p); }
 };
-template <>
-struct HbDeleter<hb_face_t> {
-    void operator()(hb_face_t* p) const { hb_face_destroy(p); }
-};
-template <>
-struct HbDeleter<hb_font_t> {
-    void operator()(hb_font_t* p) const { hb_font_destroy(p); }
-};
-template <>
-struct HbDeleter<hb_subset_input_t> {
-    void operator()(hb_subset_input_t* p) const { hb_subset_input_destroy(p); }
-};
-template <>
-struct HbDeleter<hb_subset_plan_t> {
-    void operator()(hb_subset_plan_t* p) const { hb_subset_plan_destroy(p); }
-};
-template <>
-struct HbDeleter<hb_set_t> {
-    void operator()(hb_set_t* p) const { hb_set_destroy(p); }
-};
-template <typename T>
-using HbPtr = std::unique_ptr<T, HbDeleter<T>>;
+using BlobPtr = std::unique_ptr<hb_blob_t, HbDestroyer<hb_blob_t, hb_blob_destroy>>;
+using FacePtr = std::unique_ptr<hb_face_t, HbDestroyer<hb_face_t, hb_face_destroy>>;
+using FontPtr = std::unique_ptr<hb_font_t, HbDestroyer<hb_font_t, hb_font_destroy>>;
+using SetPtr = std::unique_ptr<hb_set_t, HbDestroyer<hb_set_t, hb_set_destroy>>;
+using InputPtr =
+    std::unique_ptr<hb_subset_input_t, HbDestroyer<hb_subset_input_t, hb_subset_input_destroy>>;
+using PlanPtr =
+    std::unique_ptr<hb_subset_plan_t, HbDestroyer<hb_subset_plan_t, hb_subset_plan_destroy>>;
 
 QByteArray TableData(hb_face_t* face, hb_tag_t tag) {
-    HbPtr<hb_blob_t> blob(hb_face_reference_table(face, tag));
+    BlobPtr blob(hb_face_reference_table(face, tag));
     unsigned int length = 0;
     const char* data = hb_blob_get_data(blob.get(), &length);
     return QByteArray(data, static_cast<qsizetype>(length));
@@ -213,10 +197,10 @@ QByteArray CleanName(const QByteArray& name) {
 
 class FontFace {
   public:
-    HbPtr<hb_blob_t> blob;
-    HbPtr<hb_face_t> face;
-    HbPtr<hb_face_t> prepared;  // for the subsetter
-    HbPtr<hb_font_t> font;
+    BlobPtr blob;
+    FacePtr face;
+    FacePtr prepared;  // for the subsetter
+    FontPtr font;
     unsigned int upem = 1000;
     unsigned int glyphCount = 0;
     bool cff = false;
@@ -264,7 +248,7 @@ class FontFace {
     char32_t CharacterOf(uint32_t glyph) const {
         std::call_once(m_reverseOnce, [this] {
             m_reverse.assign(glyphCount, 0);
-            HbPtr<hb_set_t> unicodes(hb_set_create());
+            SetPtr unicodes(hb_set_create());
             hb_face_collect_unicodes(face.get(), unicodes.get());
             hb_codepoint_t u = HB_SET_VALUE_INVALID;
             while (hb_set_next(unicodes.get(), &u)) {
@@ -307,8 +291,8 @@ std::shared_ptr<FontFace> MakeFace(const QByteArray& file, int index) {
     face->upem = std::max(16u, hb_face_get_upem(face->face.get()));
     const bool glyf =
         hb_blob_get_length(
-            HbPtr<hb_blob_t>(hb_face_reference_table(face->face.get(), HB_TAG('g', 'l', 'y', 'f')))
-                .get()) > 0;
+            BlobPtr(hb_face_reference_table(face->face.get(), HB_TAG('g', 'l', 'y', 'f'))).get()) >
+        0;
     const QByteArray cff = TableData(face->face.get(), HB_TAG('C', 'F', 'F', ' '));
     if (face->glyphCount == 0 || (!glyf && cff.isEmpty())) {
         return nullptr;
@@ -484,7 +468,7 @@ QByteArray ToUnicodeMap(const std::vector<uint16_t>& codes, const std::vector<QS
 }  // namespace
 
 void PdfFont::Write(PdfObjects& objects) const {
-    HbPtr<hb_subset_input_t> input(hb_subset_input_create_or_fail());
+    InputPtr input(hb_subset_input_create_or_fail());
     if (!input) {
         throw ConversionError(QStringLiteral("Out of memory while embedding a font."));
     }
@@ -504,13 +488,12 @@ void PdfFont::Write(PdfObjects& objects) const {
     hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING |
                                                HB_SUBSET_FLAGS_NOTDEF_OUTLINE |
                                                (m_face->cff ? HB_SUBSET_FLAGS_RETAIN_GIDS : 0));
-    HbPtr<hb_subset_plan_t> plan(
-        hb_subset_plan_create_or_fail(m_face->prepared.get(), input.get()));
-    HbPtr<hb_face_t> subset(plan ? hb_subset_plan_execute_or_fail(plan.get()) : nullptr);
+    PlanPtr plan(hb_subset_plan_create_or_fail(m_face->prepared.get(), input.get()));
+    FacePtr subset(plan ? hb_subset_plan_execute_or_fail(plan.get()) : nullptr);
     if (!subset) {
         throw ConversionError(QStringLiteral("A font could not be embedded."));
     }
-    HbPtr<hb_blob_t> blob(hb_face_reference_blob(subset.get()));
+    BlobPtr blob(hb_face_reference_blob(subset.get()));
     unsigned int length = 0;
     const char* data = hb_blob_get_data(blob.get(), &length);
     const QByteArray program(data, static_cast<qsizetype>(length));

@@ -71,9 +71,10 @@ QByteArray PdfObjects::Finish(int catalog) {
     return std::move(m_out);
 }
 
-QByteArray PdfObjects::Deflate(const QByteArray& data, int level) {
+QByteArray PdfObjects::Deflate(const QByteArray& data, int level, bool runLength) {
     z_stream z{};
-    if (deflateInit(&z, level) != Z_OK) {
+    if (deflateInit2(&z, level, Z_DEFLATED, 15, 8, runLength ? Z_RLE : Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
         return {};
     }
     QByteArray out(static_cast<qsizetype>(deflateBound(&z, static_cast<uLong>(data.size()))),

@@ -22,8 +22,9 @@ class PdfObjects {
     // The whole file; objects reserved but never written are written as null.
     QByteArray Finish(int catalog);
 
-    // Deflate as FlateDecode reads it. Level 1..9.
-    static QByteArray Deflate(const QByteArray& data, int level);
+    // Deflate as FlateDecode reads it, at level 1..9; run-length only (much faster on
+    // base64 text, as good there) when asked. Empty when zlib fails.
+    static QByteArray Deflate(const QByteArray& data, int level, bool runLength = false);
 
   private:
     QByteArray m_out;
