@@ -174,8 +174,8 @@ class Builder {
         // A PDF has no pixel grid: hinting only costs time and shifts the advances.
         font.setHintingPreference(QFont::PreferNoHinting);
         // Scripts that need shaping (Arabic, Indic, ...) are still shaped; Latin, Greek,
-        // Cyrillic and CJK text goes without ligatures and kerning, which is a third of the
-        // time of a long message and keeps every letter its own glyph for search.
+        // Cyrillic and CJK text goes without ligatures, which saved a third of the time of a
+        // long message and keeps every letter its own glyph for search.
         font.setStyleStrategy(QFont::PreferNoShaping);
         return font;
     }

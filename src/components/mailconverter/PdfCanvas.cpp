@@ -371,7 +371,8 @@ class PdfPaintEngine : public QPaintEngine {
     }
 
     bool ShowGlyphs(const QByteArray& file, int index, qreal size, const QPointF& origin,
-                    const uint32_t* glyphs, const QChar* chars, int count) {
+                    const uint32_t* glyphs, const double* kerning, const QChar* chars,
+                    int count) {
         syncState();
         PdfFont* font = FontForFace(file, index);
         if (!font) {
@@ -393,6 +394,9 @@ class PdfPaintEngine : public QPaintEngine {
                 shown = font->Code(glyphs[i], chars + i, 1);
             }
             m_content.Code(shown.code);
+            if (kerning && kerning[i] != 0 && i + 1 < count) {
+                m_content << ')' << -std::round(kerning[i] * 10) / 10 << '(';
+            }
         }
         m_content << ")]TJ\nET\n";
         return true;
@@ -459,7 +463,8 @@ class PdfPaintEngine : public QPaintEngine {
                 lineY = g.y;
             } else {
                 const qreal adjust = (penX - g.x) / unit;
-                if (std::abs(adjust) >= 1.5) {
+                // Qt rounds advances to 1/64 pixel; drift below 0.4 % of the size is left.
+                if (std::abs(adjust) >= 4) {
                     m_content << ')' << std::round(adjust * 10) / 10 << '(';
                     penX = g.x;
                 }
@@ -860,12 +865,12 @@ int PdfCanvas::devType() const {
 }
 
 bool PdfCanvas::ShowGlyphs(QPainter& painter, const QByteArray& file, int index, qreal pixelSize,
-                           const QPointF& origin, const uint32_t* glyphs, const QChar* chars,
-                           int count) {
+                           const QPointF& origin, const uint32_t* glyphs, const double* kerning,
+                           const QChar* chars, int count) {
     if (painter.paintEngine() != m_engine.get()) {
         return false;
     }
-    return m_engine->ShowGlyphs(file, index, pixelSize, origin, glyphs, chars, count);
+    return m_engine->ShowGlyphs(file, index, pixelSize, origin, glyphs, kerning, chars, count);
 }
 
 void PdfCanvas::NewPage() {

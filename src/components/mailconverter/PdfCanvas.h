@@ -31,10 +31,12 @@ class PdfCanvas : public QPaintDevice {
 
     // Shows `count` glyphs of the face at `file` on one baseline from `origin`, in the
     // coordinates and pen colour of `painter`, which paints on this canvas. Each glyph
-    // stands at the natural advance of the one before and copies as the character beside
-    // it. False when the face cannot be embedded; nothing is shown then.
+    // stands at the advance of the one before plus its `kerning` (thousandths of the size;
+    // none when null) and copies as the character beside it. False when the face cannot be
+    // embedded; nothing is shown then.
     bool ShowGlyphs(QPainter& painter, const QByteArray& file, int index, qreal pixelSize,
-                    const QPointF& origin, const uint32_t* glyphs, const QChar* chars, int count);
+                    const QPointF& origin, const uint32_t* glyphs, const double* kerning,
+                    const QChar* chars, int count);
 
     // Ends the page being painted and begins the next; only while a painter is active.
     void NewPage();

@@ -182,6 +182,35 @@ std::optional<std::vector<uint16_t>> CffCids(const QByteArray& cff) {
     return cids;
 }
 
+// The horizontal pairs of a 'kern' table in its first (Microsoft) version, as Qt's own
+// unshaped text applies them.
+std::vector<std::pair<uint32_t, int16_t>> KernPairs(const QByteArray& kern) {
+    std::vector<std::pair<uint32_t, int16_t>> pairs;
+    if (ReadU(kern, 0, 2) != 0) {
+        return pairs;
+    }
+    const uint32_t tables = ReadU(kern, 2, 2);
+    qsizetype at = 4;
+    for (uint32_t t = 0; t < tables && at + 6 <= kern.size(); ++t) {
+        const uint32_t length = ReadU(kern, at + 2, 2);
+        const uint32_t coverage = ReadU(kern, at + 4, 2);
+        // Format 0, horizontal, neither minimum values nor across the line.
+        if ((coverage & 0xFF07) == 0x0001) {
+            const uint32_t count = ReadU(kern, at + 6, 2);
+            for (uint32_t i = 0; i < count && at + 14 + qsizetype(i + 1) * 6 <= kern.size(); ++i) {
+                const qsizetype p = at + 14 + qsizetype(i) * 6;
+                pairs.emplace_back(ReadU(kern, p, 4), int16_t(ReadS16(kern, p + 4)));
+            }
+        }
+        if (length < 6) {
+            break;
+        }
+        at += length;
+    }
+    std::sort(pairs.begin(), pairs.end());
+    return pairs;
+}
+
 // A PostScript name as a PDF name may carry it.
 QByteArray CleanName(const QByteArray& name) {
     QByteArray out;
@@ -235,6 +264,18 @@ class FontFace {
     }
 
     std::vector<double> advances;  // by glyph, in thousandths of the em
+
+    // The pair adjustment of the face's 'kern' table, in thousandths of the em.
+    double Kerning(uint32_t left, uint32_t right) const {
+        if (kerning.empty() || left > 0xFFFF || right > 0xFFFF) {
+            return 0;
+        }
+        const uint32_t key = (left << 16) | right;
+        const auto it = std::lower_bound(kerning.begin(), kerning.end(), key,
+                                         [](const auto& pair, uint32_t k) { return pair.first < k; });
+        return it != kerning.end() && it->first == key ? Thousandths(it->second) : 0;
+    }
+    std::vector<std::pair<uint32_t, int16_t>> kerning;  // sorted by left << 16 | right
 
     uint16_t Cid(uint32_t glyph) const {
         if (cids.empty()) {
@@ -318,6 +359,7 @@ std::shared_ptr<FontFace> MakeFace(const QByteArray& file, int index) {
     for (const hb_position_t advance : advances) {
         face->advances.push_back(face->Thousandths(advance));
     }
+    face->kerning = KernPairs(TableData(face->face.get(), HB_TAG('k', 'e', 'r', 'n')));
 
     char name[256];
     unsigned int length = sizeof name;
@@ -367,6 +409,10 @@ uint32_t FaceGlyph(const FontFace& face, char32_t c) {
 
 double FaceAdvance(const FontFace& face, uint32_t glyph) {
     return face.Advance(glyph);
+}
+
+double FaceKerning(const FontFace& face, uint32_t left, uint32_t right) {
+    return face.Kerning(left, right);
 }
 
 PdfFont::PdfFont(std::shared_ptr<const FontFace> face, int objectId)

@@ -20,10 +20,12 @@ class FontFace;
 // outlines a PDF can embed (bitmap-only faces, for instance). Thread-safe.
 std::shared_ptr<const FontFace> LoadFontFace(const QByteArray& file, int index);
 
-// What a text layout needs of a face: the glyph of a character (0 when the face has none)
-// and a glyph's advance, in thousandths of the font size. Thread-safe.
+// What a text layout needs of a face: the glyph of a character (0 when the face has none),
+// a glyph's advance, and the kerning between two glyphs (from the face's 'kern' table, as
+// Qt applies it to unshaped text), in thousandths of the font size. Thread-safe.
 uint32_t FaceGlyph(const FontFace& face, char32_t c);
 double FaceAdvance(const FontFace& face, uint32_t glyph);
+double FaceKerning(const FontFace& face, uint32_t left, uint32_t right);
 
 // The glyphs one document shows in one face, embedded as a subset (CIDFontType2 for
 // TrueType outlines, CIDFontType0 for CFF ones). A code stands for one glyph and the text

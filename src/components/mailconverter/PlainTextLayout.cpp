@@ -102,6 +102,7 @@ PlainTextLayout::PlainTextLayout(const QString& text, const QFont& font, qreal w
     }
     if (m_face) {
         m_glyphs.resize(size_t(m_text.size()));
+        m_kerning.resize(size_t(m_text.size()));
     }
     qreal y = 0;
     qsizetype start = 0;
@@ -136,6 +137,9 @@ bool PlainTextLayout::Simple(qsizetype from, qsizetype to) {
             return false;
         }
         m_glyphs[size_t(i)] = glyph;
+        if (i > from) {
+            m_kerning[size_t(i - 1)] = FaceKerning(*m_face, m_glyphs[size_t(i - 1)], glyph);
+        }
     }
     return true;
 }
@@ -159,15 +163,16 @@ void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
         qsizetype i = pos;
         for (; i < to; ++i) {
             const qreal advance = FaceAdvance(*m_face, m_glyphs[size_t(i)]) * unit;
+            const qreal kerning = m_kerning[size_t(i)] * unit;  // before the next glyph
             if (chars[i] == u' ') {
-                width += advance;  // spaces may hang past the column
+                width += advance + kerning;  // spaces may hang past the column
                 breakAt = i + 1;
                 continue;
             }
             if (width + advance > m_width && i > pos) {
                 break;
             }
-            width += advance;
+            width += advance + kerning;
             if (chars[i] == u'-' && i > pos && i + 1 < to && chars[i - 1].isLetter() &&
                 chars[i + 1].isLetter()) {
                 breakAt = i + 1;
@@ -225,6 +230,7 @@ void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom) const {
         const QPointF origin(0, it->top + m_ascent);
         if (!canvas || !canvas->ShowGlyphs(painter, m_faceFile, m_faceIndex, m_pixelSize, origin,
                                            &m_glyphs[size_t(it->start)],
+                                           &m_kerning[size_t(it->start)],
                                            m_text.constData() + it->start, int(it->length))) {
             painter.drawText(origin, m_text.mid(it->start, it->length));
         }

@@ -19,9 +19,10 @@ class FontFace;
 // A plain-text body laid out in lines of a column, for the PDF canvas. Paragraphs of
 // letters that need no shaping and that the primary face has (Latin, Greek, Cyrillic and
 // the like, without tabs or marks) are broken into lines here, at spaces and hyphens, and
-// anywhere in a word longer than the column: that is many times faster than Qt's text
-// layout, which lays out the other paragraphs, with its fallback faces and bidi. Both kinds
-// of line share the face's line height. Coordinates are points from the text's top.
+// anywhere in a word longer than the column, and kerned by the face's pair table: that is
+// many times faster than Qt's text layout, which lays out the other paragraphs, with its
+// fallback faces and bidi. Both kinds of line share Qt's line height. Coordinates are
+// points from the text's top.
 class PlainTextLayout {
   public:
     // `text` as it is to be shown (control characters already made visible); paragraphs
@@ -64,7 +65,10 @@ class PlainTextLayout {
     qreal m_pixelSize = 0;
     qreal m_ascent = 0;
     qreal m_lineHeight = 0;
-    std::vector<uint32_t> m_glyphs;  // by character of m_text, for simple paragraphs
+    // By character of m_text, for simple paragraphs: its glyph, and the kerning between it
+    // and the next one, in thousandths of the size.
+    std::vector<uint32_t> m_glyphs;
+    std::vector<double> m_kerning;
     std::vector<Line> m_lines;
     std::vector<Span> m_spans;
     std::vector<std::unique_ptr<QTextLayout>> m_layouts;

@@ -171,6 +171,29 @@ class PlainTextLayoutTest : public QObject {
         }
     }
 
+    // Words are kerned by the face's pair table, as a shaped layout kerns them.
+    void kerning_asAShapedLayoutKerns() {
+        const QStringList words = {QStringLiteral("AVAT"), QStringLiteral("WAVY"),
+                                   QStringLiteral("Today")};
+        const std::vector<TextLine> lines = BoxedLines(Render(words.join(' '), "kerning.pdf"));
+        QCOMPARE(lines.size(), size_t(1));
+        QCOMPARE(lines[0].size(), size_t(3));
+        PdfCanvas probe(QSizeF(100, 100));
+        QFont shaped = TextFont();
+        shaped.setStyleStrategy(QFont::PreferDefault);
+        QFont unkerned = shaped;
+        unkerned.setKerning(false);
+        for (size_t i = 0; i < 3; ++i) {
+            const qreal ours = lines[0][i].xMax - lines[0][i].xMin;
+            const qreal kerned = QFontMetricsF(shaped, &probe).horizontalAdvance(words[int(i)]);
+            const qreal plain = QFontMetricsF(unkerned, &probe).horizontalAdvance(words[int(i)]);
+            QVERIFY2(plain - kerned > 0.5, qPrintable(words[int(i)]));
+            QVERIFY2(
+                qAbs(ours - kerned) < 0.3,
+                qPrintable(QString("%1: %2 against %3").arg(words[int(i)]).arg(ours).arg(kerned)));
+        }
+    }
+
     // Only the lines that start on the stretch asked for are painted.
     void paint_drawsTheLinesOfItsStretchOnly() {
         PdfCanvas canvas(QSizeF(kWidth + 2 * kLeft, 200));
