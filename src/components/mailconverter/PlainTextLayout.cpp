@@ -65,6 +65,21 @@ bool SimpleCharacter(QChar c) {
     }
 }
 
+// Scripts whose lines may break between any two letters.
+bool BreaksAround(QChar c) {
+    switch (c.script()) {
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+        case QChar::Script_Hangul:
+        case QChar::Script_Bopomofo:
+        case QChar::Script_Yi:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // The primary face of `font` as the device sees it, as a file and a face index.
 std::pair<QByteArray, int> PrimaryFace(const QFont& font) {
     QFontEngine* engine = QFontPrivate::get(font)->engineForScript(QChar::Script_Latin);
@@ -184,13 +199,29 @@ void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
     }
 }
 
+qsizetype PlainTextLayout::PieceEnd(qsizetype from, qsizetype to) const {
+    // Qt's time grows with the square of a run it cannot break, so such a run is cut into
+    // pieces of whole lines' worth; paragraphs that break anywhere else stay whole.
+    const QChar* chars = m_text.constData();
+    qsizetype runStart = from;
+    for (qsizetype i = from; i < to; ++i) {
+        const QChar c = chars[i];
+        if (c.isSpace() || BreaksAround(c)) {
+            runStart = i + 1;
+        } else if (i - runStart >= m_piece) {
+            return i;
+        }
+    }
+    return to;
+}
+
 void PlainTextLayout::LayOutWithQt(qsizetype from, qsizetype to, qreal& y) {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setUseDesignMetrics(true);
     qsizetype start = from;
     do {
-        const qsizetype end = std::min(to, start + m_piece);
+        const qsizetype end = PieceEnd(start, to);
         auto layout =
             std::make_unique<QTextLayout>(m_text.mid(start, end - start), m_font, m_device);
         layout->setTextOption(option);
@@ -228,10 +259,10 @@ void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom) const {
             continue;
         }
         const QPointF origin(0, it->top + m_ascent);
-        if (!canvas || !canvas->ShowGlyphs(painter, m_faceFile, m_faceIndex, m_pixelSize, origin,
-                                           &m_glyphs[size_t(it->start)],
-                                           &m_kerning[size_t(it->start)],
-                                           m_text.constData() + it->start, int(it->length))) {
+        if (!canvas ||
+            !canvas->ShowGlyphs(painter, m_faceFile, m_faceIndex, m_pixelSize, origin,
+                                &m_glyphs[size_t(it->start)], &m_kerning[size_t(it->start)],
+                                m_text.constData() + it->start, int(it->length))) {
             painter.drawText(origin, m_text.mid(it->start, it->length));
         }
     }

@@ -26,8 +26,8 @@ class FontFace;
 class PlainTextLayout {
   public:
     // `text` as it is to be shown (control characters already made visible); paragraphs
-    // end at "\n". Qt lays out paragraphs in pieces of at most `piece` characters, since
-    // its time grows with the square of a paragraph's length.
+    // end at "\n". A run Qt has to lay out and cannot break (no space, no ideograph) is cut
+    // every `piece` characters, since Qt's time grows with the square of its length.
     PlainTextLayout(const QString& text, const QFont& font, qreal width, QPaintDevice* device,
                     qsizetype piece);
     ~PlainTextLayout();
@@ -53,6 +53,7 @@ class PlainTextLayout {
     bool Simple(qsizetype from, qsizetype to);
     void BreakSimple(qsizetype from, qsizetype to, qreal& y);
     void LayOutWithQt(qsizetype from, qsizetype to, qreal& y);
+    qsizetype PieceEnd(qsizetype from, qsizetype to) const;
 
     QString m_text;
     QFont m_font;

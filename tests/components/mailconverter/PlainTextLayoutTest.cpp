@@ -194,6 +194,22 @@ class PlainTextLayoutTest : public QObject {
         }
     }
 
+    // A long paragraph that Qt lays out stays one paragraph, every line full but its last;
+    // only a run Qt cannot break is cut, and then nothing of it is lost.
+    void longParagraphs_cutOnlyWhereQtCannotBreak() {
+        const QString cjk =  // longer than the piece this test asks for
+            QStringLiteral("\u65E5\u672C\u8A9E\u306E\u6587\u7AE0\u3067\u3059\u3002").repeated(700);
+        const std::vector<TextLine> lines = BoxedLines(Render(cjk, "cjk.pdf"));
+        QVERIFY(lines.size() > 20);
+        for (size_t i = 0; i + 1 < lines.size(); ++i) {
+            QVERIFY2(lines[i].back().xMax > kLeft + kWidth - 12,
+                     qPrintable(QString("line %1 ends at %2").arg(i).arg(lines[i].back().xMax)));
+        }
+        // Twice the piece this test asks for.
+        const QString run = QStringLiteral("\t") + QString(10'000, QLatin1Char('x'));
+        QCOMPARE(PdfWords(Render(run, "run.pdf")).remove(' ').size(), qsizetype(10'000));
+    }
+
     // Only the lines that start on the stretch asked for are painted.
     void paint_drawsTheLinesOfItsStretchOnly() {
         PdfCanvas canvas(QSizeF(kWidth + 2 * kLeft, 200));
