@@ -116,8 +116,6 @@ class PdfPaintEngine : public QPaintEngine {
         StartPage();
     }
 
-    int PageCount() const { return int(m_pageIds.size()) + (m_pageOpen ? 1 : 0); }
-
     QByteArray Document() {
         if (isActive() || m_finished) {
             throw ConversionError(QStringLiteral("The PDF is not ready to be finished."));
@@ -371,8 +369,7 @@ class PdfPaintEngine : public QPaintEngine {
     }
 
     bool ShowGlyphs(const QByteArray& file, int index, qreal size, const QPointF& origin,
-                    const uint32_t* glyphs, const double* kerning, const QChar* chars,
-                    int count) {
+                    const uint32_t* glyphs, const double* kerning, const QChar* chars, int count) {
         syncState();
         PdfFont* font = FontForFace(file, index);
         if (!font) {
@@ -875,10 +872,6 @@ bool PdfCanvas::ShowGlyphs(QPainter& painter, const QByteArray& file, int index,
 
 void PdfCanvas::NewPage() {
     m_engine->NewPage();
-}
-
-int PdfCanvas::PageCount() const {
-    return m_engine->PageCount();
 }
 
 QByteArray PdfCanvas::Document() {

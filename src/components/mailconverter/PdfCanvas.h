@@ -40,7 +40,6 @@ class PdfCanvas : public QPaintDevice {
 
     // Ends the page being painted and begins the next; only while a painter is active.
     void NewPage();
-    int PageCount() const;
 
     // The finished document, once the painter has ended. Throws ConversionError.
     QByteArray Document();

@@ -151,20 +151,20 @@ void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const MailA
         stream.setSubtype(file.mimeType.isEmpty() ? std::string("application/octet-stream")
                                                   : file.mimeType.toStdString());
         const std::string name = names[i].toStdString();
-        auto fileSpec = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
+        auto entry = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
         // /F is read by older readers as PDFDocEncoding: give them a plain ASCII name.
         QString compat;
         for (const QChar c : names[i]) {
             compat += (c.unicode() >= 0x20 && c.unicode() < 0x7F) ? c : QChar(u'_');
         }
-        fileSpec.setFilename(name, compat.toStdString());
-        fileSpec.setDescription(isSource ? std::string("The message as it was received")
-                                         : file.name.toStdString());
-        QPDFObjectHandle fileSpecObject = fileSpec.getObjectHandle();
-        fileSpecObject.replaceKey("/AFRelationship",
-                                  QPDFObjectHandle::newName(isSource ? "/Source" : "/Unspecified"));
-        embedded.replaceEmbeddedFile(name, fileSpec);
-        associated.appendItem(fileSpecObject);
+        entry.setFilename(name, compat.toStdString());
+        entry.setDescription(isSource ? std::string("The message as it was received")
+                                      : file.name.toStdString());
+        QPDFObjectHandle entryObject = entry.getObjectHandle();
+        entryObject.replaceKey("/AFRelationship",
+                               QPDFObjectHandle::newName(isSource ? "/Source" : "/Unspecified"));
+        embedded.replaceEmbeddedFile(name, entry);
+        associated.appendItem(entryObject);
     }
     QPDFObjectHandle root = pdf.getRoot();
     root.replaceKey("/AF", associated);

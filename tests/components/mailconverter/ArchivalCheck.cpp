@@ -257,8 +257,8 @@ void CheckObjects(QPDF& pdf, QStringList& problems) {
     if (pdf.isEncrypted() || pdf.getTrailer().hasKey("/Encrypt")) {
         problems << QStringLiteral("document is encrypted");
     }
-    std::set<QPDFObjGen> associated;  // file specifications listed in some /AF
-    std::vector<QPDFObjectHandle> fileSpecs;
+    std::set<QPDFObjGen> associated;  // embedded-file entries listed in some /AF
+    std::vector<QPDFObjectHandle> entries;
     QSet<QString> seen;  // one line per kind of problem
     const auto report = [&](const QString& problem) {
         if (!seen.contains(problem)) {
@@ -292,22 +292,22 @@ void CheckObjects(QPDF& pdf, QStringList& problems) {
             }
         }
         if (HasName(dict.getKey("/Type"), "/Filespec") || dict.hasKey("/EF")) {
-            fileSpecs.push_back(dict);
+            entries.push_back(dict);
         }
     });
-    for (QPDFObjectHandle fileSpec : fileSpecs) {
-        const QString name = Text(fileSpec.getKey("/UF"));
-        const QString label = QStringLiteral("file specification \"%1\"").arg(name);
+    for (QPDFObjectHandle entry : entries) {
+        const QString name = Text(entry.getKey("/UF"));
+        const QString label = QStringLiteral("embedded-file entry \"%1\"").arg(name);
         for (const char* key : {"/F", "/UF", "/AFRelationship"}) {
-            if (!fileSpec.hasKey(key)) {
+            if (!entry.hasKey(key)) {
                 report(label + QStringLiteral(" has no ") + QLatin1String(key));
             }
         }
-        if (!fileSpec.isIndirect() || !associated.count(fileSpec.getObjGen())) {
+        if (!entry.isIndirect() || !associated.count(entry.getObjGen())) {
             report(label + QStringLiteral(" is not listed in an /AF array"));
         }
-        QPDFObjectHandle stream = fileSpec.getKey("/EF").isDictionary()
-                                      ? fileSpec.getKey("/EF").getKey("/F")
+        QPDFObjectHandle stream = entry.getKey("/EF").isDictionary()
+                                      ? entry.getKey("/EF").getKey("/F")
                                       : QPDFObjectHandle::newNull();
         if (!stream.isStream()) {
             report(label + QStringLiteral(" has no embedded file"));
@@ -565,9 +565,9 @@ QMap<QString, QString> AssociatedFiles(const QString& path) {
     if (!af.isArray()) {
         return files;
     }
-    for (QPDFObjectHandle fileSpec : af.getArrayAsVector()) {
-        QPDFObjectHandle relationship = fileSpec.getKey("/AFRelationship");
-        files.insert(Text(fileSpec.getKey("/UF")),
+    for (QPDFObjectHandle entry : af.getArrayAsVector()) {
+        QPDFObjectHandle relationship = entry.getKey("/AFRelationship");
+        files.insert(Text(entry.getKey("/UF")),
                      relationship.isName() ? QString::fromStdString(relationship.getName()).mid(1)
                                            : QString());
     }

@@ -10,7 +10,7 @@ namespace velmora::mailconverter::testing {
 // check; every font embedded and mapped to Unicode (pdffonts), and every character code
 // shown on a page present in its font's ToUnicode map; the XMP identification
 // (part 3, conformance U) and every document information entry agreeing with its XMP twin; one
-// sRGB output intent with an RGB ICC profile; every file specification with /F, /UF,
+// sRGB output intent with an RGB ICC profile; every embedded-file entry with /F, /UF,
 // /AFRelationship, a typed embedded stream, and listed in an /AF array; annotations
 // printed and visible, with appearance streams where needed; no CMYK colour; no encryption,
 // JavaScript, additional actions, XFA or LZW. Each problem found is one line; an empty

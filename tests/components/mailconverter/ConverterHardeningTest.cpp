@@ -551,12 +551,12 @@ class ConverterHardeningTest : public QObject {
                                                 << "without a ToUnicode";
         QTest::newRow("glyphs outside the Unicode map") << "unmapped"
                                                         << "map to no Unicode";
-        QTest::newRow("file spec without /UF") << "uf"
-                                               << "has no /UF";
-        QTest::newRow("file spec without relationship") << "relationship"
-                                                        << "has no /AFRelationship";
-        QTest::newRow("file spec outside /AF") << "af"
-                                               << "not listed in an /AF";
+        QTest::newRow("embedded-file entry without /UF") << "uf"
+                                                         << "has no /UF";
+        QTest::newRow("embedded-file entry without relationship") << "relationship"
+                                                                  << "has no /AFRelationship";
+        QTest::newRow("embedded-file entry outside /AF") << "af"
+                                                         << "not listed in an /AF";
         QTest::newRow("embedded file without MIME type") << "subtype"
                                                          << "MIME type";
     }
