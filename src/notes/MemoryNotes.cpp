@@ -71,6 +71,9 @@ class MemDocument : public NotesDocument {
         const MemoryItem* item = Find(name);
         return item ? std::make_shared<MemItem>(*item) : nullptr;
     }
+    QString UniversalID() override { return Doc().universalId; }
+    // Notes numbers notes in steps of four.
+    QString NoteID() override { return QString::number((m_index + 1) * 4, 16).toUpper(); }
     std::size_t Position() const { return m_position; }
 
   private:

@@ -28,6 +28,7 @@ struct MemoryItem {
 struct MemoryDocument {
     std::vector<MemoryItem> items;
     std::int64_t size = 0;
+    QString universalId;  // none unless a test gives one
 
     // Convenience for building test data: adds or replaces an item.
     MemoryDocument& Set(const QString& name, NotesValues values, int type = kItemText);

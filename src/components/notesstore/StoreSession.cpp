@@ -86,6 +86,8 @@ class StoreDocument : public NotesDocument, public StoredDocumentDetails {
                                                   item->type)
                     : nullptr;
     }
+    QString UniversalID() override { return {}; }
+    QString NoteID() override { return QString::number(m_entry.documentId, 16).toUpper(); }
 
     QStringList ItemNames() override {
         Load();

@@ -215,6 +215,8 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         }
         return std::make_shared<NsfItem>(type, std::move(objects));
     }
+    QString UniversalID() override { return {}; }
+    QString NoteID() override { return QString::number(Note().id, 16).toUpper(); }
     std::uint32_t NoteId() override { return Note().id; }
     std::uint16_t NoteClass() override { return Note().noteClass; }
     QByteArray MimeMessage(const QString& name) override {
