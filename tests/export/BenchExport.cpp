@@ -34,6 +34,7 @@ class SilentView : public exporting::ExportView {
     void SetFound(const QString&) override {}
     void SetCurrent(const QString&) override {}
     void SetSubjectCaptionVisible(bool) override {}
+    void SetOverallProgress(std::int64_t, std::int64_t) override {}
     void CloseWindow() override {}
 };
 
