@@ -464,8 +464,10 @@ bool ExportRun::Skipped(notes::NotesDocument& document, const QString& id,
     QString subject;
     const QString item = QStringLiteral("Subject");
     if (!step([&] {
-            subject = document.hasitem(item) ? notes::FirstValueText(document.GetItemValue(item))
-                                             : QString();
+            // As the extraction gives it, so that it meets the manifest's.
+            subject = TrimBlanks(document.hasitem(item)
+                                     ? notes::FirstValueText(document.GetItemValue(item))
+                                     : QString());
         })) {
         return false;
     }

@@ -112,7 +112,8 @@ TEST_F(ExportBooksTest, manifest_listsEveryMessageWithItsIdentityAndTheHashOfIts
 }
 
 TEST_F(ExportBooksTest, secondRun_skipsEverythingAndChangesNothing) {
-    AddMails(*data, "($Inbox)", 3, "In");
+    AddMails(*data, "($Inbox)", 2, "In");
+    data->AddDocument(velmora::testing::Mail("  blanks around  "), {"($Inbox)"});
     AddMails(*data, "Projects", 2, "P");
     Select({"Inbox", "Projects"});
     run.CmdConversion_Click();
