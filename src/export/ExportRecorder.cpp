@@ -71,10 +71,17 @@ void ExportRecorder::Record(RunOutcome outcome) {
             }
             break;
     }
-    for (const QString& name : outcome.missingAttachments) {
+    for (qsizetype i = 0; i < outcome.missingAttachments.size(); ++i) {
+        QString reason = QStringLiteral("the attachment \"%1\" could not be saved")
+                             .arg(outcome.missingAttachments[i]);
+        if (i < outcome.missingReasons.size()) {
+            reason += QStringLiteral(": ") + outcome.missingReasons[i];
+        }
+        if (m_summary.firstReason.isEmpty()) {
+            m_summary.firstReason = VisibleControls(reason);
+        }
         ++m_summary.missingAttachments;
-        m_summary.AddProblem(entry.folder, entry.subject,
-                             QStringLiteral("the attachment \"%1\" could not be saved").arg(name));
+        m_summary.AddProblem(entry.folder, entry.subject, reason);
     }
     m_done += outcome.messages;
     m_view.SetOverallProgress(m_done, std::max(m_done, m_total));
@@ -82,10 +89,12 @@ void ExportRecorder::Record(RunOutcome outcome) {
 
 void ExportRecorder::End() {
     m_manifest.Close();
-    if (m_pending) {
+    // Names the manifest could not take stay promised: the next run removes their PDFs and
+    // writes them again, rather than leave files no manifest knows.
+    if (m_pending && m_summary.manifestError.isEmpty()) {
         m_pending->Finish();
-        m_pending.reset();
     }
+    m_pending.reset();
 }
 
 }  // namespace velmora::exporting

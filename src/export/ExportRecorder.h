@@ -20,6 +20,7 @@ struct RunOutcome {
     std::int64_t messages = 1;
     ManifestEntry entry;  // folder, identity and what the message was
     QStringList missingAttachments;
+    QStringList missingReasons;
     QString pdfPath;  // the name the message held, given back once recorded
 };
 

@@ -10,6 +10,7 @@
 #include "notes/NotesTrap.h"
 #include "notes/RequireObject.h"
 #include "util/Global.h"
+#include "util/WriteAll.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -108,6 +109,7 @@ void ExportRun::CmdConversion_Click() {
     m_stopRequested = false;
     m_recorder.Reset();
     m_manifestPath.clear();
+    m_ending = Ending::None;
     notes::NotesContext& context = m_mailbox.context;
     QTemporaryDir spoolFolder(Global::GetTempFolder() + QStringLiteral("velmora-export-XXXXXX"));
     auto end = qScopeGuard([&] {
@@ -138,10 +140,12 @@ void ExportRun::CmdConversion_Click() {
                             MsgButtons::Ok);
         });
     if (!setUp) {
+        m_ending = Ending::NotesUnavailable;
         m_view.CloseWindow();
         return;
     }
     if (!CheckDestination()) {
+        m_ending = Ending::DestinationRefused;
         m_view.CloseWindow();
         return;
     }
@@ -165,6 +169,7 @@ void ExportRun::CmdConversion_Click() {
     if (!opened) {
         // Nothing was written: the database's folder goes again unless it held something.
         QDir().rmdir(m_state.ExportRoot);
+        m_ending = Ending::DatabaseUnreadable;
         m_view.CloseWindow();
         return;
     }
@@ -268,10 +273,11 @@ std::int64_t ExportRun::CountSelected(const QStringList& folders, const QString&
         auto database = RequireObject(m_mailbox.context.session, "session")
                             ->GetDatabase(QString(), m_mailbox.databasePath);
         for (const QString& name : folders) {
-            const QStringList ownNames = m_namesakes.value(name.toCaseFolded());
-            for (const QString& own : ownNames.isEmpty() ? QStringList{name} : ownNames) {
-                TolerantStep([&] { count(database->GetView(own)); });
-            }
+            TolerantStep([&] {
+                for (const notes::ViewPtr& view : FolderViews(*database, name)) {
+                    count(view);
+                }
+            });
         }
         for (const SystemSection& section : kSections) {
             if (selection.contains(QLatin1String(section.word))) {
@@ -297,6 +303,26 @@ void ExportRun::StartConversions(int threads) {
                                     static_cast<std::size_t>(threads) * kWaitingPerThread);
 }
 
+// The views the walk of a user folder visits: a lookup by name finds only one of the folders
+// that answer to it (Notes finds views by name regardless of case), so namesakes are found in
+// the view list instead.
+notes::ViewList ExportRun::FolderViews(notes::NotesDatabase& database, const QString& name) {
+    const QStringList ownNames = m_namesakes.value(name.toCaseFolded());
+    if (ownNames.size() < 2) {
+        // By the folder's own name: the trimmed one may not find it.
+        return {database.GetView(ownNames.isEmpty() ? name : ownNames.front())};
+    }
+    notes::ViewList walked;
+    for (const notes::ViewPtr& view : database.Views().value_or(notes::ViewList{})) {
+        TolerantStep([&] {
+            if (view && view->isfolder() && TrimBlanks(view->Name()) == name) {
+                walked.push_back(view);
+            }
+        });
+    }
+    return walked;
+}
+
 void ExportRun::WalkUserFolder(const QString& name) {
     notes::NotesContext& context = m_mailbox.context;
     m_view.SetSaveHeader(QStringLiteral("Saving Emails (Custom Folders)... [") + name +
@@ -305,24 +331,15 @@ void ExportRun::WalkUserFolder(const QString& name) {
     context.document.reset();
     context.database =
         RequireObject(context.session, "session")->GetDatabase(QString(), m_mailbox.databasePath);
-    // Notes finds views by name regardless of case.
-    const QStringList ownNames = m_namesakes.value(name.toCaseFolded());
-    if (ownNames.size() < 2) {
-        // By the folder's own name: the trimmed one may not find it.
-        WalkFolderView(RequireObject(context.database, "database")
-                           ->GetView(ownNames.isEmpty() ? name : ownNames.front()),
-                       name);
+    const notes::ViewList views = FolderViews(*RequireObject(context.database, "database"), name);
+    if (views.size() == 1) {
+        WalkFolderView(views.front(), name);
         return;
     }
-    // A lookup by name finds only one of the folders that answer to it; walk each that carries
-    // this name.
-    const notes::ViewList views = context.database->Views().value_or(notes::ViewList{});
     for (const notes::ViewPtr& view : views) {
-        TolerantStep([&] {
-            if (view && view->isfolder() && TrimBlanks(view->Name()) == name && !Stopping()) {
-                WalkFolderView(view, name);
-            }
-        });
+        if (!Stopping()) {
+            TolerantStep([&] { WalkFolderView(view, name); });
+        }
     }
 }
 
@@ -494,11 +511,12 @@ void ExportRun::Convert(const MailRecord& record, const QString& id, const QStri
     m_recorder.Promise(prepared.pdfPath);
     const QString manifestFolder = QFileInfo(m_manifestPath).absolutePath();
     WaitForRoom();
-    QStringList missing = record.missingAttachments;
-    m_pool->Submit([prepared, entry, manifestFolder, missing](Converter& converter) mutable {
+    m_pool->Submit([prepared, entry, manifestFolder, missing = record.missingAttachments,
+                    reasons = record.missingReasons](Converter& converter) mutable {
         RunOutcome outcome =
             ConvertOnWorker(prepared, std::move(entry), manifestFolder, converter.get());
         outcome.missingAttachments = std::move(missing);
+        outcome.missingReasons = std::move(reasons);
         return outcome;
     });
 }
@@ -562,17 +580,17 @@ QString ExportRun::WriteProblems() const {
         return {};
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return file.errorString();
     }
     QByteArray text = "Folder\tSubject\tWhat went wrong\n";
     for (const QString& line : problems) {
         text += line.toUtf8() + '\n';
     }
-    if (file.write(text) != text.size() || !file.flush() || !file.commit()) {
-        return file.errorString();
+    if (const QString reason = WriteAll(file, text); !reason.isEmpty()) {
+        return reason;
     }
-    return {};
+    return file.commit() ? QString() : file.errorString();
 }
 
 void ExportRun::Complete() {
@@ -585,6 +603,7 @@ void ExportRun::Complete() {
     m_writer.reset();
     const CompletionMessage message =
         CompletionFor(summary, m_state.ExportRoot, m_mailbox.databaseTitle, WriteProblems());
+    m_ending = Ending::Completed;
     m_ui.MessageBox(message.text, message.title, message.icon, MsgButtons::Ok);
     m_view.CloseWindow();
 }

@@ -33,6 +33,9 @@ struct SystemSection;
 // worker threads, and their outcomes are recorded in message order.
 class ExportRun {
   public:
+    // How the last run ended.
+    enum class Ending { None, Completed, NotesUnavailable, DestinationRefused, DatabaseUnreadable };
+
     ExportRun(notes::MailboxState& mailbox, ExportState& state, ExportView& view,
               UserInterface& ui);
     ~ExportRun();
@@ -45,6 +48,7 @@ class ExportRun {
     // from a signal handler.
     void RequestStop() { m_stopRequested = true; }
     const ExportSummary& Summary() const { return m_recorder.Summary(); }
+    Ending LastEnding() const { return m_ending; }
     // The manifest of the last run; "" before one began writing.
     const QString& ManifestPath() const { return m_manifestPath; }
 
@@ -62,6 +66,7 @@ class ExportRun {
     QStringList DiscoverUserFolders(const notes::ViewList& views, const QString& selection);
     std::int64_t CountSelected(const QStringList& folders, const QString& selection);
     void StartConversions(int threads);
+    notes::ViewList FolderViews(notes::NotesDatabase& database, const QString& name);
     void WalkUserFolder(const QString& name);
     void WalkFolderView(notes::ViewPtr view, const QString& name);
     void RunSection(const SystemSection& section, const QString& selection);
@@ -88,6 +93,7 @@ class ExportRun {
     UserInterface& m_ui;
     bool m_running = false;
     std::atomic<bool> m_stopRequested = false;
+    Ending m_ending = Ending::None;
     ExportRecorder m_recorder;
     ResumePlan m_resume;
     QString m_manifestPath;

@@ -1,6 +1,7 @@
 #include "export/Manifest.h"
 
 #include "export/OrderedPool.h"
+#include "util/WriteAll.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -185,11 +186,8 @@ bool LineAppender::Append(const QByteArray& line) {
     if (!m_file.isOpen()) {
         return false;
     }
-    if (m_file.write(line) != line.size()) {
-        m_error = m_file.errorString();
-        return false;
-    }
-    return true;
+    m_error = WriteAll(m_file, line);
+    return m_error.isEmpty();
 }
 
 ResumePlan ResumePlan::Load(const QString& manifestPath, int threads,

@@ -83,8 +83,9 @@ void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
                 throw notes::NotesError(QStringLiteral("No folder for attachments"));
             }
             object->ExtractFile(path);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
             record.missingAttachments.append(name);
+            record.missingReasons.append(QString::fromUtf8(error.what()));
         }
         record.eAttachFileName += QLatin1Char('|') + path;
     }

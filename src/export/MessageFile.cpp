@@ -10,6 +10,7 @@
 #include "export/MessageExtractor.h"
 #include "notes/FolderNames.h"
 #include "util/Global.h"
+#include "util/WriteAll.h"
 
 #include <QDir>
 #include <QFile>
@@ -164,10 +165,13 @@ MessageOutcome MessageFileWriter::Finish(const PreparedMessage& prepared,
         QFile eml(emlPath);
         // The composed text is 7-bit, so any 8-bit code page holds it unchanged.
         const QByteArray bytes = text.toLatin1();
-        if (!eml.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            eml.write(bytes) != bytes.size() || !eml.flush()) {
-            outcome.reason =
-                QStringLiteral("the message file cannot be written: %1").arg(eml.errorString());
+        // Unbuffered: a full disk shows at the write, with its reason.
+        const QString reason =
+            eml.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+                ? WriteAll(eml, bytes)
+                : eml.errorString();
+        if (!reason.isEmpty()) {
+            outcome.reason = QStringLiteral("the message file cannot be written: %1").arg(reason);
         }
     }
     yield();

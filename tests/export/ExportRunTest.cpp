@@ -74,6 +74,8 @@ TEST_F(ExportRunTest, foldersALookupByNameWouldConfuse_areEachWalkedIntoTheirOwn
     }
     EXPECT_EQ(walked, (QStringList{"Mail/Customers/Blank", "Mail/Receipts/Upper",
                                    "Mail/receipts/Lower", "Mail/receipts/Lower"}));
+    EXPECT_EQ(view.overall.back(), std::make_pair(std::int64_t{4}, std::int64_t{4}))
+        << "the overall total counts each folder once";
     EXPECT_EQ(run.Summary().failed, 0);
 }
 

@@ -4,6 +4,7 @@
 #include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
 #include "notes/NotesError.h"
+#include "util/WriteAll.h"
 
 #include <QSaveFile>
 
@@ -88,11 +89,17 @@ void Extract(const NsfDatabase& db, const FileObject& file, const QString& path)
                              .arg(file.size));
     }
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(reinterpret_cast<const char*>(data.data()), file.size) != file.size ||
-        !out.commit()) {
-        throw NotesError(
-            QStringLiteral("The attachment %1 cannot be written to %2").arg(file.name, path));
+    // Unbuffered: a full disk shows at the write, with its reason.
+    QString reason =
+        out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+            ? WriteAll(out, reinterpret_cast<const char*>(data.data()), qint64(file.size))
+            : out.errorString();
+    if (reason.isEmpty() && !out.commit()) {
+        reason = out.errorString();
+    }
+    if (!reason.isEmpty()) {
+        throw NotesError(QStringLiteral("The attachment %1 cannot be written to %2: %3")
+                             .arg(file.name, path, reason));
     }
 }
 
