@@ -14,6 +14,7 @@ void ExportRecorder::Reset() {
 
 void ExportRecorder::Begin(const QString& manifestPath) {
     m_manifestFolder = QFileInfo(manifestPath).absoluteDir();
+    QDir().mkpath(m_manifestFolder.absolutePath());  // a manifest kept apart may name a new one
     m_pending = std::make_unique<PendingNames>(manifestPath);
     m_pending->Recover();
     if (!m_manifest.Open(manifestPath)) {
