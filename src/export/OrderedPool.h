@@ -90,10 +90,10 @@ class OrderedPool {
             !m_done.wait_for(lock, wait, [this] { return m_results.front().has_value(); })) {
             return std::nullopt;
         }
-        std::optional<Result> result = std::move(m_results.front());
+        Result result = std::move(*m_results.front());
         m_results.pop_front();
         ++m_taken;
-        return result;
+        return std::optional<Result>(std::move(result));
     }
 
   private:
