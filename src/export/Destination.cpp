@@ -1,5 +1,7 @@
 #include "export/Destination.h"
 
+#include "export/Manifest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -69,6 +71,28 @@ QString PrepareDestination(const QString& folder) {
         reason = SystemReason();
     }
     return reason;
+}
+
+std::unique_ptr<QLockFile> LockBeside(const QString& manifestPath, QString* refusal) {
+    const QString folder = QFileInfo(manifestPath).absolutePath();
+    QDir().mkpath(folder);
+    auto lock = std::make_unique<QLockFile>(LockPathFor(manifestPath));
+    if (lock->tryLock(0)) {
+        return lock;
+    }
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    lock->getLockInfo(&pid, &host, &application);
+    *refusal = lock->error() == QLockFile::LockFailedError
+                   ? QStringLiteral(
+                         "Another export (process %1) is writing into\r\n%2\r\nWait for "
+                         "it to end, or choose another folder.")
+                         .arg(pid)
+                         .arg(QDir::toNativeSeparators(folder))
+                   : QStringLiteral("The export cannot lock its manifest\r\n%1.")
+                         .arg(QDir::toNativeSeparators(LockPathFor(manifestPath)));
+    return nullptr;
 }
 
 }  // namespace velmora::exporting

@@ -1,8 +1,34 @@
 #include "export/ExportRecorder.h"
 
+#include "components/mailconverter/MailConverterX.h"
+
 #include <QFileInfo>
 
 namespace velmora::exporting {
+
+RunOutcome ConvertOnWorker(const PreparedMessage& prepared, ManifestEntry entry,
+                           const QString& manifestFolder,
+                           mailconverter::MailConverterX* converter) {
+    RunOutcome outcome;
+    outcome.pdfPath = prepared.pdfPath;
+    const MessageOutcome converted = MessageFileWriter::Finish(prepared, converter);
+    if (converted.written) {
+        outcome.kind = RunOutcome::Kind::Written;
+        entry.written = true;
+        entry.pdf = QDir(manifestFolder).relativeFilePath(converted.pdfPath);
+        QString reason;
+        if (const auto hash = HashFile(converted.pdfPath, &reason)) {
+            entry.bytes = hash->bytes;
+            entry.sha256 = hash->sha256;
+        } else {
+            entry.reason = QStringLiteral("the PDF cannot be read back: ") + reason;
+        }
+    } else {
+        entry.reason = converted.reason;
+    }
+    outcome.entry = std::move(entry);
+    return outcome;
+}
 
 void ExportRecorder::Reset() {
     m_summary = {};

@@ -3,6 +3,7 @@
 #include "export/ExportReport.h"
 #include "export/ExportView.h"
 #include "export/Manifest.h"
+#include "export/MessageFile.h"
 
 #include <QDir>
 #include <QString>
@@ -23,6 +24,11 @@ struct RunOutcome {
     QStringList missingReasons;
     QString pdfPath;  // the name the message held, given back once recorded
 };
+
+// Converts one prepared message on a worker thread and hashes what it wrote; entry is what the
+// manifest will say of it.
+RunOutcome ConvertOnWorker(const PreparedMessage& prepared, ManifestEntry entry,
+                           const QString& manifestFolder, mailconverter::MailConverterX* converter);
 
 // Keeps the books of a run: the summary for the completion message, the manifest, the names
 // not yet in it, and the overall progress.

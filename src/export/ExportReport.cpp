@@ -1,6 +1,10 @@
 #include "export/ExportReport.h"
 
 #include "export/Manifest.h"
+#include "util/WriteAll.h"
+
+#include <QFile>
+#include <QSaveFile>
 
 namespace velmora::exporting {
 
@@ -56,6 +60,25 @@ QString VisibleControls(const QString& text) {
         }
     }
     return out;
+}
+
+QString WriteProblemList(const QString& path, const QStringList& problems) {
+    if (problems.isEmpty()) {
+        QFile::remove(path);  // an earlier run's list no longer holds
+        return {};
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        return file.errorString();
+    }
+    QByteArray text = "Folder\tSubject\tWhat went wrong\n";
+    for (const QString& line : problems) {
+        text += line.toUtf8() + '\n';
+    }
+    if (const QString reason = WriteAll(file, text); !reason.isEmpty()) {
+        return reason;
+    }
+    return file.commit() ? QString() : file.errorString();
 }
 
 CompletionMessage CompletionFor(const ExportSummary& summary, const QString& exportRoot,

@@ -43,6 +43,10 @@ struct ExportSummary {
 // a list of subjects keeps its columns, and a terminal that shows it does not obey it.
 QString VisibleControls(const QString& text);
 
+// Writes the list of problems, one per line under a heading, or removes an earlier run's list
+// when there are none. "" when that went well, else the system's reason.
+QString WriteProblemList(const QString& path, const QStringList& problems);
+
 struct CompletionMessage {
     QString text;
     QString title;

@@ -10,11 +10,9 @@
 #include "notes/NotesTrap.h"
 #include "notes/RequireObject.h"
 #include "util/Global.h"
-#include "util/WriteAll.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
@@ -68,31 +66,6 @@ int AttachmentsIn(const MailRecord& record) {
     return static_cast<int>(std::max<qsizetype>(0, paths - record.missingAttachments.size()));
 }
 
-// Converts one prepared message on a worker thread and hashes what it wrote.
-RunOutcome ConvertOnWorker(const PreparedMessage& prepared, ManifestEntry entry,
-                           const QString& manifestFolder,
-                           mailconverter::MailConverterX* converter) {
-    RunOutcome outcome;
-    outcome.pdfPath = prepared.pdfPath;
-    const MessageOutcome converted = MessageFileWriter::Finish(prepared, converter);
-    if (converted.written) {
-        outcome.kind = RunOutcome::Kind::Written;
-        entry.written = true;
-        entry.pdf = QDir(manifestFolder).relativeFilePath(converted.pdfPath);
-        QString reason;
-        if (const auto hash = HashFile(converted.pdfPath, &reason)) {
-            entry.bytes = hash->bytes;
-            entry.sha256 = hash->sha256;
-        } else {
-            entry.reason = QStringLiteral("the PDF cannot be read back: ") + reason;
-        }
-    } else {
-        entry.reason = converted.reason;
-    }
-    outcome.entry = std::move(entry);
-    return outcome;
-}
-
 }  // namespace
 
 ExportRun::ExportRun(notes::MailboxState& mailbox, ExportState& state, ExportView& view,
@@ -117,6 +90,7 @@ void ExportRun::CmdConversion_Click() {
         m_writer.reset();
         m_spool.reset();
         m_resume = {};
+        m_lock.reset();
         m_running = false;
     });
 
@@ -144,6 +118,9 @@ void ExportRun::CmdConversion_Click() {
         m_view.CloseWindow();
         return;
     }
+    m_manifestPath = m_state.ManifestPath.isEmpty()
+                         ? m_state.ExportRoot + QLatin1String(kManifestFileName)
+                         : QFileInfo(m_state.ManifestPath).absoluteFilePath();
     if (!CheckDestination()) {
         m_ending = Ending::DestinationRefused;
         m_view.CloseWindow();
@@ -173,6 +150,11 @@ void ExportRun::CmdConversion_Click() {
         m_view.CloseWindow();
         return;
     }
+    if (!LockManifest()) {
+        m_ending = Ending::DestinationRefused;
+        m_view.CloseWindow();
+        return;
+    }
 
     m_spool =
         std::make_unique<AttachmentSpool>(spoolFolder.isValid() ? spoolFolder.path() : QString());
@@ -183,9 +165,6 @@ void ExportRun::CmdConversion_Click() {
     const std::int64_t total = CountSelected(folders, selection);
 
     const int threads = std::max(1, m_state.Jobs > 0 ? m_state.Jobs : QThread::idealThreadCount());
-    m_manifestPath = m_state.ManifestPath.isEmpty()
-                         ? m_state.ExportRoot + QLatin1String(kManifestFileName)
-                         : QFileInfo(m_state.ManifestPath).absoluteFilePath();
     m_recorder.Begin(m_manifestPath);
     m_resume = ResumePlan::Load(m_manifestPath, threads, [this] { m_ui.DoEvents(); });
     m_recorder.SetTotal(total);
@@ -230,6 +209,16 @@ bool ExportRun::CheckDestination() {
                         .arg(QDir::toNativeSeparators(m_state.ExportRoot), reason),
                     QStringLiteral("Destination Not Writable"), MsgIcon::Warning, MsgButtons::Ok);
     return false;
+}
+
+bool ExportRun::LockManifest() {
+    QString refusal;
+    m_lock = LockBeside(m_manifestPath, &refusal);
+    if (!m_lock) {
+        m_ui.MessageBox(refusal, QStringLiteral("Destination Not Writable"), MsgIcon::Warning,
+                        MsgButtons::Ok);
+    }
+    return m_lock != nullptr;
 }
 
 QStringList ExportRun::DiscoverUserFolders(const notes::ViewList& views, const QString& selection) {
@@ -572,27 +561,6 @@ void ExportRun::Record(RunOutcome outcome) {
     m_recorder.Record(std::move(outcome));
 }
 
-QString ExportRun::WriteProblems() const {
-    const QString path = m_state.ExportRoot + QLatin1String(kProblemsFileName);
-    const QStringList& problems = Summary().problems;
-    if (problems.isEmpty()) {
-        QFile::remove(path);  // an earlier run's list no longer holds
-        return {};
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return file.errorString();
-    }
-    QByteArray text = "Folder\tSubject\tWhat went wrong\n";
-    for (const QString& line : problems) {
-        text += line.toUtf8() + '\n';
-    }
-    if (const QString reason = WriteAll(file, text); !reason.isEmpty()) {
-        return reason;
-    }
-    return file.commit() ? QString() : file.errorString();
-}
-
 void ExportRun::Complete() {
     Drain(true);
     m_pool.reset();
@@ -601,8 +569,10 @@ void ExportRun::Complete() {
     summary.stopped = Stopping();
     m_mailbox.context.ReleaseCurrent();
     m_writer.reset();
+    const QString listError =
+        WriteProblemList(m_state.ExportRoot + QLatin1String(kProblemsFileName), summary.problems);
     const CompletionMessage message =
-        CompletionFor(summary, m_state.ExportRoot, m_mailbox.databaseTitle, WriteProblems());
+        CompletionFor(summary, m_state.ExportRoot, m_mailbox.databaseTitle, listError);
     m_ending = Ending::Completed;
     m_ui.MessageBox(message.text, message.title, message.icon, MsgButtons::Ok);
     m_view.CloseWindow();

@@ -11,6 +11,7 @@
 #include "util/UserInterface.h"
 
 #include <QHash>
+#include <QLockFile>
 #include <QString>
 #include <QStringList>
 
@@ -62,6 +63,7 @@ class ExportRun {
     };
 
     bool CheckDestination();
+    bool LockManifest();
     void RewriteExportRoot();
     QStringList DiscoverUserFolders(const notes::ViewList& views, const QString& selection);
     std::int64_t CountSelected(const QStringList& folders, const QString& selection);
@@ -84,7 +86,6 @@ class ExportRun {
     void WaitForRoom();
     void Record(RunOutcome outcome);
     void Complete();
-    QString WriteProblems() const;
     bool Stopping() const { return m_stopRequested.load(); }
 
     notes::MailboxState& m_mailbox;
@@ -101,6 +102,7 @@ class ExportRun {
     std::unique_ptr<MessageFileWriter> m_writer;
     std::unique_ptr<AttachmentSpool> m_spool;
     std::unique_ptr<Pool> m_pool;
+    std::unique_ptr<QLockFile> m_lock;
 };
 
 }  // namespace velmora::exporting

@@ -74,13 +74,21 @@ std::vector<PdfState> CheckPdfs(const QDir& root, const std::vector<ManifestEntr
     return states;
 }
 
-QString PendingPathFor(const QString& manifestPath) {
+QString HiddenBeside(const QString& manifestPath, const char* suffix) {
     const QFileInfo manifest(manifestPath);
-    return manifest.dir().filePath(QLatin1Char('.') + manifest.fileName() +
-                                   QStringLiteral(".pending"));
+    return manifest.absoluteDir().filePath(QLatin1Char('.') + manifest.fileName() +
+                                           QLatin1String(suffix));
+}
+
+QString PendingPathFor(const QString& manifestPath) {
+    return HiddenBeside(manifestPath, ".pending");
 }
 
 }  // namespace
+
+QString LockPathFor(const QString& manifestPath) {
+    return HiddenBeside(manifestPath, ".lock");
+}
 
 QByteArray ManifestEntry::ToJsonLine() const {
     const QJsonObject object{
@@ -318,6 +326,7 @@ VerifyReport VerifyManifest(const QString& manifestPath, int threads) {
     const QSet<QString> own = {
         QDir::cleanPath(QFileInfo(manifestPath).absoluteFilePath()),
         QDir::cleanPath(QFileInfo(PendingPathFor(manifestPath)).absoluteFilePath()),
+        QDir::cleanPath(QFileInfo(LockPathFor(manifestPath)).absoluteFilePath()),
         QDir::cleanPath(root.absoluteFilePath(QLatin1String(kProblemsFileName)))};
     QDirIterator it(common, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {

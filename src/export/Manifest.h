@@ -19,6 +19,9 @@ inline constexpr const char* kManifestFileName = "manifest.jsonl";
 // The file in the database's output folder that lists what could not be exported.
 inline constexpr const char* kProblemsFileName = "Not converted.txt";
 
+// The lock an export holds on its manifest while it runs, beside it and hidden.
+QString LockPathFor(const QString& manifestPath);
+
 // One message as the manifest keeps it: one JSON object per line.
 struct ManifestEntry {
     QString folder;  // the output folder's name

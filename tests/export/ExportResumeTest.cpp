@@ -3,8 +3,10 @@
 #include "ExportRunFixture.h"
 #include "export/Manifest.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QRegularExpression>
 
 #include <sys/resource.h>
@@ -240,6 +242,27 @@ TEST_F(ExportBooksTest, unusableDestination_isRefusedWithTheSystemsReasonBeforeA
         EXPECT_EQ(plan->Calls("Session.GetDatabase"), 0);
         EXPECT_TRUE(converter->calls.isEmpty());
     }
+}
+
+TEST_F(ExportBooksTest, secondExportIntoTheSameManifest_isRefusedWhileTheFirstRuns) {
+    AddMails(*data, "($Inbox)", 2, "In");
+    QDir().mkpath(Root() + "Mail");
+    QLockFile other(LockPathFor(Root() + "Mail/manifest.jsonl"));
+    ASSERT_TRUE(other.tryLock(0));
+    Select({"Inbox"});
+    run.CmdConversion_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              QStringLiteral("Another export (process %1) is writing into\r\n%2Mail\r\nWait for it "
+                             "to end, or choose another folder.")
+                  .arg(QCoreApplication::applicationPid())
+                  .arg(Root()));
+    EXPECT_EQ(view.closed, 1);
+    EXPECT_TRUE(converter->calls.isEmpty());
+
+    other.unlock();
+    RunAgain();
+    EXPECT_EQ(run.Summary().written, 2);
 }
 
 TEST_F(ExportBooksTest, failures_warnNameTheFirstReasonAndListControlCharactersVisibly) {
