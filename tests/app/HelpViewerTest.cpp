@@ -1,7 +1,9 @@
+#include "app/HelpTopics.h"
 #include "app/HelpViewer.h"
 #include "app/HtmlHelp.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
@@ -83,6 +85,35 @@ class HelpViewerTest : public QObject {
         delete m_owner;
         m_owner = nullptr;
         QVERIFY(watched.isNull());
+    }
+
+    void htmlHelp_topicOfAWindow_opensThatPageInAViewerTheWindowOwns_data() {
+        using namespace velmora::app::help_topics;
+        QTest::addColumn<QString>("topic");
+        for (const char* topic : {kWelcome, kChoosing, kPreview, kExporting}) {
+            QTest::newRow(topic) << QString::fromLatin1(topic);
+        }
+    }
+
+    void htmlHelp_topicOfAWindow_opensThatPageInAViewerTheWindowOwns() {
+        QFETCH(QString, topic);
+        // A modal window owning the viewer: Qt lets a modal window's own windows take input.
+        QDialog modal(m_owner);
+        modal.setModal(true);
+        modal.show();
+        QCOMPARE(QApplication::activeModalWidget(), &modal);
+
+        HtmlHelp(&modal, kHelpFile, topic);
+        HelpViewer* viewer = HelpViewer::ForOwner(&modal);
+        QVERIFY(viewer);
+        QCOMPARE(viewer->parentWidget(), &modal);
+        QVERIFY(viewer->isVisible());
+        QCOMPARE(viewer->CurrentTopic(), topic);
+        QVERIFY(!Topic(viewer)->toPlainText().contains(QStringLiteral("not in this help file")));
+
+        // Still there to read once the modal window is closed.
+        modal.hide();
+        QVERIFY(viewer->isVisible());
     }
 
     void contents_helpFile_listsTheTopics() {
