@@ -92,7 +92,7 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowModality(Qt::NonModal);
-    resize(880, 600);
+    resize(1000, 680);  // room for the guide's pictures at their natural size
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -126,7 +126,7 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     splitter->addWidget(m_contents);
     splitter->addWidget(m_topic);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({270, 630});
+    splitter->setSizes({240, 760});
 
     QStyle* look = style();
     QAction* back = toolBar->addAction(look->standardIcon(QStyle::SP_ArrowBack),

@@ -121,7 +121,8 @@ class HelpViewerTest : public QObject {
         QTreeWidget* tree = Contents(HelpViewer::ForOwner(m_owner));
         QCOMPARE(Titles(tree),
                  QStringList({"Welcome to Velmora", "Using Velmora", "Messages and what to do",
-                              "The offline mail store", "Command-line tools", "Support"}));
+                              "Notes files and the offline mail store", "Command-line tools",
+                              "Support"}));
         QTreeWidgetItem* using_ = tree->topLevelItem(1);
         QStringList steps;
         for (int i = 0; i < using_->childCount(); ++i) {
@@ -164,7 +165,7 @@ class HelpViewerTest : public QObject {
                                                  QUrl(QStringLiteral("velmora.css")));
         QVERIFY(css.toByteArray().contains("font-family"));
         const QVariant image = topic->loadResource(QTextDocument::ImageResource,
-                                                   QUrl(QStringLiteral("main-window-scanned.png")));
+                                                   QUrl(QStringLiteral("preview-tab.png")));
         QVERIFY(image.toByteArray().startsWith("\x89PNG"));
 
         QTemporaryDir dir;
