@@ -3,6 +3,7 @@
 
 #include "ExportTestSupport.h"
 #include "RecordingUserInterface.h"
+#include "SilentMailboxView.h"
 #include "automation/Automation.h"
 #include "components/mime/MimeComponent.h"
 #include "export/ExportLauncher.h"
@@ -21,21 +22,6 @@ using velmora::testing::FilesBelow;
 namespace {
 
 const QString kPath = QStringLiteral("/mail/namesakes.nsf");
-
-class QuietMailboxView : public notes::MailboxView {
-  public:
-    void ShowDatabasePath(const QString&) override {}
-    int SelectedTab() const override { return 1; }
-    void SelectTab(int) override {}
-    void SetTabEnabled(int, bool) override {}
-    void SetBrowseEnabled(bool) override {}
-    void SetScanEnabled(bool) override {}
-    void SetExportEnabled(bool) override {}
-    void SetScanFrameVisible(bool) override {}
-    void SetStepMarkerVisible(notes::StepMarker, bool) override {}
-    void SetFolderCaption(const QString&) override {}
-    void ExpandTree() override {}
-};
 
 class NamesakeExportTest : public ::testing::Test {
   protected:
@@ -81,7 +67,7 @@ class NamesakeExportTest : public ::testing::Test {
         "MailConverter.MailConverterX",
         [] { return std::make_shared<velmora::testing::CopyingConverter>(); }};
     notes::MailboxState mailbox;
-    QuietMailboxView view;
+    velmora::testing::SilentMailboxView view;
     velmora::testing::RecordingUserInterface ui;
 };
 
