@@ -106,6 +106,17 @@ class FrmMainTest : public QObject {
             ui.openFileResults.push_back(path);
             Find<QPushButton>("CmdBrowse")->click();
         }
+        // Shows the window and scans the served mailbox; true when the scan completed.
+        bool ShowScanned() {
+            window.show();
+            if (!QTest::qWaitForWindowExposed(&window)) {
+                return false;
+            }
+            Browse(kPath);
+            Find<QPushButton>("CmdScan")->click();
+            return !ui.messages.empty() &&
+                   ui.messages.back().title == QLatin1String("Scan Completed...");
+        }
     };
 
     std::optional<Registry::ScopedOverride> m_notes;
@@ -864,10 +875,7 @@ class FrmMainTest : public QObject {
         QFETCH(QString, after);
         ServeMailbox();
         Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        QVERIFY(f.ShowScanned());
         auto* startConversion = f.Find<QPushButton>("CmdStartConversion");
         QVERIFY(f.Action("tbExport")->isEnabled());
         QVERIFY(startConversion->isEnabled());
@@ -901,10 +909,7 @@ class FrmMainTest : public QObject {
         QFETCH(bool, succeeds);
         ServeMailbox();
         Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        QVERIFY(f.ShowScanned());
         auto* tree = f.Find<QTreeView>("ContactsTreeView");
         tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
         auto* list = f.Find<QTableWidget>("MailList");
@@ -926,10 +931,7 @@ class FrmMainTest : public QObject {
         QFETCH(int, key);
         ServeMailbox();
         Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        QVERIFY(f.ShowScanned());
         auto* tree = f.Find<QTreeView>("ContactsTreeView");
         auto* list = f.Find<QTableWidget>("MailList");
         const QModelIndex root = tree->model()->index(0, 0);
@@ -957,10 +959,7 @@ class FrmMainTest : public QObject {
             data.views.push_back(second);
         });
         Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        QVERIFY(f.ShowScanned());
         auto* tree = f.Find<QTreeView>("ContactsTreeView");
         auto* list = f.Find<QTableWidget>("MailList");
         const QAbstractItemModel& model = *tree->model();
@@ -989,10 +988,7 @@ class FrmMainTest : public QObject {
     void tree_theCurrentNodeShowsItsWholeCaption() {
         ServeMailbox({QStringLiteral("Clients"), QStringLiteral("Clients\\Europe: 2011 Q1")});
         Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        QVERIFY(f.ShowScanned());
         auto* tree = f.Find<QTreeView>("ContactsTreeView");
         const QAbstractItemModel& model = *tree->model();
         const QModelIndex clients = model.index(0, 0, model.index(6, 0, model.index(0, 0)));
@@ -1017,10 +1013,7 @@ class FrmMainTest : public QObject {
     void list_everyColumnInViewAtTheWindowsSize() {
         ServeMailbox();
         Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        QVERIFY(f.ShowScanned());
         auto* tree = f.Find<QTreeView>("ContactsTreeView");
         tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
         auto* list = f.Find<QTableWidget>("MailList");
@@ -1046,10 +1039,7 @@ class FrmMainTest : public QObject {
     void tree_showsWholeCaptions() {
         ServeMailbox({QStringLiteral("Clients"), kLongFolder});
         Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        QVERIFY(f.ShowScanned());
         QCOMPARE(f.ui.messages.back().title, QStringLiteral("Scan Completed..."));
         auto* tree = f.Find<QTreeView>("ContactsTreeView");
         const QAbstractItemModel& model = *tree->model();
