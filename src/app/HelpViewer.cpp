@@ -88,7 +88,11 @@ class HelpTopicBrowser : public QTextBrowser {
     std::shared_ptr<const ChmArchive> m_archive;
 };
 
-HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
+// A window its owner owns, as the window manager sees it too: it stays above its owner (a
+// modal window included) instead of opening behind the program's other windows.
+HelpViewer::HelpViewer(QWidget* owner)
+    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowModality(Qt::NonModal);
