@@ -136,6 +136,7 @@ int ExportFromCommandLine(const CommandOptions& options, std::FILE* out, std::FI
     ExportState state;
     int ticked = 0;
     state.SelectedFolders = CollectSelectedFolders(mailbox.tree, ticked);
+    state.SelectedNamesakes = CollectSelectedNamesakes(mailbox.tree);
     state.ExportRoot = QFileInfo(options.destination).absoluteFilePath();
     state.Jobs = options.jobs;
     state.ManifestPath = options.manifest;

@@ -6,6 +6,7 @@
 #include "export/FileNames.h"
 #include "export/MessageFile.h"
 #include "notes/FolderNames.h"
+#include "notes/FolderNamesakes.h"
 #include "notes/MailboxScanner.h"
 #include "notes/NotesTrap.h"
 #include "notes/RequireObject.h"
@@ -302,9 +303,11 @@ notes::ViewList ExportRun::FolderViews(notes::NotesDatabase& database, const QSt
         return {database.GetView(ownNames.isEmpty() ? name : ownNames.front())};
     }
     notes::ViewList walked;
+    int namesake = 0;
     for (const notes::ViewPtr& view : database.Views().value_or(notes::ViewList{})) {
         TolerantStep([&] {
-            if (view && view->isfolder() && TrimBlanks(view->Name()) == name) {
+            if (view && notes::IsNamesake(*view, name) &&
+                m_state.ExportsNamesake(name, namesake++)) {
                 walked.push_back(view);
             }
         });

@@ -14,6 +14,7 @@
 #include "export/TerminalView.h"
 #include "notes/MailboxScanner.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -85,8 +86,16 @@ class ClockView : public exporting::ExportView {
     std::vector<long> resident;
 };
 
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 struct Figures {
     double seconds = 0;
+    double cpuSeconds = 0;
     std::int64_t written = 0, failed = 0, skipped = 0;
     double firstMs = 0, lastMs = 0;  // per message, first and last thousand
     long peakKib = 0;
@@ -107,10 +116,12 @@ Figures RunExport(const QString& store, const QString& destination, int jobs) {
     ClockView view;
     exporting::ExportRun run(mailbox, state, view, ui);
     ResetPeak();
+    const double cpuBefore = CpuSeconds();
     view.clock.start();
     run.CmdConversion_Click();
     Figures f;
     f.seconds = view.clock.nsecsElapsed() / 1e9;
+    f.cpuSeconds = CpuSeconds() - cpuBefore;
     f.peakKib = PeakKib();
     f.written = run.Summary().written;
     f.failed = run.Summary().failed;
@@ -155,10 +166,10 @@ CommandFigures RunCommand(const QString& tool, const QStringList& args) {
 
 void Print(const char* what, const Figures& f) {
     std::printf(
-        "  %-22s %7.1f s  %7.1f messages/s  written %lld failed %lld skipped %lld\n"
+        "  %-22s %7.1f s  %7.1f messages/s  CPU %.1f s  written %lld failed %lld skipped %lld\n"
         "  %-22s first thousand %.2f ms/message, last thousand %.2f ms/message\n"
         "  %-22s peak %ld KiB; resident from the second thousand on %ld..%ld KiB\n",
-        what, f.seconds, (f.written + f.failed + f.skipped) / f.seconds,
+        what, f.seconds, (f.written + f.failed + f.skipped) / f.seconds, f.cpuSeconds,
         static_cast<long long>(f.written), static_cast<long long>(f.failed),
         static_cast<long long>(f.skipped), "", f.firstMs, f.lastMs, "", f.peakKib, f.residentMin,
         f.residentMax);
@@ -188,12 +199,28 @@ int main(int argc, char* argv[]) {
             writer->Commit();
         }
         std::printf("%d generated messages, %d cores\n", messages, cores);
-        const Figures one = RunExport(store, work.filePath("one"), 1);
-        Print("run, 1 job", one);
-        const Figures all = RunExport(store, work.filePath("all"), cores);
-        Print(qPrintable(QStringLiteral("run, %1 jobs").arg(cores)), all);
-        std::printf("  all jobs / 1 job: %.2f times the rate\n", one.seconds / all.seconds);
-        const Figures again = RunExport(store, work.filePath("all"), cores);
+        // One job and all jobs by turns, so that a load that comes or goes on the machine
+        // weighs on both alike.
+        const int passes = messages <= 20000 ? 2 : 1;
+        double oneSeconds = 0;
+        double allSeconds = 0;
+        Figures all;
+        for (int pass = 0; pass < passes; ++pass) {
+            const QString suffix = QString::number(pass);
+            const Figures one = RunExport(store, work.filePath("one" + suffix), 1);
+            Print("run, 1 job", one);
+            all = RunExport(store, work.filePath("all" + suffix), cores);
+            Print(qPrintable(QStringLiteral("run, %1 jobs").arg(cores)), all);
+            oneSeconds += one.seconds;
+            allSeconds += all.seconds;
+            status |= one.failed + all.failed > 0 ? 1 : 0;
+            if (pass + 1 < passes) {
+                QDir(work.filePath("one" + suffix)).removeRecursively();
+            }
+        }
+        std::printf("  all jobs / 1 job: %.2f times the rate\n", oneSeconds / allSeconds);
+        const QString lastAll = work.filePath("all" + QString::number(passes - 1));
+        const Figures again = RunExport(store, lastAll, cores);
         std::printf("  resume with nothing left: %.1f s, %.3f of the export (skipped %lld)\n",
                     again.seconds, again.seconds / all.seconds,
                     static_cast<long long>(again.skipped));
@@ -207,7 +234,7 @@ int main(int argc, char* argv[]) {
             RunCommand(tool, {store, work.filePath("command"), QStringLiteral("--quiet")});
         std::printf("  velmora-export again: %.1f s, %.3f of the export, exit %d\n",
                     resumed.seconds, resumed.seconds / command.seconds, resumed.exitCode);
-        if (one.failed + all.failed > 0 || command.exitCode != 0 || resumed.exitCode != 0) {
+        if (command.exitCode != 0 || resumed.exitCode != 0) {
             status = 1;
         }
     }
