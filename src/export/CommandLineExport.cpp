@@ -6,6 +6,7 @@
 #include "export/TerminalView.h"
 #include "notes/MailboxScanner.h"
 #include "notes/MailboxState.h"
+#include "notes/SilentMailboxView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -116,7 +117,7 @@ int ExportFromCommandLine(const CommandOptions& options, std::FILE* out, std::FI
     notes::MailboxState mailbox;
     mailbox.databasePath = QFileInfo(database).absoluteFilePath();
     CommandUserInterface ui(stop);
-    HeadlessMailboxView mailboxView;
+    notes::SilentMailboxView mailboxView;
     notes::MailboxScanner(mailbox, mailboxView, ui).CmdScan_Click();
     if (ui.lastTitle != QLatin1String("Scan Completed...")) {
         Line(err, QStringLiteral("velmora-export: %1: %2").arg(database, ui.lastText.simplified()));

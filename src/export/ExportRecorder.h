@@ -49,6 +49,8 @@ class ExportRecorder {
     // Once every outcome is recorded.
     void End();
 
+    // Every message the walked folders held is recorded.
+    bool AllDone() const { return m_done >= m_total; }
     QString RelativeToManifest(const QString& path) const;
     ExportSummary& Summary() { return m_summary; }
     const ExportSummary& Summary() const { return m_summary; }

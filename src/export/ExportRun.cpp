@@ -569,7 +569,8 @@ void ExportRun::Complete() {
     m_pool.reset();
     m_recorder.End();
     ExportSummary& summary = m_recorder.Summary();
-    summary.stopped = Stopping();
+    // A stop asked for after the last message was read cut nothing short.
+    summary.stopped = Stopping() && !m_recorder.AllDone();
     m_mailbox.context.ReleaseCurrent();
     m_writer.reset();
     const QString listError =

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "export/ExportView.h"
-#include "notes/MailboxView.h"
 #include "util/UserInterface.h"
 
 #include <QElapsedTimer>
@@ -41,22 +40,6 @@ class TerminalView : public ExportView {
     qint64 m_lastDrawn = -1;
     std::int64_t m_lastLogged = 0;
     bool m_lineOpen = false;
-};
-
-// The parts of the main window a scan would drive; nothing to show without windows.
-class HeadlessMailboxView : public notes::MailboxView {
-  public:
-    void ShowDatabasePath(const QString&) override {}
-    int SelectedTab() const override { return 1; }
-    void SelectTab(int) override {}
-    void SetTabEnabled(int, bool) override {}
-    void SetBrowseEnabled(bool) override {}
-    void SetScanEnabled(bool) override {}
-    void SetExportEnabled(bool) override {}
-    void SetScanFrameVisible(bool) override {}
-    void SetStepMarkerVisible(notes::StepMarker, bool) override {}
-    void SetFolderCaption(const QString&) override {}
-    void ExpandTree() override {}
 };
 
 // Message boxes as lines; questions are answered No and dialogs cancelled.

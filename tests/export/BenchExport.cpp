@@ -13,6 +13,7 @@
 #include "export/ExportRun.h"
 #include "export/TerminalView.h"
 #include "notes/MailboxScanner.h"
+#include "notes/SilentMailboxView.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -106,7 +107,7 @@ Figures RunExport(const QString& store, const QString& destination, int jobs) {
     notes::MailboxState mailbox;
     mailbox.databasePath = store;
     exporting::TerminalUserInterface ui;
-    exporting::HeadlessMailboxView mailboxView;
+    notes::SilentMailboxView mailboxView;
     notes::MailboxScanner(mailbox, mailboxView, ui).CmdScan_Click();
     exporting::ExportState state;
     int ticked = 0;
