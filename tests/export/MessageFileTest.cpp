@@ -35,6 +35,9 @@ class RecordingMessage : public mime::MailMessage {
     }
     void SetSubject(const QString& s) override { m_log << "SetSubject:" + s; }
     void SetBody(const QString& b) override { m_log << "SetBody:" + b; }
+    void SetMimeBody(const QByteArray& e) override {
+        m_log << "SetMimeBody:" + QString::fromUtf8(e);
+    }
     void SetDate(const QDateTime& d) override { m_log << "SetDate:" + d.toString(Qt::ISODate); }
     QString AddAttachment(const QString& path) override {
         QFile file(path);
