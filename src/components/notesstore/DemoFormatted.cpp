@@ -290,9 +290,9 @@ QByteArray NewsletterMessage() {
         "<tr><td class=\"hero\"><img src=\"cid:logo@news.example\" width=\"120\" height=\"40\" "
         "alt=\"Quarnix Weekly\"> Spring special</td></tr>\n"
         "<tr><td><table cellpadding=\"0\" cellspacing=\"0\" width=\"600\"><tr>\n"
-        "<td class=\"col\">Leftcolumn: the northern region opened two new depots this spring, "
-        "and deliveries to the islands now leave twice a week.</td>\n"
-        "<td class=\"col tint\">Rightcolumn: join the partner day in Z&uuml;rich on 12 May, with "
+        "<td class=\"col\">The northern region opened two new depots this spring, and "
+        "deliveries to the islands now leave twice a week.</td>\n"
+        "<td class=\"col tint\">Join the partner day in Z&uuml;rich on 12 May, with "
         "workshops, a harbour tour and dinner.</td>\n"
         "</tr></table></td></tr>\n"
         "<tr><td><table width=\"100%\" cellspacing=\"0\">\n"
@@ -307,7 +307,7 @@ QByteArray NewsletterMessage() {
         "subscribed to it.</td></tr>\n"
         "</table>\n</body></html>\n");
     const QString plain = QStringLiteral(
-        "Quarnix Weekly - Spring special\n\n"
+        "Spring special\n\n"
         "The northern region opened two new depots this spring, and deliveries to the islands "
         "now leave twice a week.\n\nJoin the partner day in Zürich on 12 May.\n\n"
         "Maintenance plan until 30 April: EUR 1 250\nTraining day until 15 May: EUR 480\n\n"
