@@ -68,6 +68,15 @@ notes::NotesValue ReadValue(const SqliteStatement& row, int first) {
     }
 }
 
+// A creation time stored as milliseconds and offset, or nothing.
+std::optional<QDateTime> CreatedAt(const SqliteStatement& row, int first) {
+    if (row.IsNull(first)) {
+        return std::nullopt;
+    }
+    return QDateTime::fromMSecsSinceEpoch(row.Int(first),
+                                          QTimeZone(static_cast<int>(row.Int(first + 1))));
+}
+
 }  // namespace
 
 class StoreConnectionCache {
@@ -135,7 +144,8 @@ StoreConnection::StoreConnection(const QString& path, const FileIdentity& identi
             m_views.push_back(
                 StoredView{views.Int(0), views.Text(1), views.Int(2) != 0, views.Int(3)});
         }
-        const bool current = versionNumber >= 2;
+        m_versionTwo = versionNumber >= 2;
+        const bool current = m_versionTwo;
         m_entryFrom.emplace(
             *m_db, current ? "SELECT e.document_id, e.position, d.size, d.has_embedded, "
                              "d.created_msecs, d.created_offset "
@@ -186,13 +196,16 @@ StoreConnection::~StoreConnection() {
 std::vector<StoredEntry> StoreConnection::Documents() {
     std::lock_guard lock(m_mutex);
     try {
-        SqliteStatement query =
-            m_db->Prepare("SELECT id, size, has_embedded FROM documents ORDER BY id");
+        SqliteStatement query = m_db->Prepare(
+            m_versionTwo
+                ? "SELECT id, size, has_embedded, created_msecs, created_offset FROM documents "
+                  "ORDER BY id"
+                : "SELECT id, size, has_embedded, NULL, NULL FROM documents ORDER BY id");
         std::vector<StoredEntry> documents;
         while (query.Step()) {
             documents.push_back(StoredEntry{query.Int(0),
                                             static_cast<std::int64_t>(documents.size()),
-                                            query.Int(1), query.Int(2) != 0});
+                                            query.Int(1), query.Int(2) != 0, CreatedAt(query, 3)});
         }
         return documents;
     } catch (const SqliteError& error) {
@@ -208,11 +221,8 @@ std::optional<StoredEntry> StoreConnection::EntryFrom(std::int64_t viewId, std::
         query.Bind(1, viewId).Bind(2, position);
         std::optional<StoredEntry> entry;
         if (query.Step()) {
-            entry = StoredEntry{query.Int(0), query.Int(1), query.Int(2), query.Int(3) != 0, {}};
-            if (!query.IsNull(4)) {
-                entry->created = QDateTime::fromMSecsSinceEpoch(
-                    query.Int(4), QTimeZone(static_cast<int>(query.Int(5))));
-            }
+            entry = StoredEntry{query.Int(0), query.Int(1), query.Int(2), query.Int(3) != 0,
+                                CreatedAt(query, 4)};
         }
         query.Reset();
         return entry;

@@ -88,6 +88,7 @@ class StoreConnection {
     std::unique_ptr<SqliteConnection> m_db;
     QString m_title;
     bool m_encrypted = false;
+    bool m_versionTwo = true;  // items keep their bytes, documents their creation time
     std::vector<StoredView> m_views;
     std::optional<SqliteStatement> m_entryFrom, m_positionOf, m_items, m_embedded, m_itemData;
 
