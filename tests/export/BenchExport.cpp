@@ -13,8 +13,8 @@
 #include "export/ExportRun.h"
 #include "export/MessageExtractor.h"
 
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
@@ -213,8 +213,9 @@ int main(int argc, char* argv[]) {
     }
     const double plainRate = summary.written / seconds;
     const double formattedRate = FormattedMixRate(messages, work.path());
-    std::printf("formatted mix (plain, HTML and rich text, a third each): %.1f messages/s, "
-                "%.0f %% of the plain mix's %.1f\n",
-                formattedRate, 100.0 * formattedRate / plainRate, plainRate);
+    std::printf(
+        "formatted mix (plain, HTML and rich text, a third each): %.1f messages/s, "
+        "%.0f %% of the plain mix's %.1f\n",
+        formattedRate, 100.0 * formattedRate / plainRate, plainRate);
     return summary.failed == 0 ? 0 : 1;
 }
