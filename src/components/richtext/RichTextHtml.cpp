@@ -270,7 +270,8 @@ class Converter {
         Frame& frame = m_frames.back();
         const ParagraphStyle style = m_styles.value(paragraph.style);
         const bool inTable = m_frames.size() > 1;
-        const QString body = paragraph.visible ? paragraph.content : QStringLiteral("<br>");
+        // A lone line break would give the empty paragraph no height.
+        const QString body = paragraph.visible ? paragraph.content : QStringLiteral("&nbsp;");
         QString listCss;
         const QString tag = ListTag(style, &listCss);
         if (tag.isEmpty()) {

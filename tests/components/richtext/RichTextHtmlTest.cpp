@@ -98,7 +98,7 @@ TEST(RichTextHtml, formatting_becomesTheMatchingHtml) {
              w.Paragraph(style);
              w.Text("three");
          },
-         {">one<br>two &lt;b&gt; &amp; &quot;x&quot;<", "<div style=\"\"><br></div>", ">three<"},
+         {">one<br>two &lt;b&gt; &amp; &quot;x&quot;<", "<div style=\"\">&nbsp;</div>", ">three<"},
          {"<b>"}},
         {"bullets and numbering, nested by indent",
          [](CdWriter& w) {
