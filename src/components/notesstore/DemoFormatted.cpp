@@ -1,8 +1,8 @@
 #include "components/notesstore/DemoFormatted.h"
 
 #include "components/richtext/CdWriter.h"
+#include "components/richtext/NotesBitmap.h"
 
-#include <QBuffer>
 #include <QPainter>
 
 #include <array>
@@ -14,14 +14,6 @@ using namespace velmora::notes;
 using namespace velmora::richtext;
 
 namespace {
-
-QByteArray Png(const QImage& image) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
-}
 
 QByteArray Base64Lines(const QByteArray& data) {
     const QByteArray encoded = data.toBase64();
@@ -99,11 +91,7 @@ QByteArray PngFile(int width, int height) {
             image.setPixel(x, y, qRgb(40 + x * 3 % 200, 90 + y * 2 % 160, 160 + (x + y) % 90));
         }
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
+    return ImageBytes(image);
 }
 
 QImage DemoPicture(int width, int height) {
@@ -332,7 +320,7 @@ QByteArray NewsletterMessage() {
                     "Content-Type: image/png; name=\"logo.png\"\r\nContent-Transfer-Encoding: "
                     "base64\r\nContent-ID: <logo@news.example>\r\nContent-Disposition: inline; "
                     "filename=\"logo.png\"\r\n",
-                    Base64Lines(Png(DemoPicture(120, 40))));
+                    Base64Lines(ImageBytes(DemoPicture(120, 40))));
     message += "--" + related + "--\r\n";
     return message;
 }
@@ -361,13 +349,7 @@ QByteArray ReplyWithPictureMessage() {
                     "Content-Type: image/jpeg; name=\"meter.jpg\"\r\nContent-Transfer-Encoding: "
                     "base64\r\nContent-ID: <meter-photo@paris.example>\r\nContent-Disposition: "
                     "inline; filename=\"meter.jpg\"\r\n",
-                    Base64Lines([] {
-                        QByteArray jpeg;
-                        QBuffer buffer(&jpeg);
-                        buffer.open(QIODevice::WriteOnly);
-                        DemoPicture(320, 180).save(&buffer, "JPEG", 85);
-                        return jpeg;
-                    }()));
+                    Base64Lines(ImageBytes(DemoPicture(320, 180), "JPEG")));
     message += "--" + boundary + "--\r\n";
     return message;
 }

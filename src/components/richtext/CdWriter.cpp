@@ -4,8 +4,6 @@
 #include "components/richtext/Lmbcs.h"
 #include "components/richtext/NotesBitmap.h"
 
-#include <QBuffer>
-
 namespace velmora::richtext {
 
 namespace {
@@ -39,14 +37,6 @@ class Body {
   private:
     QByteArray m_bytes;
 };
-
-QByteArray Encoded(const QImage& image, const char* format) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
 
 }  // namespace
 
@@ -165,9 +155,9 @@ void CdWriter::Picture(const QImage& image, PictureFormat format, int widthTwips
         }
         return;
     }
-    EncodedPicture(Encoded(image, format == PictureFormat::Gif    ? "GIF"
-                                  : format == PictureFormat::Jpeg ? "JPEG"
-                                                                  : "PNG"),
+    EncodedPicture(ImageBytes(image, format == PictureFormat::Gif    ? "GIF"
+                                     : format == PictureFormat::Jpeg ? "JPEG"
+                                                                     : "PNG"),
                    format, image.size(), widthTwips, heightTwips);
 }
 

@@ -2,6 +2,8 @@
 
 #include "components/richtext/CdRecords.h"
 
+#include <QBuffer>
+
 #include <algorithm>
 #include <array>
 
@@ -170,6 +172,17 @@ QImage DecodeBitmap(const BitmapRecords& records, qint64 maxPixels) {
         }
     }
     return image;
+}
+
+QByteArray ImageBytes(const QImage& image, const char* format) {
+    if (image.isNull()) {
+        return {};
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
 }
 
 EncodedBitmap EncodeBitmap(const QImage& source) {

@@ -23,6 +23,9 @@ struct BitmapRecords {
 // maxPixels. Scan lines the segments do not hold stay white.
 QImage DecodeBitmap(const BitmapRecords& records, qint64 maxPixels);
 
+// The image encoded in a file format Qt writes ("PNG", "JPEG"); empty for a null image.
+QByteArray ImageBytes(const QImage& image, const char* format = "PNG");
+
 // The records' bodies for an image, as 16-bit colour: header, then one segment body per
 // group of lines.
 struct EncodedBitmap {

@@ -6,7 +6,6 @@
 #include "components/richtext/NotesBitmap.h"
 #include "components/richtext/RichTextStyle.h"
 
-#include <QBuffer>
 #include <QHash>
 #include <QImage>
 #include <QRegularExpression>
@@ -449,13 +448,13 @@ class Converter {
                 data.truncate(g.imageSize);
             }
             if (mediaType == "image/bmp" || mediaType.isEmpty()) {
-                data = Png(QImage::fromData(data));
+                data = ImageBytes(QImage::fromData(data));
                 mediaType = "image/png";
             }
         } else if (g.bitmapSeen) {
             const QImage image = DecodeBitmap(g.bitmap, m_limits.maxPicturePixels);
             natural = image.size();
-            data = Png(image);
+            data = ImageBytes(image);
             mediaType = "image/png";
         }
         if (data.isEmpty()) {
@@ -480,17 +479,6 @@ class Converter {
                        .arg(natural.height() * 0.75, 0, 'f', 1);
         }
         Show(QStringLiteral("<img src=\"cid:") + id + QStringLiteral("\" alt=\"\"") + size + u'>');
-    }
-
-    static QByteArray Png(const QImage& image) {
-        if (image.isNull()) {
-            return {};
-        }
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return png;
     }
 
     // Tables.
