@@ -14,7 +14,7 @@ std::unique_ptr<NsfFile> NsfFile::Open(const QString& path) {
     }
     const qint64 size = file->size();
     if (size <= 0) {
-        throw NotesError(QStringLiteral("The database %1 is empty").arg(path));
+        throw NotesError(QStringLiteral("%1 is empty: it is not a Notes database").arg(path));
     }
     // A read-only private mapping: pages are loaded as they are touched and the file is
     // never written.

@@ -15,6 +15,12 @@ namespace velmora::nsf {
 // mail no readable folder lists still reaches the scan and the export.
 inline constexpr const char* kAllMailFolder = "All Mail";
 
+// What a sealed (encrypted) item reads as: the document is listed and exported, and its
+// PDF says why its body is missing.
+inline constexpr const char* kSealedBodyText =
+    "[This message is encrypted. Its body can be read only with the recipient's Notes ID; "
+    "Velmora cannot read it.]";
+
 class FileSession : public notes::NotesSession {
   public:
     FileSession();

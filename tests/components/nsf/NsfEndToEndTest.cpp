@@ -42,7 +42,7 @@ QString PdfText(const QString& pdf) {
 // A real mail file, scanned and exported as the window does it: the scan finds our
 // folder of all mail, the export writes the memo's PDF with its texts.
 TEST(nsf_EndToEnd, HfinnScansAndExportsItsMemo) {
-    VELMORA_REQUIRE_SAMPLE(path, "hfinn.nsf");
+    const QString path = velmora::nsf::test::Sample("hfinn.nsf");
     EnsureApplication();
     RegisterStandardComponents();
 

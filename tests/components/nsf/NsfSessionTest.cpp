@@ -3,6 +3,7 @@
 #include "components/nsf/NsfSession.h"
 #include "notes/NotesError.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace velmora::nsf;
@@ -20,7 +21,7 @@ ViewPtr FindView(NotesDatabase& db, const QString& name) {
 }
 
 TEST(nsf_Session, ServesHfinnThroughTheNotesModel) {
-    VELMORA_REQUIRE_SAMPLE(path, "hfinn.nsf");
+    const QString path = velmora::nsf::test::Sample("hfinn.nsf");
     FileSession session;
     const DatabasePtr db = session.GetDatabase(QString(), path);
     EXPECT_EQ(db->Title(), QStringLiteral("Huckleberry Finn"));
@@ -83,7 +84,7 @@ TEST(nsf_Session, ServesHfinnThroughTheNotesModel) {
 }
 
 TEST(nsf_Session, FoldersOfTheSamplesAreListedWithTheirFlag) {
-    VELMORA_REQUIRE_SAMPLE(path, "billdrv.nsf");
+    const QString path = velmora::nsf::test::Sample("billdrv.nsf");
     FileSession session;
     const DatabasePtr db = session.GetDatabase(QString(), path);
     // The one folder of the samples: empty, as its entry table is not read yet.
@@ -114,11 +115,127 @@ TEST(nsf_Session, UnreadableFilesFailOnEveryMember) {
     ASSERT_NE(db, nullptr);
     EXPECT_THROW(db->Title(), NotesError);
     EXPECT_THROW(db->Views(), NotesError);
-    // Not a database at all: the offline store's reader answers, and fails as well.
+    // No file at all: every member says so.
     const DatabasePtr other =
         session.GetDatabase(QString(), dir.filePath(QStringLiteral("missing.nsf")));
     ASSERT_NE(other, nullptr);
     EXPECT_THROW(other->Title(), NotesError);
+    EXPECT_THROW(other->UnreadableDocuments(), NotesError);
+}
+
+struct MimeRow {
+    const char* subject;
+    std::vector<const char*> types;        // every Content-Type of the message, in order
+    std::vector<const char*> attachments;  // the files of its Body
+    const char* plain;                     // the start of its plain-text part
+};
+
+// MIMEMsg.nsf's three messages with the structure parseMMMsg-MIMEMsg.txt shows, the texts
+// of readMMTxt-MIMEMsg.txt and their attached files, byte for byte in the message too.
+TEST(nsf_Session, MimeMessagesWithTheirPartsAndFiles) {
+    const std::vector<MimeRow> rows = {
+        {"MIME message(plain text)",
+         {"multipart/alternative", "text/plain", "text/html"},
+         {},
+         "This is a test message."},
+        {"MIME message(with txt attachment)",
+         {"multipart/mixed", "multipart/alternative", "text/plain", "text/html", "text/plain"},
+         {"New Text Document.txt"},
+         "This is a text message, with a txt file attached."},
+        {"MIME message with attachmetn(Txt/BMP/Jpg) and inline images",
+         {"multipart/mixed", "multipart/related", "multipart/alternative", "text/plain",
+          "text/html", "image/gif", "image/gif", "image/gif", "text/plain", "image/jpeg",
+          "application/octet-stream", "application/octet-stream"},
+         {"Plain.txt", "Sample.jpg", "sampleBMP.bmp", "mswin32.mak"},
+         "You can get two types of Help in Notes:"},
+    };
+    FileSession session;
+    const DatabasePtr db =
+        session.GetDatabase(QString(), velmora::nsf::test::Sample("MIMEMsg.nsf"));
+    const ViewPtr mail = db->GetView(QLatin1String(kAllMailFolder));
+    ASSERT_NE(mail, nullptr);
+    ASSERT_EQ(mail->AllEntries()->Count(), 3);
+    EXPECT_EQ(db->UnreadableDocuments(), 0);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    DocumentPtr doc = mail->GetFirstDocument();
+    for (const MimeRow& row : rows) {
+        SCOPED_TRACE(row.subject);
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(FirstValueText(doc->GetItemValue(QStringLiteral("Subject"))),
+                  QLatin1String(row.subject));
+        EXPECT_EQ(FirstValueText(doc->GetItemValue(QStringLiteral("SendTo"))),
+                  QStringLiteral("admin@cn.ibm.com"));
+        EXPECT_TRUE(FirstValueText(doc->GetItemValue(QStringLiteral("Body")))
+                        .startsWith(QLatin1String(row.plain)));
+        const QByteArray message =
+            dynamic_cast<NsfDocumentDetails&>(*doc).MimeMessage(QStringLiteral("Body"));
+        QStringList types;
+        const QRegularExpression type(QStringLiteral("Content-Type: *([^;\\r\\n]+)"));
+        for (auto m = type.globalMatch(QString::fromLatin1(message)); m.hasNext();) {
+            types << m.next().captured(1);
+        }
+        QStringList expected;
+        for (const char* t : row.types) {
+            expected << QLatin1String(t);
+        }
+        EXPECT_EQ(types, expected);
+
+        const auto body = doc->GetFirstItem(QStringLiteral("Body"));
+        ASSERT_NE(body, nullptr);
+        EXPECT_EQ(body->Type(), kItemRichText);
+        QStringList names;
+        for (const auto& object : body->EmbeddedObjects().value_or(EmbeddedObjectList{})) {
+            names << object->Name();
+            EXPECT_EQ(object->Type(), kEmbedAttachment);
+            const QString target = dir.filePath(object->Name());
+            if (object->Name() == QLatin1String("mswin32.mak")) {
+                // Its object holds fewer bytes than its file records: refused, with why.
+                try {
+                    object->ExtractFile(target);
+                    ADD_FAILURE() << "extracted";
+                } catch (const NotesError& e) {
+                    EXPECT_TRUE(e.Message().contains(QLatin1String("738 bytes stored, 749")));
+                }
+                continue;
+            }
+            object->ExtractFile(target);
+            const QByteArray bytes = velmora::nsf::test::ReadAll(target);
+            EXPECT_EQ(bytes.size(), dynamic_cast<NsfAttachmentDetails&>(*object).Length());
+            // The message carries the same bytes in the part that names the file.
+            EXPECT_TRUE(message.contains(bytes.toBase64().left(76)) || message.contains(bytes))
+                << object->Name().toStdString();
+        }
+        QStringList expectedNames;
+        for (const char* n : row.attachments) {
+            expectedNames << QLatin1String(n);
+        }
+        EXPECT_EQ(names, expectedNames);
+        doc = mail->GetNextDocument(doc);
+    }
+    EXPECT_EQ(doc, nullptr);
+}
+
+// A sealed document is listed and read; its encrypted body says so instead of its text.
+TEST(nsf_Session, SealedBodyReadsAsEncrypted) {
+    QByteArray bytes = velmora::nsf::test::ReadAll(velmora::nsf::test::Sample("hfinn.nsf"));
+    // The memo's Body descriptor, its flags marked as sealed.
+    const qsizetype body = bytes.indexOf(QByteArray::fromHex("08000b0062000001"));
+    ASSERT_GE(body, 0);
+    bytes[body + 2] = static_cast<char>(0x1b);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("sealed.nsf"));
+    velmora::nsf::test::WriteAll(path, bytes);
+    FileSession session;
+    const DocumentPtr memo = session.GetDatabase(QString(), path)
+                                 ->GetView(QLatin1String(kAllMailFolder))
+                                 ->GetFirstDocument();
+    ASSERT_NE(memo, nullptr);
+    EXPECT_EQ(FirstValueText(memo->GetItemValue(QStringLiteral("Body"))),
+              QLatin1String(kSealedBodyText));
+    EXPECT_EQ(FirstValueText(memo->GetItemValue(QStringLiteral("Subject"))),
+              QStringLiteral("Re: APISUPP.NSF Stub attached"));
 }
 
 }  // namespace
