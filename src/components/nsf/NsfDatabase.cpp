@@ -28,8 +28,11 @@ constexpr std::uint8_t kRrvSignature = 0x06;
 constexpr std::uint8_t kRrvHeaderSize = 0x20;
 constexpr std::uint32_t kRrvBucketSize = 4096;
 constexpr std::uint32_t kRrvEntries = (kRrvBucketSize - kRrvHeaderSize) / 8;
+// Objects of on-disk structure 43 and before, and of the newer ones.
 constexpr std::uint16_t kObjectSignature = 0x0007;
 constexpr std::uint32_t kObjectHeaderSize = 22;
+constexpr std::uint16_t kLongObjectSignature = 0x001B;
+constexpr std::uint32_t kLongObjectHeaderSize = 115;
 constexpr std::uint32_t kNoteHeaderSize = 100;
 // Buckets are 4 to 32 KB in every sample; anything far beyond is damage.
 constexpr std::uint32_t kMaxBucketSize = 1u << 20;
@@ -505,10 +508,14 @@ std::span<const std::uint8_t> NsfDatabase::Object(std::uint32_t rrv) const {
     }
     const auto header = f.Bytes(at, kObjectHeaderSize, "an object header");
     const std::uint32_t size = Le32(header, 2);
-    if (Le16(header, 0) != kObjectSignature || size < kObjectHeaderSize || !f.Contains(at, size)) {
+    const std::uint16_t signature = Le16(header, 0);
+    const std::uint32_t headerSize = signature == kObjectSignature       ? kObjectHeaderSize
+                                     : signature == kLongObjectSignature ? kLongObjectHeaderSize
+                                                                         : 0;
+    if (headerSize == 0 || size < headerSize || !f.Contains(at, size)) {
         throw missing(QStringLiteral("its header is damaged"));
     }
-    return f.Bytes(at + kObjectHeaderSize, size - kObjectHeaderSize, "an object");
+    return f.Bytes(at + headerSize, size - headerSize, "an object");
 }
 
 }  // namespace velmora::nsf

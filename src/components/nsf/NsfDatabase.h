@@ -119,8 +119,9 @@ class NsfDatabase {
     // The note's items in their stored order. Fails with NotesError when the note is
     // damaged or its large values cannot be found.
     std::vector<NoteItem> Items(const NoteRecord& note) const;
-    // The data of the object with the given record-relocation ID (attachments): the bytes
-    // after its 22-byte header. Fails with NotesError when it cannot be found or is damaged.
+    // The data of the object with the given record-relocation ID (attachments, folder
+    // objects): the bytes after its header (22 bytes, or 115 in newer files). Fails with NotesError
+    // when it cannot be found or is damaged.
     std::span<const std::uint8_t> Object(std::uint32_t rrv) const;
 
   private:

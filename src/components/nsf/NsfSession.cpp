@@ -3,6 +3,7 @@
 #include "automation/Automation.h"
 #include "components/notesstore/StoreSession.h"
 #include "components/nsf/Attachments.h"
+#include "components/nsf/Folders.h"
 #include "components/nsf/Mime.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/Values.h"
@@ -90,8 +91,20 @@ class Model {
                 return;
             }
             const bool folder = FirstText(Find(items, "$Flags")).contains(QLatin1Char('F'));
-            // Folder contents are not read yet (see README); "All Mail" holds the mail.
-            views.push_back({title, folder, {}});
+            std::vector<std::size_t> documents;
+            QString why;
+            if (folder) {
+                // Best effort: a folder that cannot be read is listed empty, and "All Mail"
+                // still holds its mail.
+                for (const std::uint32_t id :
+                     FolderNoteIds(*db, items, &why).value_or(std::vector<std::uint32_t>{})) {
+                    const NoteRecord* member = db->FindNote(id);
+                    if (member != nullptr && member->IsDocument()) {
+                        documents.push_back(static_cast<std::size_t>(member - notes.data()));
+                    }
+                }
+            }
+            views.push_back({title, folder, std::move(documents)});
         } catch (const NotesError&) {
             // A design note that cannot be read leaves its view out; the mail stays reachable.
         }
@@ -396,7 +409,19 @@ DatabasePtr FileSession::GetDatabase(const QString& server, const QString& path)
     if (file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16)) {
         return m_stores->GetDatabase(server, path);
     }
-    return std::make_shared<NsfNotesDatabase>(path);
+    // The scan asks for the database once per folder it counts: one reading serves them
+    // all while the file stays as it was.
+    const QFileInfo info(path);
+    const QString identity = QStringLiteral("%1|%2|%3")
+                                 .arg(info.absoluteFilePath())
+                                 .arg(info.size())
+                                 .arg(info.lastModified().toMSecsSinceEpoch());
+    std::lock_guard lock(m_mutex);
+    auto& database = m_databases[identity];
+    if (!database) {
+        database = std::make_shared<NsfNotesDatabase>(path);
+    }
+    return database;
 }
 
 void RegisterComponent() {

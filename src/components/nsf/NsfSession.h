@@ -7,7 +7,9 @@
 
 #include <QByteArray>
 
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace velmora::nsf {
 
@@ -28,6 +30,8 @@ class FileSession : public notes::NotesSession {
 
   private:
     std::shared_ptr<notes::NotesSession> m_stores;
+    std::mutex m_mutex;
+    std::map<QString, notes::DatabasePtr> m_databases;
 };
 
 // What a real database's documents tell beyond the Notes members, for dumps and tests.

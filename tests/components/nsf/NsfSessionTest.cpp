@@ -1,5 +1,7 @@
 #include "NsfTestSupport.h"
 
+#include "components/nsf/Folders.h"
+#include "components/nsf/NsfDatabase.h"
 #include "components/nsf/NsfSession.h"
 #include "notes/NotesError.h"
 
@@ -83,11 +85,53 @@ TEST(nsf_Session, ServesHfinnThroughTheNotesModel) {
     EXPECT_EQ(memo->GetFirstItem(QStringLiteral("nothing")), nullptr);
 }
 
+struct FolderRow {
+    const char* file;
+    const char* folder;
+    std::vector<std::uint32_t> notes;  // the documents its folder object lists
+};
+
+// Folders list the documents their folder objects name; the empty one lists none.
+TEST(nsf_Session, FoldersListTheirDocuments) {
+    const std::vector<FolderRow> rows = {
+        {"jnx-sample.nsf", "Backup Role for Student", {0x926}},
+        {"billdrv.nsf", "My Favorites", {}},
+    };
+    for (const FolderRow& row : rows) {
+        SCOPED_TRACE(row.folder);
+        const auto db = NsfDatabase::Open(velmora::nsf::test::Sample(row.file));
+        bool found = false;
+        for (const NoteRecord& note : db->Notes()) {
+            if ((note.noteClass & kClassView) == 0) {
+                continue;
+            }
+            const auto items = db->Items(note);
+            QString why;
+            const auto ids = FolderNoteIds(*db, items, &why);
+            if (ids) {
+                found = true;
+                EXPECT_EQ(*ids, row.notes);
+            }
+        }
+        EXPECT_TRUE(found);
+        FileSession session;
+        const ViewPtr folder = session.GetDatabase(QString(), velmora::nsf::test::Sample(row.file))
+                                   ->GetView(QLatin1String(row.folder));
+        ASSERT_NE(folder, nullptr);
+        EXPECT_TRUE(folder->isfolder());
+        EXPECT_EQ(folder->AllEntries()->Count(), static_cast<std::int64_t>(row.notes.size()));
+        std::vector<std::uint32_t> listed;
+        for (auto doc = folder->GetFirstDocument(); doc; doc = folder->GetNextDocument(doc)) {
+            listed.push_back(dynamic_cast<NsfDocumentDetails&>(*doc).NoteId());
+        }
+        EXPECT_EQ(listed, row.notes);
+    }
+}
+
 TEST(nsf_Session, FoldersOfTheSamplesAreListedWithTheirFlag) {
     const QString path = velmora::nsf::test::Sample("billdrv.nsf");
     FileSession session;
     const DatabasePtr db = session.GetDatabase(QString(), path);
-    // The one folder of the samples: empty, as its entry table is not read yet.
     const ViewPtr favourites = FindView(*db, QStringLiteral("My Favorites"));
     ASSERT_NE(favourites, nullptr);
     EXPECT_TRUE(favourites->isfolder());
