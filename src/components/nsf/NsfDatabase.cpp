@@ -198,27 +198,40 @@ void NsfDatabase::ReadBlocks() {
         return f.Bytes(block.offset, std::min<std::uint64_t>(block.size, f.Size() - block.offset),
                        "a compressed block");
     };
-    // Every copy is read and checked; the intact one written last wins.
+    // The copy its header calls the latest is read first; the other only when it fails.
+    const auto latestFirst = [&](std::vector<FileBlock> blocks, auto key) {
+        std::stable_sort(blocks.begin(), blocks.end(), [&](const FileBlock& a, const FileBlock& b) {
+            return key(stored(a)) > key(stored(b));
+        });
+        return blocks;
+    };
+    const auto field = [](std::size_t at, std::size_t length) {
+        return [at, length](std::span<const std::uint8_t> b) -> std::uint64_t {
+            if (b.size() < at + length) {
+                return 0;
+            }
+            return length == 4 ? Le32(b, at)
+                               : (std::uint64_t{Le32(b, at + 4) & 0x00FFFFFFu} << 32) | Le32(b, at);
+        };
+    };
     QStringList reasons;
     bool unsupported = false;
     bool enciphered = !m_header.descriptorBlocks.empty();
-    std::optional<DescriptorBlock> best;
-    for (const FileBlock& block : m_header.descriptorBlocks) {
+    for (const FileBlock& block : latestFirst(m_header.descriptorBlocks, field(10, 4))) {
         CxFailure failure;
         auto read = ReadDescriptorBlock(stored(block), failure);
-        if (!read) {
-            reasons << QStringLiteral("its bucket descriptor block at %1: %2")
-                           .arg(Hex(block.offset), failure.reason);
-            unsupported = unsupported || failure.unsupported;
-            enciphered = enciphered && LooksEnciphered(stored(block));
-            continue;
+        if (read) {
+            m_descriptor = std::move(*read);
+            enciphered = false;
+            reasons.clear();
+            break;
         }
-        enciphered = false;
-        if (!best || read->writeCount > best->writeCount) {
-            best = std::move(read);
-        }
+        reasons << QStringLiteral("its bucket descriptor block at %1: %2")
+                       .arg(Hex(block.offset), failure.reason);
+        unsupported = unsupported || failure.unsupported;
+        enciphered = enciphered && LooksEnciphered(stored(block));
     }
-    if (!best) {
+    if (!reasons.isEmpty() || m_header.descriptorBlocks.empty()) {
         if (enciphered) {
             throw NotesError(QStringLiteral("The database %1 is locally encrypted: its structures "
                                             "are enciphered for its owner's Notes ID")
@@ -232,21 +245,17 @@ void NsfDatabase::ReadBlocks() {
         Damaged(reasons.isEmpty() ? QStringLiteral("it records no bucket descriptor block")
                                   : reasons.join(QStringLiteral("; ")));
     }
-    m_descriptor = std::move(*best);
 
-    for (const FileBlock& block : m_header.superblocks) {
+    for (const FileBlock& block : latestFirst(m_header.superblocks, field(2, 8))) {
         CxFailure failure;
-        auto read = ReadSuperblock(stored(block), failure);
-        if (!read) {
-            // The third slot holds no superblock on any file; only real ones are reported.
-            if (!stored(block).empty() && Le16(stored(block), 0) == 0x000E) {
-                m_damage.reasons << QStringLiteral("its superblock at %1: %2")
-                                        .arg(Hex(block.offset), failure.reason);
-            }
-            continue;
-        }
-        if (!m_superblock || read->written > m_superblock->written) {
+        if (auto read = ReadSuperblock(stored(block), failure)) {
             m_superblock = std::move(read);
+            break;
+        }
+        // The third slot holds no superblock on any file; only real ones are reported.
+        if (stored(block).size() >= 2 && Le16(stored(block), 0) == 0x000E) {
+            m_damage.reasons << QStringLiteral("its superblock at %1: %2")
+                                    .arg(Hex(block.offset), failure.reason);
         }
     }
 }

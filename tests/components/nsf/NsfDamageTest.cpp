@@ -88,7 +88,9 @@ TEST(nsf_Damage, EachStructureEndsInAReasonOrTheIntactPart) {
              f[kBdb1 + 200] = static_cast<char>(f[kBdb1 + 200] ^ 0x04);
              f[kBdb2 + 200] = static_cast<char>(f[kBdb2 + 200] ^ 0x04);
          },
-         "is damaged: its bucket descriptor block at 0x23000: its data checksum does not match",
+         // The copy written last (at 0x24000) is tried first.
+         "is damaged: its bucket descriptor block at 0x24000: its data checksum does not match; "
+         "its bucket descriptor block at 0x23000: its data checksum does not match",
          nullptr},
         {"descriptor data of an unknown kind", "hfinn.nsf",
          [](QByteArray& f) {
@@ -96,7 +98,7 @@ TEST(nsf_Damage, EachStructureEndsInAReasonOrTheIntactPart) {
              StoreDescriptorBlock(f, kBdb1, plain, 5);
              StoreDescriptorBlock(f, kBdb2, plain, 5);
          },
-         "uses a form of compression (its bucket descriptor block at 0x23000: compression "
+         "uses a form of compression (its bucket descriptor block at 0x24000: compression "
          "header 5",
          nullptr},
         {"descriptor names out of step", "hfinn.nsf",
