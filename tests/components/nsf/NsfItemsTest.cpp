@@ -170,8 +170,11 @@ const char* TypingName(Typing typing) {
 // cannot be read, damaged in the file itself.
 TEST(nsf_Samples, EveryItemIsNamedAndTyped) {
     std::map<Typing, int> counts;
+    std::map<std::pair<Typing, bool>, int> byFlag;  // with the default-type flag or not
     std::map<std::string, int> refused;
     std::set<QString> inexactLists;
+    int inexact = 0;
+    int notes = 0;
     for (const char* file : velmora::nsf::test::AllSamples()) {
         SCOPED_TRACE(file);
         const auto db = NsfDatabase::Open(velmora::nsf::test::Sample(file));
@@ -184,8 +187,10 @@ TEST(nsf_Samples, EveryItemIsNamedAndTyped) {
                 ++refused[file];
                 continue;
             }
+            ++notes;
             for (const NoteItem& item : items) {
                 ++counts[item.typing];
+                ++byFlag[{item.typing, (item.flags & kItemDefaultType) != 0}];
                 EXPECT_FALSE(item.name.startsWith(QLatin1Char('#'))) << item.name.toStdString();
                 EXPECT_NE(item.typing, Typing::kUnknown) << item.name.toStdString();
                 if (item.typing == Typing::kPlaceholder) {
@@ -198,6 +203,7 @@ TEST(nsf_Samples, EveryItemIsNamedAndTyped) {
                 if (item.type == kTypeTextList && !IsExactList(item.value)) {
                     EXPECT_EQ(item.typing, Typing::kName);
                     inexactLists.insert(item.name);
+                    ++inexact;
                 } else if (item.type == kTypeNumber || item.type == kTypeTime) {
                     EXPECT_EQ(item.value.size(), 8u) << item.name.toStdString();
                 }
@@ -212,8 +218,10 @@ TEST(nsf_Samples, EveryItemIsNamedAndTyped) {
          {Typing::kName, Typing::kOwnWord, Typing::kOwnWordSame, Typing::kPlaceholder}) {
         EXPECT_GT(counts[typing], 0) << TypingName(typing);
     }
+    std::printf("  %d notes read, %d name lists with a stray byte\n", notes, inexact);
     for (const auto& [typing, count] : counts) {
-        std::printf("  %-45s %6d\n", TypingName(typing), count);
+        std::printf("  %-45s %6d  (%d of them with the default-type flag)\n", TypingName(typing),
+                    count, byFlag[{typing, true}]);
     }
 }
 
