@@ -298,15 +298,17 @@ TEST(nsf_Samples, AttachmentsAndObjects) {
 namespace {
 
 // A tree of 256 nodes: node 0 = (-1, 'a'), node 1 = ('b', 256 end); the rest unused leaves.
-std::vector<std::uint8_t> HuffmanData(const std::vector<bool>& codes, std::uint32_t checksum) {
-    std::vector<std::uint8_t> d(6 + 1024, 0);
+// The tree's size in bytes: 1024 (256 nodes) or as small as its two nodes need.
+std::vector<std::uint8_t> HuffmanData(const std::vector<bool>& codes, std::uint32_t checksum,
+                                      int treeBytes = 1024) {
+    std::vector<std::uint8_t> d(6 + static_cast<std::size_t>(treeBytes), 0);
     const auto put16 = [&](std::size_t at, int v) {
         d[at] = static_cast<std::uint8_t>(v & 0xFF);
         d[at + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
     };
     d[0] = static_cast<std::uint8_t>(checksum);
     d[1] = static_cast<std::uint8_t>(checksum >> 8);
-    put16(4, 1024);
+    put16(4, treeBytes);
     put16(6, -1);
     put16(8, 'a');
     put16(10, 'b');
@@ -332,9 +334,17 @@ TEST(nsf_Huffman, DecodesChecksAndRefuses) {
     const std::vector<bool> codes = {false, true, true, false, true, false};
     const std::uint32_t sum = 'a' + 'b' + 'a';
     QString why;
-    const auto out = HuffmanDecode(HuffmanData(codes, sum), 100, &why);
-    ASSERT_TRUE(out.has_value()) << why.toStdString();
-    EXPECT_EQ(std::string(out->begin(), out->end()), "aba");
+    for (const int tree : {1024, 8}) {
+        const auto out = HuffmanDecode(HuffmanData(codes, sum, tree), 100, &why);
+        ASSERT_TRUE(out.has_value()) << why.toStdString();
+        EXPECT_EQ(std::string(out->begin(), out->end()), "aba");
+    }
+    // A node pointing past a small tree, and a tree size that is no whole number of nodes.
+    auto beyond = HuffmanData(codes, sum, 8);
+    beyond[6] = 0xFE;  // node 0's first entry: -2, one node too far
+    EXPECT_FALSE(HuffmanDecode(beyond, 100, &why).has_value());
+    EXPECT_TRUE(why.contains(QStringLiteral("tree")));
+    EXPECT_FALSE(HuffmanDecode(HuffmanData(codes, sum, 10), 100, &why).has_value());
 
     EXPECT_FALSE(HuffmanDecode(HuffmanData(codes, sum + 1), 100, &why).has_value());
     EXPECT_TRUE(why.contains(QStringLiteral("checksum")));

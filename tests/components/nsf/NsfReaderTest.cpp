@@ -2,10 +2,10 @@
 
 #include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
+#include "components/nsf/NsfSession.h"
 #include "components/nsf/TimeDate.h"
 #include "notes/NotesError.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -18,6 +18,7 @@
 #include <vector>
 
 using namespace velmora::nsf;
+using velmora::notes::EmbeddedObjectList;
 using velmora::notes::NotesError;
 
 namespace {
@@ -227,21 +228,37 @@ TEST(nsf_Samples, RichtextHoldsNote212A) {
     EXPECT_TRUE(note->IsDocument());
 }
 
+// Reading a file whole, damaged or not, through the reader and the object model with
+// every attachment extracted, leaves its bytes and its modification time as they were.
 TEST(nsf_Samples, ReadingNeverChangesTheFile) {
-    const QString path = velmora::nsf::test::Sample("hfinn.nsf");
-    const auto digest = [&] {
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-    };
-    const QByteArray before = digest();
-    const QDateTime modified = QFileInfo(path).lastModified();
-    {
-        const auto db = NsfDatabase::Open(path);
-        EXPECT_FALSE(db->Notes().empty());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QByteArray damaged = velmora::nsf::test::ReadAll(velmora::nsf::test::Sample("hfinn.nsf"));
+    damaged[0x23000 + 200] = static_cast<char>(damaged[0x23000 + 200] ^ 1);
+    velmora::nsf::test::WriteAll(dir.filePath(QStringLiteral("damaged.nsf")), damaged);
+    for (const QString& path :
+         {velmora::nsf::test::Sample("hfinn.nsf"), velmora::nsf::test::Sample("MIMEMsg.nsf"),
+          dir.filePath(QStringLiteral("damaged.nsf"))}) {
+        SCOPED_TRACE(path.toStdString());
+        const QByteArray before = velmora::nsf::test::ReadAll(path);
+        const QDateTime modified = QFileInfo(path).lastModified();
+        FileSession session;
+        const auto db = session.GetDatabase(QString(), path);
+        const auto mail = db->GetView(QString::fromLatin1(kAllMailFolder));
+        ASSERT_NE(mail, nullptr);
+        for (auto doc = mail->GetFirstDocument(); doc; doc = mail->GetNextDocument(doc)) {
+            doc->GetItemValue(QStringLiteral("Body"));
+            const auto body = doc->GetFirstItem(QStringLiteral("Body"));
+            for (const auto& object : body->EmbeddedObjects().value_or(EmbeddedObjectList{})) {
+                try {
+                    object->ExtractFile(dir.filePath(object->Name()));
+                } catch (const NotesError&) {
+                }
+            }
+        }
+        EXPECT_EQ(velmora::nsf::test::ReadAll(path), before);
+        EXPECT_EQ(QFileInfo(path).lastModified(), modified);
     }
-    EXPECT_EQ(digest(), before);
-    EXPECT_EQ(QFileInfo(path).lastModified(), modified);
 }
 
 }  // namespace
