@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace velmora::nsf {
 
@@ -405,8 +406,11 @@ void NsfDatabase::CountLostDocuments(const std::vector<std::uint16_t>& lost) {
     // Per bucket: how many notes the relocation buckets place there, and how many of them
     // are documents not listed.
     std::unordered_map<std::uint16_t, std::pair<std::size_t, std::size_t>> placed;
+    // Each bucket once, however often a damaged block names it: the work stays within
+    // the file's size.
+    std::unordered_set<std::uint64_t> seen;
     for (const RrvBucketRef& ref : m_descriptor.rrvBuckets) {
-        if (!f.Contains(ref.offset, kRrvBucketSize)) {
+        if (!f.Contains(ref.offset, kRrvBucketSize) || !seen.insert(ref.offset).second) {
             continue;
         }
         const auto entries = f.Bytes(ref.offset + kRrvHeaderSize, kRrvEntries * 8, "relocations");
