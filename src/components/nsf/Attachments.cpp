@@ -56,6 +56,12 @@ int EmbedType(const FileObject& file) {
 }
 
 bool CanExtract(const FileObject& file, QString* why) {
+    if (file.sealed) {
+        if (why != nullptr) {
+            *why = QStringLiteral("it is encrypted for the recipients of its document");
+        }
+        return false;
+    }
     switch (static_cast<Compression>(file.compression)) {
         case Compression::kNone:
             return true;

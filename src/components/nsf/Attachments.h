@@ -22,6 +22,7 @@ struct FileObject {
     std::uint16_t compression = 0;
     std::uint32_t object = 0;  // record-relocation ID of the object
     std::uint16_t host = 0;    // how the bytes are to be taken (HOST_xxx in the high byte)
+    bool sealed = false;       // enciphered with its document for the document's recipients
 };
 
 // The embedded-object type the file stands for: an attachment (1454), an OLE object or

@@ -293,10 +293,17 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         Load();
         std::vector<FileObject> files;
         for (const NoteItem& item : *m_items) {
-            if (Named(item, QLatin1String("$FILE"))) {
-                if (auto parsed = ParseFileObject(item.value)) {
-                    files.push_back(std::move(*parsed));
-                }
+            if (!Named(item, QLatin1String("$FILE"))) {
+                continue;
+            }
+            if (IsSealed(item)) {
+                // Even its name is enciphered: listed, and refused with why.
+                FileObject file;
+                file.name = QStringLiteral("encrypted attachment %1").arg(files.size() + 1);
+                file.sealed = true;
+                files.push_back(std::move(file));
+            } else if (auto parsed = ParseFileObject(item.value)) {
+                files.push_back(std::move(*parsed));
             }
         }
         return files;

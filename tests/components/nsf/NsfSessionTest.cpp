@@ -263,10 +263,13 @@ TEST(nsf_Session, MimeMessagesWithTheirPartsAndFiles) {
 // A sealed document is listed and read; its encrypted body says so instead of its text.
 TEST(nsf_Session, SealedBodyReadsAsEncrypted) {
     QByteArray bytes = velmora::nsf::test::ReadAll(velmora::nsf::test::Sample("hfinn.nsf"));
-    // The memo's Body descriptor, its flags marked as sealed.
+    // The memo's Body and $FILE descriptors, their flags marked as sealed.
     const qsizetype body = bytes.indexOf(QByteArray::fromHex("08000b0062000001"));
     ASSERT_GE(body, 0);
     bytes[body + 2] = static_cast<char>(0x1b);
+    const qsizetype file = bytes.indexOf(QByteArray::fromHex("2800070031000001"));
+    ASSERT_GE(file, 0);
+    bytes[file + 2] = static_cast<char>(0x17);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("sealed.nsf"));
@@ -280,6 +283,14 @@ TEST(nsf_Session, SealedBodyReadsAsEncrypted) {
               QLatin1String(kSealedBodyText));
     EXPECT_EQ(FirstValueText(memo->GetItemValue(QStringLiteral("Subject"))),
               QStringLiteral("Re: APISUPP.NSF Stub attached"));
+    // Its attachment is listed, and refused with why rather than written as ciphertext.
+    const auto objects = memo->GetFirstItem(QStringLiteral("Body"))->EmbeddedObjects();
+    ASSERT_TRUE(objects.has_value());
+    ASSERT_EQ(objects->size(), 1u);
+    QString why;
+    EXPECT_FALSE(dynamic_cast<NsfAttachmentDetails&>(*objects->front()).Extractable(&why));
+    EXPECT_TRUE(why.contains(QLatin1String("encrypted"))) << why.toStdString();
+    EXPECT_THROW(objects->front()->ExtractFile(dir.filePath(QStringLiteral("x"))), NotesError);
 }
 
 }  // namespace
