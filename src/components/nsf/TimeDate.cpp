@@ -62,7 +62,8 @@ std::optional<QDateTime> ToDateTime(const TimeDate& value, QString* damage) {
         }
         return std::nullopt;
     };
-    if (!value.HasDate()) {
+    // No date, and day 0 (4713 BC), the least value Notes writes for "none".
+    if (!value.HasDate() || (value.date & 0x00FFFFFFu) == 0) {
         return std::nullopt;
     }
     const QDate day = QDate::fromJulianDay(value.date & 0x00FFFFFFu);

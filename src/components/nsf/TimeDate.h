@@ -25,7 +25,7 @@ struct TimeDate {
 // The moment in the writer's zone, daylight saving applied where the zone observes it
 // and the date falls in its season (northern rules: the US ones west of GMT, the European
 // ones east of it, as the flags carry no rule). A value without a time is midnight of
-// its day; a value without a date gives nothing. A value that makes no sense (no such
+// its day; a value without a date (or of day 0, the least value) gives nothing. A value that makes no sense (no such
 // day or zone, a time beyond one day) gives nothing too, with the reason in damage.
 std::optional<QDateTime> ToDateTime(const TimeDate& value, QString* damage = nullptr);
 
