@@ -116,6 +116,20 @@ struct NsfDatabase::Bucket {
     }
 };
 
+bool LooksLikeNsf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray head = file.read(6);
+    if (head.size() < 6) {
+        return false;
+    }
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(head.data()),
+                                              6);
+    return Le16(bytes, 0) == kFileSignature && PlausibleHeaderSize(Le32(bytes, 2));
+}
+
 std::unique_ptr<NsfDatabase> NsfDatabase::Open(const QString& path) {
     auto database = std::unique_ptr<NsfDatabase>(new NsfDatabase(NsfFile::Open(path)));
     database->ReadHeader();

@@ -150,4 +150,8 @@ class NsfDatabase {
     std::vector<std::uint64_t> m_walkedBuckets;
 };
 
+// Whether the file begins like a Notes database (signature and a plausible header size);
+// never throws.
+bool LooksLikeNsf(const QString& path);
+
 }  // namespace velmora::nsf
