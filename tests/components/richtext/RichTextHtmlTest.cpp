@@ -336,7 +336,7 @@ TEST(RichTextHtml, damagedRecords_keepTheTextBeforeTheDamage) {
 }
 
 TEST(RichTextHtml, realRichText_keepsFontsColoursAndTheCentredParagraph) {
-    VELMORA_REQUIRE_SAMPLE(path, "richtext.nsf");
+    const QString path = velmora::nsf::test::Sample(QStringLiteral("richtext.nsf"));
     const auto database = velmora::nsf::NsfDatabase::Open(path);
     QString body;
     for (const auto& note : database->Notes()) {
