@@ -1,6 +1,7 @@
 #include "export/MessageExtractor.h"
 
 #include "components/mime/AddressList.h"
+#include "components/mime/MimeParts.h"
 #include "export/FileNames.h"
 #include "notes/FolderNames.h"
 
@@ -121,8 +122,10 @@ bool WriteDescription(const QString& path, const QString& name) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
 }
 
+// carried: names of files the MIME body holds itself; such a file, once it reads, is not
+// attached a second time (one that does not read is reported missing all the same).
 void ExtractObject(notes::NotesEmbeddedObject& object, int type, AttachmentSpool& spool,
-                   MailRecord& record) {
+                   MailRecord& record, QStringList& carried) {
     const QString name = object.Name();
     QString fileName = type == notes::kEmbedAttachment ? name : ObjectFileName(name, type, false);
     QString path = spool.NextPath(fileName);
@@ -142,10 +145,23 @@ void ExtractObject(notes::NotesEmbeddedObject& object, int type, AttachmentSpool
         path = spool.NextPath(fileName);
         written = !path.isEmpty() && WriteDescription(path, name);
     }
+    if (written && type == notes::kEmbedAttachment && carried.removeOne(name)) {
+        QFile::remove(path);
+        return;
+    }
     if (!written) {
         record.missingAttachments.append(fileName);
     }
     record.eAttachFileName += QLatin1Char('|') + path;
+}
+
+// Files already carried by the body: the parts of MIME mail are often kept in the note's
+// files, which the Body's item then lists as well.
+QStringList CarriedByMimeBody(notes::NotesDocument& document, const MailRecord& record) {
+    if (record.mimeBody.isEmpty() || !document.hasitem(QStringLiteral("$NoteHasNativeMIME"))) {
+        return {};
+    }
+    return mime::AttachedFileNames(record.mimeBody);
 }
 
 void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
@@ -161,6 +177,7 @@ void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
     if (!objects) {
         return;
     }
+    QStringList carried = CarriedByMimeBody(document, record);
     for (const auto& object : *objects) {
         if (!object) {
             continue;
@@ -168,7 +185,7 @@ void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
         const int type = object->Type();
         if (type == notes::kEmbedAttachment || type == notes::kEmbedObject ||
             type == notes::kEmbedObjectLink) {
-            ExtractObject(*object, type, spool, record);
+            ExtractObject(*object, type, spool, record, carried);
         }
     }
 }

@@ -252,6 +252,47 @@ TEST_F(FormattedExportTest, mendedFaults_showInThePdf) {
     }
 }
 
+TEST_F(FormattedExportTest, realMimeMail_showsItsHtmlPicturesAndEachAttachmentOnce) {
+    const QString path = QStringLiteral(VELMORA_NSF_SAMPLES "/MIMEMsg.nsf");
+    const auto pdfs = Export(path, {QStringLiteral("All Mail")});
+    ASSERT_EQ(pdfs.size(), 3) << pdfs.keys().join(',').toStdString();
+    const QString html =
+        pdfs.value(QStringLiteral("MIME message with attachmetn(Txt/BMP/Jpg) and inline images"));
+    ASSERT_FALSE(html.isEmpty());
+    EXPECT_EQ(ImagesOf(html), (QStringList{QStringLiteral("186x125"), QStringLiteral("325x93"),
+                                           QStringLiteral("172x153")}));
+    EXPECT_TRUE(velmora::testing::PdfWords(html).contains(
+        QLatin1String("Context-sensitive Help, specific to the task you're performing")));
+    // The files the MIME parts keep in the note's attachments go once, byte for byte.
+    struct Row {
+        QString pdf;
+        QMap<QString, qsizetype> files;
+    };
+    const Row rows[] = {
+        {html,
+         {{QStringLiteral("Plain.txt"), 510},
+          {QStringLiteral("Sample.jpg"), 9894},
+          {QStringLiteral("sampleBMP.bmp"), 296406}}},
+        {pdfs.value(QStringLiteral("MIME message(with txt attachment)")),
+         {{QStringLiteral("New Text Document.txt"), 510}}},
+    };
+    for (const Row& row : rows) {
+        QMap<QString, QByteArray> files =
+            velmora::testing::EmbeddedFiles(row.pdf, m_dir.filePath(QStringLiteral("detached")));
+        for (auto it = files.begin(); it != files.end();) {
+            // The message itself travels along; a file the note could not give is reported.
+            const bool skip = it.key().endsWith(QLatin1String(".eml")) ||
+                              it.key() == QLatin1String("mswin32.mak");
+            it = skip ? files.erase(it) : std::next(it);
+        }
+        QMap<QString, qsizetype> sizes;
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            sizes.insert(it.key(), it.value().size());
+        }
+        EXPECT_EQ(sizes, row.files) << row.pdf.toStdString();
+    }
+}
+
 TEST_F(FormattedExportTest, hfinn_listsItsThreeCopyNames) {
     const QString hfinn = QStringLiteral(VELMORA_NSF_SAMPLES "/hfinn.nsf");
     ASSERT_TRUE(QFileInfo::exists(hfinn)) << hfinn.toStdString();

@@ -287,6 +287,29 @@ TEST_F(MessageExtractorTest, attachments_filesObjectsAndLinksOfRichTextBodyEachI
     EXPECT_TRUE(Extract(notRich).eAttachFileName.isEmpty());
 }
 
+TEST_F(MessageExtractorTest, filesOfMimeMail_goInItsPartsOnceAndMissingOnesAreReported) {
+    MemoryDocument document;
+    WithAttachments(document, {{notes::kEmbedAttachment, "in-part.txt", "kept in the part"},
+                               {notes::kEmbedAttachment, "unreadable.txt", "x"},
+                               {notes::kEmbedAttachment, "only-a-file.txt", "file"}});
+    document.items.back().entity =
+        "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n--m\r\n"
+        "Content-Type: text/plain\r\n\r\nBody\r\n--m\r\nContent-Type: text/plain; "
+        "name=\"in-part.txt\"\r\n\r\nkept in the part\r\n--m\r\nContent-Type: text/plain; "
+        "name=\"unreadable.txt\"\r\n\r\nunreadable.txt\r\n--m--\r\n";
+    // Not native MIME: the body is a rendering, every file goes as an attachment.
+    EXPECT_EQ(Extract(document).eAttachFileName.count('|'), 3);
+    document.SetText(QStringLiteral("$NoteHasNativeMIME"), {QStringLiteral("1")});
+    plan->FailOn(QStringLiteral("Embedded.ExtractFile"), 5);  // the second file, this time
+    const MailRecord record = Extract(document);
+    QStringList names;
+    for (const QString& path : record.eAttachFileName.mid(1).split('|')) {
+        names << QFileInfo(path).fileName();
+    }
+    EXPECT_EQ(names, (QStringList{"unreadable.txt", "only-a-file.txt"}));
+    EXPECT_EQ(record.missingAttachments, QStringList{"unreadable.txt"});
+}
+
 TEST_F(MessageExtractorTest, failedExtraction_isListedAndNamedAsMissing) {
     MemoryDocument document;
     WithAttachments(document, {{notes::kEmbedAttachment, "lost.bin", "x"},

@@ -40,6 +40,31 @@ QString DecodeHeaderBytes(const QByteArray& raw) {
     return utf8.hasError() ? QString::fromLatin1(raw) : text;
 }
 
+QByteArray DecodedContent(GMimePart* part) {
+    GMimeDataWrapper* content = g_mime_part_get_content(part);
+    if (content == nullptr) {
+        return {};
+    }
+    auto stream = Adopt(g_mime_stream_mem_new());
+    g_mime_data_wrapper_write_to_stream(content, stream.get());
+    const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len));
+}
+
+void EncodeBase64(GMimePart* part) {
+    const QByteArray encoded = DecodedContent(part).toBase64();
+    QByteArray lines;
+    lines.reserve(encoded.size() + encoded.size() / 76 + 1);
+    for (qsizetype at = 0; at < encoded.size(); at += 76) {
+        lines += encoded.mid(at, 76) + '\n';
+    }
+    auto stream = Adopt(g_mime_stream_mem_new_with_buffer(lines.constData(), lines.size()));
+    auto content =
+        Adopt(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_BASE64));
+    g_mime_part_set_content(part, content.get());
+    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+}
+
 // Header values written raw in 8-bit (a file name, a subject) are written again in 7-bit.
 void MakeHeadersSevenBit(GMimeObject* object) {
     GMimeHeaderList* headers = g_mime_object_get_header_list(object);
@@ -88,9 +113,15 @@ void MakeSevenBit(GMimeObject* object, int depth) {
     } else if (GMIME_IS_PART(object)) {
         GMimePart* part = GMIME_PART(object);
         const GMimeContentEncoding encoding = g_mime_part_get_content_encoding(part);
-        if (encoding != GMIME_CONTENT_ENCODING_BASE64 &&
-            encoding != GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE &&
-            encoding != GMIME_CONTENT_ENCODING_UUENCODE) {
+        if (encoding == GMIME_CONTENT_ENCODING_BASE64 ||
+            encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE ||
+            encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
+            return;  // already 7-bit, and kept byte for byte
+        }
+        if (g_mime_part_get_filename(part) != nullptr || g_mime_part_is_attachment(part)) {
+            // A file keeps its bytes: encoded here, since GMime would give text files CRLF.
+            EncodeBase64(part);
+        } else {
             // GMime decodes the stored content and writes it in the encoding set here.
             g_mime_part_set_content_encoding(
                 part, g_mime_part_get_best_content_encoding(part, GMIME_ENCODING_CONSTRAINT_7BIT));
@@ -124,6 +155,28 @@ GObjectPtr<GMimeObject> ParseEntity(const QByteArray& entity) {
     GObjectPtr<GMimeObject> object(g_mime_parser_construct_part(parser.get(), options));
     g_mime_parser_options_free(options);
     return object;
+}
+
+QStringList AttachedFileNames(const QByteArray& entity) {
+    QStringList names;
+    const auto collect = [&names](auto&& self, GMimeObject* object, int depth) -> void {
+        if (object == nullptr || depth > kMaxDepth) {
+            return;
+        }
+        if (GMIME_IS_MULTIPART(object)) {
+            GMimeMultipart* multipart = GMIME_MULTIPART(object);
+            for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+                self(self, g_mime_multipart_get_part(multipart, i), depth + 1);
+            }
+        } else if (GMIME_IS_PART(object)) {
+            if (const char* name = g_mime_part_get_filename(GMIME_PART(object))) {
+                names << QString::fromUtf8(name);
+            }
+        }
+    };
+    const GObjectPtr<GMimeObject> root = ParseEntity(entity);
+    collect(collect, root.get(), 0);
+    return names;
 }
 
 GObjectPtr<GMimeObject> PrepareBody(const QByteArray& entity, GMimePart* plainText,

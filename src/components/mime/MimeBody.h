@@ -3,6 +3,7 @@
 // A document's own MIME body made ready to travel in a composed message.
 
 #include "components/mime/GObjectPtr.h"
+#include "components/mime/MimeParts.h"
 
 #include <QByteArray>
 #include <QString>

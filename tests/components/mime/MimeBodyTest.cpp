@@ -166,6 +166,27 @@ TEST_F(MimeBodyTest, eightBitBody_travelsSevenBitWithItsCharset) {
         << composed.text.toStdString();
 }
 
+TEST_F(MimeBodyTest, attachedFiles_keepTheirBytes) {
+    // Unix line ends in a text file, and raw bytes of any value, stored unencoded.
+    const QByteArray text = "line one\nline two\n";
+    const QByteArray binary("\x00\x01\xff\r\n\x80tail", 10);
+    const QByteArray entity =
+        "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n"
+        "--m\r\nContent-Type: text/plain\r\n\r\nBody\r\n"
+        "--m\r\nContent-Type: text/plain; name=\"notes.txt\"\r\nContent-Disposition: "
+        "attachment; filename=\"notes.txt\"\r\nContent-Transfer-Encoding: binary\r\n\r\n" +
+        text +
+        "\r\n--m\r\nContent-Type: application/octet-stream; name=\"raw.bin\"\r\n"
+        "Content-Transfer-Encoding: binary\r\n\r\n" +
+        binary + "\r\n--m--\r\n";
+    const Composed composed = Compose(entity, "Body");
+    EXPECT_EQ(composed.Content("text", "plain"), "Body");
+    EXPECT_EQ(composed.Content("application", "octet-stream"), binary);
+    // The second text/plain part is the file.
+    EXPECT_TRUE(composed.text.contains(QString::fromLatin1(text.toBase64())))
+        << composed.text.toStdString();
+}
+
 TEST_F(MimeBodyTest, emptyEntity_isRefusedAndThePlainBodyStays) {
     auto message = automation::CreateObject<MailMessage>(mime::kMailMessageClassId);
     message->SetBody(QStringLiteral("Plain"));
