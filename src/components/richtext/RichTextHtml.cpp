@@ -27,7 +27,7 @@ constexpr std::uint32_t kRuleUseColor = 0x01;
 constexpr std::size_t kNoteLinkSize = 40;
 
 const QString kStyleSheet = QStringLiteral(
-    "body{font-family:Helvetica,Arial,sans-serif;font-size:10pt;white-space:pre-wrap}"
+    "body{margin:0;font-family:Helvetica,Arial,sans-serif;font-size:10pt;white-space:pre-wrap}"
     "div{margin:0}ul,ol{margin-top:0;margin-bottom:0}table{border-collapse:collapse}"
     "td{vertical-align:top;padding:1pt 3pt}"
     ".attachment{border:1px solid #8a8a8a;background-color:#f2f2f2;padding:0 3pt}"
