@@ -33,6 +33,22 @@ namespace velmora::mailconverter {
 
 namespace {
 
+// A name object for any text. qpdf 11.3 writes every other delimiter of a name escaped but
+// "#" as it is, which a reader takes for the start of an escape; where it does, "#" is handed
+// over escaped already. A NUL has no escape in a name and is left out.
+QPDFObjectHandle NameObject(const std::string& text) {
+    static const bool hashWrittenRaw = QPDFObjectHandle::newName("/#").unparse() == "/#";
+    std::string name = "/";
+    for (const char c : text) {
+        if (c == '#' && hashWrittenRaw) {
+            name += "#23";
+        } else if (c != '\0') {
+            name += c;
+        }
+    }
+    return QPDFObjectHandle::newName(name);
+}
+
 // XML 1.0 and PDF text strings both do badly with control characters.
 QString Printable(const QString& text) {
     QString out;
@@ -154,8 +170,9 @@ void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const MailA
         QPDFEFStreamObjectHelper stream(EmbeddedFileStream(
             pdf, file.data, keepAlive, isSource ? Packing::RunLength : Packing::Full));
         stream.setModDate(date);
-        stream.setSubtype(file.mimeType.isEmpty() ? std::string("application/octet-stream")
-                                                  : file.mimeType.toStdString());
+        stream.getObjectHandle().getDict().replaceKey(
+            "/Subtype", NameObject(file.mimeType.isEmpty() ? std::string("application/octet-stream")
+                                                           : file.mimeType.toStdString()));
         const std::string name = names[i].toStdString();
         auto entry = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
         // /F is read by older readers as PDFDocEncoding: give them a plain ASCII name.
