@@ -6,6 +6,8 @@
 #include <el_text.h>
 // clang-format on
 
+#include "components/mailconverter/HtmlElements.h"
+
 #include <QBuffer>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -222,14 +224,19 @@ qreal PageBreaker::Next(qreal start, qreal limit) const {
 
 class HtmlLayout::Container final : public litehtml::document_container {
   public:
-    Container(const QHash<QString, MailResource>& resources, const HtmlStyle& style, qreal width)
-        : m_resources(resources), m_style(style), m_widthPx(int(width / kPointsPerPixel)) {
+    Container(const QHash<QString, MailResource>& resources, const HtmlStyle& style, qreal width,
+              HtmlBudget* budget)
+        : m_resources(resources),
+          m_style(style),
+          m_widthPx(int(width / kPointsPerPixel)),
+          m_budget(budget ? *budget : m_ownBudget),
+          m_guard(m_budget) {
         m_defaultSize = std::max(1, int(std::lround(style.pointSize / kPointsPerPixel)));
     }
 
     void Load(const QString& html) {
         QString capped;
-        const HtmlCaps caps = CapNesting(html, kMaxNesting, kMaxIndents, capped);
+        const HtmlCaps caps = CapNesting(html, kMaxNesting, kMaxIndents, capped, &m_budget);
         if (caps.droppedTags > 0) {
             m_notices << QStringLiteral(
                              "Elements nested more than %1 deep are shown without their own "
@@ -239,9 +246,21 @@ class HtmlLayout::Container final : public litehtml::document_container {
         }
         if (caps.beyondElements > 0) {
             m_notices << QStringLiteral(
-                             "Only the first %1 elements are laid out; the rest is shown as "
-                             "text.")
+                             "Only the first elements are laid out (at most %1 in a part); the "
+                             "rest is shown as text.")
                              .arg(kMaxElements);
+        }
+        if (caps.ungriddedTags > 0) {
+            m_notices << QStringLiteral(
+                             "Tables past the cells a message may lay out are shown without "
+                             "their grid (%1 tags).")
+                             .arg(caps.ungriddedTags);
+        }
+        if (caps.droppedStyleChars > 0) {
+            m_notices << QStringLiteral(
+                             "Style sheets past %1 characters were left out (%2 characters).")
+                             .arg(HtmlBudget().styleChars)
+                             .arg(caps.droppedStyleChars);
         }
         if (caps.splitTables > 0) {
             m_notices << QStringLiteral("Tables of more than %1 rows are laid out in parts.")
@@ -269,6 +288,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
                              .arg(kMaxWordLength)
                              .arg(m_brokenWords);
         }
+        m_notices << m_guard.Notices();
         Collect(m_document->root(), 0, 0, QString());
         ReorderRightToLeft();
         Emit();
@@ -639,7 +659,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     std::shared_ptr<litehtml::element> create_element(
         const litehtml::tchar_t* tag_name, const litehtml::string_map& attributes,
-        const std::shared_ptr<litehtml::document>&) override {
+        const std::shared_ptr<litehtml::document>& document) override {
         if (qstrcmp(tag_name, "img") == 0) {
             const auto src = attributes.find("src");
             const auto alt = attributes.find("alt");
@@ -650,7 +670,11 @@ class HtmlLayout::Container final : public litehtml::document_container {
                               text.isEmpty() ? QStringLiteral("Image not loaded") : text);
             }
         }
-        return nullptr;
+        // The only place where the attributes stand decoded before the library reads them.
+        // It hands over a map of its own that it reads again after this call, so cleaning
+        // it in place is what the library will use.
+        return m_guard.CreateElement(tag_name, const_cast<litehtml::string_map&>(attributes),
+                                     document);
     }
 
     void get_media_features(litehtml::media_features& media) const override {
@@ -980,14 +1004,17 @@ class HtmlLayout::Container final : public litehtml::document_container {
     std::unordered_map<QString, QImage> m_images;
     QHash<QString, QString> m_alts;
     std::vector<Leaf> m_leaves;
+    HtmlBudget m_ownBudget;
+    HtmlBudget& m_budget;
+    HtmlGuard m_guard;
     litehtml::document::ptr m_document;
 };
 
 // ---------------------------------------------------------------------------------------
 
 HtmlLayout::HtmlLayout(const QString& html, const QHash<QString, MailResource>& resources,
-                       const HtmlStyle& style, qreal width)
-    : m_container(std::make_unique<Container>(resources, style, width)) {
+                       const HtmlStyle& style, qreal width, HtmlBudget* budget)
+    : m_container(std::make_unique<Container>(resources, style, width, budget)) {
     m_container->Load(html);
 }
 

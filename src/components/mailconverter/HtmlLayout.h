@@ -57,8 +57,10 @@ struct HtmlStyle {
 // text. Needs a QGuiApplication.
 class HtmlLayout {
   public:
+    // `budget`, shared by the parts of one message, bounds what all of them together may use;
+    // without it the part has a budget of its own.
     HtmlLayout(const QString& html, const QHash<QString, MailResource>& resources,
-               const HtmlStyle& style, qreal width);
+               const HtmlStyle& style, qreal width, HtmlBudget* budget = nullptr);
     ~HtmlLayout();
     HtmlLayout(const HtmlLayout&) = delete;
     HtmlLayout& operator=(const HtmlLayout&) = delete;
