@@ -7,11 +7,10 @@
 // clang-format on
 
 #include "components/mailconverter/HtmlElements.h"
+#include "components/mailconverter/ImageDecoder.h"
 
-#include <QBuffer>
 #include <QFontDatabase>
 #include <QFontMetricsF>
-#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QUrl>
@@ -844,15 +843,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
             // A Content-Location of one of the message's parts; never the network.
             data = Lookup(QStringLiteral("loc:") + src);
         }
-        QImage image;
-        if (!data.isEmpty()) {
-            QBuffer buffer(&data);
-            QImageReader reader(&buffer);
-            const QSize size = reader.size();
-            if (size.isValid() && qint64(size.width()) * size.height() <= kMaxImagePixels) {
-                image = reader.read();
-            }
-        }
+        QImage image = data.isEmpty() ? QImage() : DecodeImage(data, kMaxImagePixels);
         auto [it, inserted] = m_images.emplace(src, std::move(image));
         return it->second.isNull() ? nullptr : &it->second;
     }

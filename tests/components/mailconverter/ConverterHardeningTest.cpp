@@ -8,9 +8,11 @@
 #include "components/mailconverter/MailConverter.h"
 #include "components/mailconverter/MailReader.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -327,6 +329,57 @@ class ConverterHardeningTest : public QObject {
             }
         }
         QCOMPARE(found, expected);
+    }
+
+    // Standard error says what failed, one line a file, and nothing when all went well: the
+    // libraries' own messages about damaged images stay out of it.
+    void commandLine_standardErrorCarriesOnlyFailures_data() {
+        QTest::addColumn<QByteArray>("message");  // empty: a file that is not there
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("errorLines");
+        const auto image = [](const char* format) {
+            QImage picture(40, 40, QImage::Format_RGB32);
+            picture.fill(Qt::darkCyan);
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            picture.save(&buffer, format);
+            return buffer.data().left(buffer.data().size() / 2).toBase64();
+        };
+        const QByteArray head =
+            "From: a@example.com\r\nSubject: pictures\r\nMIME-Version: 1.0\r\n"
+            "Content-Type: multipart/related; boundary=b\r\n\r\n--b\r\n"
+            "Content-Type: text/html\r\n\r\n<p>PICTURE <img src=\"cid:p\"></p>\r\n--b\r\n";
+        const QByteArray png = head +
+                               "Content-Type: image/png\r\nContent-ID: <p>\r\n"
+                               "Content-Transfer-Encoding: base64\r\n\r\n" +
+                               image("PNG") + "\r\n--b--\r\n";
+        QTest::newRow("truncated PNG in HTML") << png << 0 << 0;
+        QByteArray between = png;
+        between.replace("multipart/related", "multipart/mixed");
+        between.replace("Content-ID: <p>", "Content-Disposition: inline; filename=p.png");
+        QTest::newRow("truncated PNG between parts") << between << 0 << 0;
+        QByteArray jpeg = png;
+        jpeg.replace(image("PNG"), image("JPEG"));
+        jpeg.replace("image/png", "image/jpeg");
+        QTest::newRow("truncated JPEG in HTML") << jpeg << 0 << 0;
+        QTest::newRow("a file that is not there") << QByteArray() << 1 << 1;
+    }
+
+    void commandLine_standardErrorCarriesOnlyFailures() {
+        QFETCH(QByteArray, message);
+        QFETCH(int, exitCode);
+        QFETCH(int, errorLines);
+        QTemporaryDir dir;
+        const QString eml = dir.filePath("m.eml");
+        if (!message.isEmpty()) {
+            QVERIFY(Write(eml, message));
+        }
+        const ToolResult r = Run(VELMORA_EML2PDF, {eml, dir.filePath("m.pdf")});
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.count('\n') == errorLines, r.err.constData());
+        if (exitCode == 0) {
+            QVERIFY(PdfText(dir.filePath("m.pdf")).contains("PICTURE"));
+        }
     }
 
     void attachmentName_cappedAtCharacterBoundaryKeepingExtension_data() {
