@@ -5,10 +5,12 @@
 #include "app/FrmAbout.h"
 #include "app/FrmSave.h"
 #include "app/HelpKey.h"
+#include "app/HelpTopics.h"
 #include "app/HtmlHelp.h"
 #include "app/NotesTabControl.h"
 #include "app/Theme.h"
 #include "app/TitleStrip.h"
+#include "notes/NotesValue.h"
 #include "util/Version.h"
 
 #include <QAbstractButton>
@@ -22,6 +24,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSizeGrip>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -74,6 +77,43 @@ class FillViewportWidth : public QObject {
   private:
     QTreeView* m_tree;
 };
+
+// Brings the whole caption of the current node into view when it fits, scrolling sideways
+// as little as needed, and never past the node's own start.
+void ShowWholeCaption(QTreeView* tree, const QModelIndex& index) {
+    if (!index.isValid()) {
+        return;
+    }
+    const QRect cell = tree->visualRect(index);
+    const int contentRight = cell.left() + tree->sizeHintForIndex(index).width();
+    const int overRight = contentRight - tree->viewport()->width();
+    int shift = 0;
+    if (cell.left() < 0) {
+        shift = cell.left();
+    } else if (overRight > 0) {
+        shift = qMin(overRight, cell.left());
+    }
+    QScrollBar* bar = tree->horizontalScrollBar();
+    bar->setValue(bar->value() + shift);
+}
+
+// The four columns in the list's width: "Size" as designed, "Date" as wide as a date, and
+// the rest shared by "From/To" and "Subject" as their designed widths are.
+void FitColumns(QTableWidget* list, int dateTextWidth) {
+    constexpr int kSizeWidth = 52;
+    constexpr int kFromWidth = 150;
+    constexpr int kSubjectWidth = 240;
+    constexpr int kPadding = 12;
+    const QFontMetrics metrics(list->font());
+    const int dateWidth =
+        qMax(dateTextWidth, metrics.horizontalAdvance(QStringLiteral("Date"))) + kPadding;
+    const int room = list->width() - 2 * list->frameWidth() - kSizeWidth - dateWidth;
+    const int fromWidth = qMax(60, room * kFromWidth / (kFromWidth + kSubjectWidth));
+    list->setColumnWidth(0, fromWidth);
+    list->setColumnWidth(1, qMax(60, room - fromWidth));
+    list->setColumnWidth(2, kSizeWidth);
+    list->setColumnWidth(3, dateWidth);
+}
 
 QAction* Command(QObject* owner, const char* name) {
     auto* command = new QAction(owner);
@@ -133,7 +173,10 @@ FrmMain::FrmMain(notes::MailboxState& state, UserInterface& ui, QWidget* parent)
     BuildPreviewTab();
     BuildStatusBar();
     m_titleStrip->raise();
-    InstallHelpKey(this, [this] { Run(m_helpCommand); });
+    InstallHelpKey(this, [this] {
+        ContextHelp(this,
+                    m_tab->SelectedTab() == 2 ? help_topics::kPreview : help_topics::kChoosing);
+    });
     Form_Load();
 }
 
@@ -320,7 +363,18 @@ void FrmMain::BuildPreviewTab() {
     m_treeView->header()->setStretchLastSection(false);
     m_treeView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_treeView->viewport()->installEventFilter(new FillViewportWidth(m_treeView));
-    connect(m_treeView, &QTreeView::clicked, this, [this] { ContactsTreeView_Click(); });
+    // Deep folders keep more of their captions in the tree's narrow width.
+    m_treeView->setIndentation(12);
+    // The keyboard previews as the mouse does: a new current node (click or arrow keys), or
+    // Enter on the current one.
+    connect(m_treeView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                ShowWholeCaption(m_treeView, current);
+                ContactsTreeView_Click();
+            });
+    connect(m_treeView, &QTreeView::activated, this, [this] { ContactsTreeView_Click(); });
+    // Rows of a folder of the tree a scan replaces are stale.
+    connect(&m_state.tree, &notes::FolderTree::cleared, this, [this] { ClearRows(); });
 
     m_mailList = new QTableWidget(0, 4, page);
     m_mailList->setObjectName(QStringLiteral("MailList"));
@@ -329,14 +383,16 @@ void FrmMain::BuildPreviewTab() {
     m_mailList->horizontalHeader()->setFont(Theme::ListFont());
     const QStringList headers = {QStringLiteral("From/To"), QStringLiteral("Subject"),
                                  QStringLiteral("Size"), QStringLiteral("Date")};
-    const int widths[] = {150, 240, 52, 150};
     for (int column = 0; column < headers.size(); ++column) {
         auto* header = new QTableWidgetItem(headers[column]);
         header->setTextAlignment(column == 2 ? Qt::AlignRight | Qt::AlignVCenter
                                              : Qt::AlignLeft | Qt::AlignVCenter);
         m_mailList->setHorizontalHeaderItem(column, header);
-        m_mailList->setColumnWidth(column, widths[column]);
     }
+    // Every column in view at the window's fixed size; wider texts show whole as tips.
+    const QString lateDate =
+        notes::FormatGeneralDate(QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58)));
+    FitColumns(m_mailList, QFontMetrics(m_mailList->font()).horizontalAdvance(lateDate));
     m_mailList->horizontalHeader()->setStretchLastSection(false);
     m_mailList->horizontalHeader()->setHighlightSections(false);
     m_mailList->verticalHeader()->hide();
@@ -352,10 +408,8 @@ void FrmMain::BuildPreviewTab() {
     m_cmdStartConversion = new QPushButton(QStringLiteral("Start Conversion"), page);
     m_cmdStartConversion->setObjectName(QStringLiteral("CmdStartConversion"));
     m_cmdStartConversion->setGeometry(OnTab(280, 379, 121, 25));
-    // Not bound to the export command: this button is usable from the start, while the
-    // toolbar's "Export" waits for a scan.
-    connect(m_cmdStartConversion, &QPushButton::clicked, this,
-            [this] { CmdStartConversion_Click(); });
+    // Exporting needs a scanned database, whichever way it is asked for.
+    RunsCommand(m_cmdStartConversion, m_exportCommand);
 }
 
 void FrmMain::BuildStatusBar() {
@@ -410,7 +464,7 @@ void FrmMain::CmdStartConversion_Click() {
     }
     if (m_frmSave == nullptr) {
         m_frmSave = new FrmSave(m_state, m_export, m_ui, this);
-        InstallHelpKey(m_frmSave, [this] { mnuHelp_Click(); });
+        InstallHelpKey(m_frmSave, [this] { ContextHelp(m_frmSave, help_topics::kExporting); });
     }
     m_frmSave->ShowModal();
 }
@@ -437,14 +491,20 @@ void FrmMain::EndProgram() {
 void FrmMain::mnuHelp_Click() {
     // The viewer reports a missing or unreadable file itself; there is no message of ours.
     if (m_helpViewer) {
-        m_helpViewer(this, HelpFile());
+        m_helpViewer(this, HelpFile(), QString());
+    }
+}
+
+void FrmMain::ContextHelp(QWidget* window, const char* topic) {
+    if (m_helpViewer) {
+        m_helpViewer(window, HelpFile(), QLatin1String(topic));
     }
 }
 
 void FrmMain::mnuAbout_Click() {
     if (m_about == nullptr) {
         m_about = new FrmAbout(this);
-        InstallHelpKey(m_about, [this] { Run(m_helpCommand); });
+        InstallHelpKey(m_about, [this] { ContextHelp(m_about, help_topics::kWelcome); });
     }
     m_about->exec();
 }
@@ -534,8 +594,13 @@ void FrmMain::ClearRows() {
 void FrmMain::AddRow(const QStringList& columns) {
     const int row = m_mailList->rowCount();
     m_mailList->insertRow(row);
+    const int dateWidth = QFontMetrics(m_mailList->font()).horizontalAdvance(columns.value(3));
+    if (dateWidth > m_mailList->columnWidth(3)) {
+        FitColumns(m_mailList, dateWidth);  // a date form longer than the usual one
+    }
     for (int column = 0; column < 4; ++column) {
         auto* item = new QTableWidgetItem(columns.value(column));
+        item->setToolTip(columns.value(column));
         if (column == 2) {
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         }

@@ -50,8 +50,10 @@ class FrmMain : public QWidget, private notes::MailboxView, private notes::Previ
     void SetEndProgram(std::function<void()> endProgram) { m_endProgram = std::move(endProgram); }
     static void EndProgram();
 
-    // What the help commands and F1 call; by default the help viewer (HtmlHelp).
-    using HelpViewer = std::function<void(QWidget* owner, const QString& helpFile)>;
+    // What the help commands and F1 call; by default the help viewer (HtmlHelp). topic is
+    // empty for the default topic.
+    using HelpViewer =
+        std::function<void(QWidget* owner, const QString& helpFile, const QString& topic)>;
     void SetHelpViewer(HelpViewer viewer) { m_helpViewer = std::move(viewer); }
 
     // Handlers. Each command is one action (see BuildCommands); the menu items, toolbar
@@ -71,6 +73,9 @@ class FrmMain : public QWidget, private notes::MailboxView, private notes::Previ
     void showEvent(QShowEvent* event) override;
 
   private:
+    // F1: the topic of window (or of its tab in front), in a viewer window owns, so that a
+    // modal window does not block it.
+    void ContextHelp(QWidget* window, const char* topic);
     void Form_Load();
     void BuildFrame();
     void BuildCommands();

@@ -88,11 +88,15 @@ class HelpTopicBrowser : public QTextBrowser {
     std::shared_ptr<const ChmArchive> m_archive;
 };
 
-HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
+// A window its owner owns, as the window manager sees it too: it stays above its owner (a
+// modal window included) instead of opening behind the program's other windows.
+HelpViewer::HelpViewer(QWidget* owner)
+    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QString::fromLatin1(kTitle));
     setWindowModality(Qt::NonModal);
-    resize(880, 600);
+    resize(1000, 680);  // room for the guide's pictures at their natural size
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -126,7 +130,7 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window) {
     splitter->addWidget(m_contents);
     splitter->addWidget(m_topic);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({270, 630});
+    splitter->setSizes({240, 760});
 
     QStyle* look = style();
     QAction* back = toolBar->addAction(look->standardIcon(QStyle::SP_ArrowBack),

@@ -6,7 +6,7 @@
 
 namespace velmora::app {
 
-void HtmlHelp(QWidget* owner, const QString& helpFile) {
+void HtmlHelp(QWidget* owner, const QString& helpFile, const QString& topic) {
     // Without an owner there is one viewer of its own, gone when it is closed.
     static QPointer<HelpViewer> ownerless;
     HelpViewer* viewer = owner ? HelpViewer::ForOwner(owner) : ownerless.data();
@@ -21,8 +21,11 @@ void HtmlHelp(QWidget* owner, const QString& helpFile) {
         viewer->OpenFile(helpFile);
     } else if (!viewer->IsOpen() || viewer->HelpFile() != helpFile) {
         viewer->OpenFile(helpFile);  // a file that was missing may be there now
-    } else {
+    } else if (topic.isEmpty()) {
         viewer->ShowDefaultTopic();
+    }
+    if (!topic.isEmpty() && viewer->IsOpen()) {
+        viewer->ShowTopic(topic);
     }
     if (viewer->isMinimized()) {
         viewer->showNormal();

@@ -12,6 +12,9 @@ namespace velmora::exporting {
 // order, then empty entries. ticked receives how many were ticked.
 QStringList CollectSelectedFolders(const notes::FolderTree& tree, int& ticked);
 
+// For every view name of a node with a namesake number, the numbers of its ticked nodes.
+QHash<QString, QList<int>> CollectSelectedNamesakes(const notes::FolderTree& tree);
+
 // The step from the ticked folder tree to the open export window.
 class ExportLauncher {
   public:

@@ -5,6 +5,7 @@
 #include "export/FileNames.h"
 #include "export/MessageFile.h"
 #include "notes/FolderNames.h"
+#include "notes/FolderNamesakes.h"
 #include "notes/MailboxScanner.h"
 #include "notes/NotesTrap.h"
 #include "notes/RequireObject.h"
@@ -197,9 +198,11 @@ void ExportRun::WalkUserFolder(const QString& name) {
     // A lookup by name finds only one of the folders that answer to it; walk each that carries
     // this name.
     const notes::ViewList views = context.database->Views().value_or(notes::ViewList{});
+    int namesake = 0;
     for (const notes::ViewPtr& view : views) {
         TolerantStep([&] {
-            if (view && view->isfolder() && TrimBlanks(view->Name()) == name) {
+            if (view && notes::IsNamesake(*view, name) &&
+                m_state.ExportsNamesake(name, namesake++)) {
                 WalkFolderView(view, name);
             }
         });

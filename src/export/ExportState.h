@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +13,14 @@ struct ExportState {
     QStringList SelectedFolders;
     // The destination; the run extends it by the database title and a separator.
     QString ExportRoot;
+    // For each view name that several folders carry: the namesake numbers of its ticked
+    // nodes (notes::FolderNamesakes). A name not listed has every folder of it exported.
+    QHash<QString, QList<int>> SelectedNamesakes;
+
+    bool ExportsNamesake(const QString& viewName, int namesake) const {
+        const auto chosen = SelectedNamesakes.constFind(viewName);
+        return chosen == SelectedNamesakes.cend() || chosen->contains(namesake);
+    }
 };
 
 }  // namespace velmora::exporting

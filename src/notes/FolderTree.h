@@ -17,6 +17,9 @@ struct FolderNode {
     bool hasItems = false;
     QString viewName;
     bool checked = false;
+    // -1 when the view name alone finds the folder; else its number among the folders of
+    // that name (FolderNamesakes).
+    int namesake = -1;
 };
 
 // The folder tree as data: nodes numbered from 1 in the order they were added, unique keys,

@@ -1,6 +1,7 @@
 #include "notes/MailPreview.h"
 
 #include "notes/FolderNames.h"
+#include "notes/FolderNamesakes.h"
 #include "notes/MailboxScanner.h"
 #include "notes/NotesTrap.h"
 #include "notes/RequireObject.h"
@@ -57,12 +58,16 @@ void MailPreview::ContactsTreeView_Click(int node) {
     if (!m_state.tree.IsValidIndex(node)) {
         return;
     }
-    const QString viewName = m_state.tree.Node(node).viewName;
+    const FolderNode& folder = m_state.tree.Node(node);
     m_list.ClearRows();
-    EnumerateEmails(PreviewViewName(viewName));
+    if (folder.namesake >= 0) {
+        EnumerateEmails(folder.viewName, folder.namesake);  // that folder, not a namesake
+    } else {
+        EnumerateEmails(PreviewViewName(folder.viewName));
+    }
 }
 
-void MailPreview::EnumerateEmails(const QString& viewName) {
+void MailPreview::EnumerateEmails(const QString& viewName, int namesake) {
     // The first failure ends the fill; rows already shown stay.
     TrappedBlock(
         [&] {
@@ -73,7 +78,9 @@ void MailPreview::EnumerateEmails(const QString& viewName) {
             NotesContext& context = m_state.context;
             context.database = RequireObject(context.session, "session")
                                    ->GetDatabase(QString(), m_state.databasePath);
-            context.view = RequireObject(context.database, "database")->GetView(viewName);
+            NotesDatabase& database = *RequireObject(context.database, "database");
+            context.view = namesake < 0 ? database.GetView(viewName)
+                                        : NamesakeView(database, viewName, namesake);
             NotesView& view = *RequireObject(context.view, "view");
             DocumentPtr first = view.GetFirstDocument();
             if (!first) {

@@ -27,7 +27,8 @@ class MailPreview {
 
     // node is the selected node's number; 0 when none is selected.
     void ContactsTreeView_Click(int node);
-    void EnumerateEmails(const QString& viewName);
+    // namesake, when not -1, picks one of the folders that carry viewName (FolderNamesakes).
+    void EnumerateEmails(const QString& viewName, int namesake = -1);
 
   private:
     MailboxState& m_state;

@@ -79,6 +79,8 @@ void MailboxScanner::CmdBrowse_Click() {
     m_state.databasePath = path;
     m_view.ShowDatabasePath(path);
     txtNotesDatabaseFile_Change();
+    // The tree no longer belongs to the path shown; only a scan of it may export again.
+    m_view.SetExportEnabled(false);
     m_view.SetTabEnabled(2, false);
     m_view.SetStepMarkerVisible(StepMarker::Reading, false);
     m_view.SetStepMarkerVisible(StepMarker::Emails, false);
@@ -92,14 +94,16 @@ void MailboxScanner::txtNotesDatabaseFile_Change() {
     m_view.SetScanEnabled(!m_state.databasePath.isEmpty());
 }
 
-std::int64_t MailboxScanner::CountEmails(const QString& viewName) {
+std::int64_t MailboxScanner::CountEmails(const QString& viewName, int namesake) {
     std::int64_t count = 0;
     TrappedBlock(
         [&] {
             NotesContext& context = m_state.context;
             context.database = RequireObject(context.session, "session")
                                    ->GetDatabase(QString(), m_state.databasePath);
-            context.view = RequireObject(context.database, "database")->GetView(viewName);
+            NotesDatabase& database = *RequireObject(context.database, "database");
+            context.view = namesake < 0 ? database.GetView(viewName)
+                                        : NamesakeView(database, viewName, namesake);
             auto entries = RequireObject(context.view, "view")->AllEntries();
             const std::int64_t entryCount = RequireObject(entries, "entries")->Count();
             count = qMax<std::int64_t>(entryCount, 0);
@@ -151,6 +155,7 @@ void MailboxScanner::CmdScan_Click() {
         return;
     }
 
+    m_view.SetExportEnabled(false);  // until this scan completes
     m_view.SetStepMarkerVisible(StepMarker::Reading, true);
     m_view.SetFolderCaption(QString());
     m_view.SetScanFrameVisible(true);
@@ -158,7 +163,8 @@ void MailboxScanner::CmdScan_Click() {
     m_ui.Pause(10);
 
     QStringList folders;
-    switch (OpenAndDiscover(folders)) {
+    FolderNamesakes namesakes;
+    switch (OpenAndDiscover(folders, namesakes)) {
         case Outcome::NotInstalled:
             m_ui.MessageBox(NotesNotInstalledText(), QLatin1String(kNotesNotInstalledTitle),
                             MsgIcon::Information, MsgButtons::Ok);
@@ -177,11 +183,12 @@ void MailboxScanner::CmdScan_Click() {
         QuickSort(folders, 0, static_cast<std::int16_t>(folders.size() - 1));
         RemoveDuplicates(folders);
     }
-    AddFolderNodes(folders);
+    AddFolderNodes(folders, namesakes);
     Complete();
 }
 
-MailboxScanner::Outcome MailboxScanner::OpenAndDiscover(QStringList& folders) {
+MailboxScanner::Outcome MailboxScanner::OpenAndDiscover(QStringList& folders,
+                                                        FolderNamesakes& namesakes) {
     NotesContext& context = m_state.context;
     context.Clear();
     context.session = automation::CreateObject<NotesSession>(QStringLiteral("Domino.NotesSession"));
@@ -228,7 +235,12 @@ MailboxScanner::Outcome MailboxScanner::OpenAndDiscover(QStringList& folders) {
         }
         TolerantStep([&] {
             const QString name = RequireObject(view, "view")->Name();
-            if (!name.isEmpty() && name.front() != kHiddenViewMark && view->isfolder()) {
+            if (name.isEmpty() || name.front() == kHiddenViewMark) {
+                return;
+            }
+            const bool folder = view->isfolder();
+            namesakes.Add(name, folder);
+            if (folder) {
                 folders.append(name);
                 m_view.SetFolderCaption(name);
             }
@@ -237,7 +249,7 @@ MailboxScanner::Outcome MailboxScanner::OpenAndDiscover(QStringList& folders) {
     return Outcome::Completed;
 }
 
-void MailboxScanner::AddFolderNodes(const QStringList& folders) {
+void MailboxScanner::AddFolderNodes(const QStringList& folders, const FolderNamesakes& namesakes) {
     FolderTree& tree = m_state.tree;
     // The node key of every folder path seen so far, so children find their parents.
     QHash<QString, QString> keyOfPath;
@@ -255,7 +267,6 @@ void MailboxScanner::AddFolderNodes(const QStringList& folders) {
     };
     for (const QString& name : folders) {
         const QString viewName = TrimBlanks(name);
-        const std::int64_t count = CountEmails(viewName);
         const QStringList parts = name.split(QLatin1Char('\\'));
         QStringList segments = parts;
         segments.removeAll(QString());
@@ -278,18 +289,28 @@ void MailboxScanner::AddFolderNodes(const QStringList& folders) {
             }
             parentKey = keyOfPath.value(prefix);
         }
-        FolderNode node;
-        const QString leaf = parts.size() == 1 ? name : parts.constLast();
-        node.key = uniqueKey(leaf, name);
-        node.parentKey = parentKey;
-        node.caption = WithCount(segments.constLast(), count);
-        node.icon = icons::kEmail;
-        node.hasItems = count > 0;
-        node.viewName = viewName;
-        m_view.SetFolderCaption(segments.constLast() + QStringLiteral(" (") +
-                                QString::number(count) + QStringLiteral(" Emails)"));
-        keyOfPath.insert(segments.join(QLatin1Char('\\')), node.key);
-        tree.Add(std::move(node));
+        // Folders of one name get a node each, with their own counts; children hang under
+        // the first.
+        const bool ambiguous = namesakes.Ambiguous(name);
+        const QString path = segments.join(QLatin1Char('\\'));
+        for (const int namesake : namesakes.Numbers(name)) {
+            const std::int64_t count = CountEmails(viewName, ambiguous ? namesake : -1);
+            FolderNode node;
+            const QString leaf = parts.size() == 1 ? name : parts.constLast();
+            node.key = uniqueKey(leaf, name);
+            node.parentKey = parentKey;
+            node.caption = WithCount(segments.constLast(), count);
+            node.icon = icons::kEmail;
+            node.hasItems = count > 0;
+            node.viewName = viewName;
+            node.namesake = ambiguous ? namesake : -1;
+            m_view.SetFolderCaption(segments.constLast() + QStringLiteral(" (") +
+                                    QString::number(count) + QStringLiteral(" Emails)"));
+            if (!keyOfPath.contains(path)) {
+                keyOfPath.insert(path, node.key);
+            }
+            tree.Add(std::move(node));
+        }
     }
 }
 

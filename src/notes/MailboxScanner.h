@@ -1,5 +1,6 @@
 #pragma once
 
+#include "notes/FolderNamesakes.h"
 #include "notes/MailboxState.h"
 #include "notes/MailboxView.h"
 #include "util/UserInterface.h"
@@ -53,13 +54,14 @@ class MailboxScanner {
 
     // Rebuilds the standard part of the tree. Throws when the tree cannot be filled.
     void EmailTreeFill();
-    // The view's entry count; 0 on any failure.
-    std::int64_t CountEmails(const QString& viewName);
+    // The view's entry count; 0 on any failure. namesake, when not -1, picks one of the
+    // folders that carry viewName (FolderNamesakes).
+    std::int64_t CountEmails(const QString& viewName, int namesake = -1);
 
   private:
     enum class Outcome { Completed, NoData, NotInstalled };
-    Outcome OpenAndDiscover(QStringList& folders);
-    void AddFolderNodes(const QStringList& folders);
+    Outcome OpenAndDiscover(QStringList& folders, FolderNamesakes& namesakes);
+    void AddFolderNodes(const QStringList& folders, const FolderNamesakes& namesakes);
     void Complete();
 
     MailboxState& m_state;

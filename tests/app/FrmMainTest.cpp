@@ -27,6 +27,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -58,6 +59,9 @@ std::shared_ptr<notes::MemoryDatabaseData> Mailbox(const QStringList& moreFolder
             notes::MemoryDocument document;
             document.SetText(QStringLiteral("From"), {QStringLiteral("Sender %1").arg(i)});
             document.SetText(QStringLiteral("Subject"), {QStringLiteral("Mail %1").arg(i)});
+            document.Set(QStringLiteral("PostedDate"),
+                         {QDateTime(QDate(2011, 12, 28), QTime(20, 58, 8 + i))},
+                         notes::kItemDateTime);
             document.size = 1536;
             data->AddDocument(document, {view});
         }
@@ -102,14 +106,30 @@ class FrmMainTest : public QObject {
             ui.openFileResults.push_back(path);
             Find<QPushButton>("CmdBrowse")->click();
         }
+        // Shows the window and scans the served mailbox; true when the scan completed.
+        bool ShowScanned() {
+            window.show();
+            if (!QTest::qWaitForWindowExposed(&window)) {
+                return false;
+            }
+            Browse(kPath);
+            Find<QPushButton>("CmdScan")->click();
+            return !ui.messages.empty() &&
+                   ui.messages.back().title == QLatin1String("Scan Completed...");
+        }
     };
 
     std::optional<Registry::ScopedOverride> m_notes;
     std::optional<Registry::ScopedOverride> m_domino;
 
-    void ServeMailbox(const QStringList& moreFolders = {}) {
+    void ServeMailbox(const QStringList& moreFolders = {},
+                      const std::function<void(notes::MemoryDatabaseData&)>& more = {}) {
         auto session = std::make_shared<notes::MemorySession>();
-        session->AddDatabase(kPath, Mailbox(moreFolders));
+        auto data = Mailbox(moreFolders);
+        if (more) {
+            more(*data);
+        }
+        session->AddDatabase(kPath, data);
         m_notes.emplace(QStringLiteral("Notes.NotesSession"), [session] { return session; });
         m_domino.emplace(QStringLiteral("Domino.NotesSession"),
                          [] { return std::shared_ptr<automation::AutomationObject>(); });
@@ -310,13 +330,12 @@ class FrmMainTest : public QObject {
         auto* list = f.Find<QTableWidget>("MailList");
         QCOMPARE(list->columnCount(), 4);
         const QStringList headers = {"From/To", "Subject", "Size", "Date"};
-        const int widths[] = {150, 240, 52, 150};
         for (int column = 0; column < 4; ++column) {
             QCOMPARE(list->horizontalHeaderItem(column)->text(), headers[column]);
-            QCOMPARE(list->columnWidth(column), widths[column]);
             const bool right = list->horizontalHeaderItem(column)->textAlignment() & Qt::AlignRight;
             QCOMPARE(right, column == 2);
         }
+        QVERIFY(list->columnWidth(1) > list->columnWidth(0));
         QVERIFY(list->showGrid());
         QVERIFY(list->alternatingRowColors());
         QCOMPARE(f.Find<QPushButton>("CmdStartConversion")->text(),
@@ -341,7 +360,7 @@ class FrmMainTest : public QObject {
         QVERIFY(f.Find<QGroupBox>("ScanFrame")->isHidden());
         QCOMPARE(f.Find<QTreeView>("ContactsTreeView")->model()->rowCount(), 0);
         QCOMPARE(f.Find<QTableWidget>("MailList")->rowCount(), 0);
-        QVERIFY(f.Find<QPushButton>("CmdStartConversion")->isEnabled());
+        QVERIFY(!f.Find<QPushButton>("CmdStartConversion")->isEnabled());  // nothing scanned
         QVERIFY(f.ui.calls.isEmpty());
     }
 
@@ -462,7 +481,7 @@ class FrmMainTest : public QObject {
         QVERIFY(!f.Tabs()->isTabEnabled(1));
         QCOMPARE(f.Tabs()->currentIndex(), 0);
         QCOMPARE(model.rowCount(root), 7);
-        QVERIFY(f.Action("tbExport")->isEnabled());
+        QVERIFY(!f.Action("tbExport")->isEnabled());
     }
 
     void treeClick_fillsTheMailList() {
@@ -543,7 +562,7 @@ class FrmMainTest : public QObject {
         QVERIFY(!f.Action("tbScan")->isEnabled());
     }
 
-    void toolbar_scanFollowsThePathAndExportOnlyEverComesOn() {
+    void toolbar_scanFollowsThePathAndExportWaitsForAScan() {
         ServeMailbox();
         Fixture f;
         f.window.show();
@@ -586,17 +605,6 @@ class FrmMainTest : public QObject {
                                               QStringLiteral("Export"));
         }
         QCOMPARE(exports.count(), 1);
-
-        // A failed scan of another file and an empty path leave "Export" on.
-        const std::size_t before = f.ui.messages.size();
-        f.Browse(QStringLiteral("/mail/missing.nsf"));
-        f.Find<QPushButton>("CmdScan")->click();
-        QCOMPARE(f.ui.messages.size(), before + 1);
-        QVERIFY(f.ui.messages.back().title != QLatin1String("Scan Completed..."));
-        QCOMPARE(exportState(), on);
-        f.Browse(QString());
-        QCOMPARE(exportState(), on);
-        QVERIFY(f.Find<QPushButton>("CmdStartConversion")->isEnabled());
     }
 
     void exit_asksAndEndsOnlyOnYes_data() {
@@ -680,21 +688,50 @@ class FrmMainTest : public QObject {
         QCOMPARE(ends, 0);
     }
 
-    void help_everyWayInOpensTheHelpFileOwnedByTheMainWindow_data() {
+    // ---- help ----
+
+    void help_everyWayInOpensTheHelpFile_F1AtTheTopicOfTheWindowInFront_data() {
         QTest::addColumn<QString>("how");
-        QTest::newRow("Contents") << "menu";
-        QTest::newRow("mnuHelp_Click") << "handler";
-        QTest::newRow("toolbar 6") << "toolbar";
-        QTest::newRow("F1 in the main window") << "F1";
-        QTest::newRow("F1 in the About window") << "F1 about";
+        QTest::addColumn<QString>("owner");
+        QTest::addColumn<QString>("topic");
+        QTest::newRow("Contents") << "menu"
+                                  << "frmMain"
+                                  << "";
+        QTest::newRow("mnuHelp_Click") << "handler"
+                                       << "frmMain"
+                                       << "";
+        QTest::newRow("toolbar 6") << "toolbar"
+                                   << "frmMain"
+                                   << "";
+        QTest::newRow("F1 on Select File") << "F1"
+                                           << "frmMain"
+                                           << "/choosing.html";
+        QTest::newRow("F1 on Emails Preview") << "F1 preview"
+                                              << "frmMain"
+                                              << "/preview.html";
+        // Owned by the modal window, so that the modal window does not block it.
+        QTest::newRow("F1 in the About window") << "F1 about"
+                                                << "frmAbout"
+                                                << "/index.html";
+        QTest::newRow("F1 in the export window") << "F1 export"
+                                                 << "frmSave"
+                                                 << "/exporting.html";
     }
 
-    void help_everyWayInOpensTheHelpFileOwnedByTheMainWindow() {
+    void help_everyWayInOpensTheHelpFile_F1AtTheTopicOfTheWindowInFront() {
         QFETCH(QString, how);
+        QFETCH(QString, owner);
+        QFETCH(QString, topic);
+        QTemporaryDir destination;
+        if (how == "F1 export") {
+            ServeMailbox();
+        }
         Fixture f;
         QList<QPair<QWidget*, QString>> opened;
-        f.window.SetHelpViewer([&](QWidget* owner, const QString& file) {
-            opened.append({owner, file});
+        QStringList topics;
+        f.window.SetHelpViewer([&](QWidget* window, const QString& file, const QString& shown) {
+            opened.append({window, file});
+            topics.append(shown);
         });
         f.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.window));
@@ -710,6 +747,9 @@ class FrmMainTest : public QObject {
             QTest::mouseClick(toolBar->widgetForAction(f.Action("tbHelp")), Qt::LeftButton);
         } else if (how == "F1") {
             QTest::keyClick(f.Find<QWidget>("txtNotesDatabaseFile"), Qt::Key_F1);
+        } else if (how == "F1 preview") {
+            f.Tabs()->setCurrentIndex(1);
+            QTest::keyClick(f.Find<QWidget>("ContactsTreeView"), Qt::Key_F1);
         } else {
             bool pressed = false;
             OnNextModal([&](QWidget* modal) {
@@ -726,11 +766,23 @@ class FrmMainTest : public QObject {
                 }
                 modal->close();
             });
-            f.window.mnuAbout_Click();
+            if (how == "F1 about") {
+                f.window.mnuAbout_Click();
+            } else {
+                f.Browse(kPath);
+                f.Find<QPushButton>("CmdScan")->click();
+                f.ui.folderResults.push_back(destination.path());
+                f.ui.calls.clear();
+                f.Find<QPushButton>("CmdStartConversion")->click();
+                QCOMPARE(f.ui.calls.takeFirst(),
+                         QStringLiteral("BrowseFolderDialog:Select Path to Save PST File"));
+            }
             QVERIFY(pressed);
         }
         QCOMPARE(opened.size(), 1);
-        QCOMPARE(opened[0].first, &f.window);
+        QVERIFY(opened[0].first);
+        QCOMPARE(opened[0].first->objectName(), owner);
+        QCOMPARE(topics[0], topic);
         QCOMPARE(opened[0].second, QCoreApplication::applicationDirPath() + "/Help.chm");
         QCOMPARE(opened[0].second, f.window.HelpFile());
         QVERIFY(f.ui.calls.isEmpty());
@@ -810,13 +862,184 @@ class FrmMainTest : public QObject {
         QVERIFY(f.ui.calls.isEmpty());
     }
 
+    // ---- stale state ----
+
+    void staleState_exportOnlyWithTheScannedDatabase_data() {
+        QTest::addColumn<QString>("after");
+        QTest::newRow("Open cancelled") << "cancel";
+        QTest::newRow("another file chosen") << "other";
+        QTest::newRow("a failed scan") << "failed";
+    }
+
+    void staleState_exportOnlyWithTheScannedDatabase() {
+        QFETCH(QString, after);
+        ServeMailbox();
+        Fixture f;
+        QVERIFY(f.ShowScanned());
+        auto* startConversion = f.Find<QPushButton>("CmdStartConversion");
+        QVERIFY(f.Action("tbExport")->isEnabled());
+        QVERIFY(startConversion->isEnabled());
+
+        if (after == "cancel") {
+            f.Browse(QString());
+        } else {
+            f.Browse(QStringLiteral("/mail/other.nsf"));
+            if (after == "failed") {
+                f.Find<QPushButton>("CmdScan")->click();
+                QVERIFY(f.ui.messages.back().title != QLatin1String("Scan Completed..."));
+            }
+        }
+        QVERIFY(!f.Action("tbExport")->isEnabled());
+        QVERIFY(!startConversion->isEnabled());
+        f.ui.calls.clear();
+        f.window.NotesToolBar_ButtonClick(4);
+        startConversion->click();
+        QVERIFY2(f.ui.calls.isEmpty(), qPrintable(f.ui.calls.join(',')));
+    }
+
+    void staleState_aNewScanEmptiesThePreview_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("the same database again") << kPath << true;
+        QTest::newRow("a database that cannot be read") << "/mail/other.nsf" << false;
+    }
+
+    void staleState_aNewScanEmptiesThePreview() {
+        QFETCH(QString, path);
+        QFETCH(bool, succeeds);
+        ServeMailbox();
+        Fixture f;
+        QVERIFY(f.ShowScanned());
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+        auto* list = f.Find<QTableWidget>("MailList");
+        QCOMPARE(list->rowCount(), 16);
+
+        f.Browse(path);
+        f.Find<QPushButton>("CmdScan")->click();
+        QCOMPARE(f.ui.messages.back().title == QLatin1String("Scan Completed..."), succeeds);
+        QCOMPARE(list->rowCount(), 0);
+    }
+
+    void staleState_keyboardPreviewsAsTheMouseDoes_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Down from the root to Inbox") << int(Qt::Key_Down);
+        QTest::newRow("Enter on Inbox") << int(Qt::Key_Return);
+    }
+
+    void staleState_keyboardPreviewsAsTheMouseDoes() {
+        QFETCH(int, key);
+        ServeMailbox();
+        Fixture f;
+        QVERIFY(f.ShowScanned());
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        auto* list = f.Find<QTableWidget>("MailList");
+        const QModelIndex root = tree->model()->index(0, 0);
+        const QModelIndex inbox = tree->model()->index(0, 0, root);
+        tree->setCurrentIndex(key == Qt::Key_Down ? root : inbox);
+        list->setRowCount(0);  // whatever the selection previewed, the key must fill it again
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key(key));
+        QCOMPARE(tree->currentIndex(), inbox);
+        QTRY_COMPARE(list->rowCount(), 16);
+        QCOMPARE(list->item(0, 1)->text(), QStringLiteral("Mail 0"));
+    }
+
+    // ---- tree ----
+
+    void tree_foldersSharingANameHaveTheirOwnNodesCountsAndPreviews() {
+        // A second "Projects" with three mails of its own, and a user folder named "Trash".
+        ServeMailbox({QStringLiteral("Trash")}, [](notes::MemoryDatabaseData& data) {
+            notes::MemoryView second{QStringLiteral("Projects"), true, {}};
+            for (int i = 0; i < 3; ++i) {
+                notes::MemoryDocument document;
+                document.SetText(QStringLiteral("Subject"), {QStringLiteral("Other %1").arg(i)});
+                second.documents.push_back(data.AddDocument(document, {}));
+            }
+            data.views.push_back(second);
+        });
+        Fixture f;
+        QVERIFY(f.ShowScanned());
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        auto* list = f.Find<QTableWidget>("MailList");
+        const QAbstractItemModel& model = *tree->model();
+        const QModelIndex folders = model.index(6, 0, model.index(0, 0));
+        QStringList captions;
+        for (int row = 0; row < model.rowCount(folders); ++row) {
+            captions << model.index(row, 0, folders).data().toString();
+        }
+        QCOMPARE(captions, (QStringList{"Projects (2)", "Projects (3)", "Trash (1)"}));
+
+        const struct {
+            int row;
+            int rows;
+            const char* firstSubject;
+        } previews[] = {{0, 2, "Mail 0"}, {1, 3, "Other 0"}, {2, 1, "Mail 0"}};
+        for (const auto& preview : previews) {
+            const QModelIndex node = model.index(preview.row, 0, folders);
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                              tree->visualRect(node).center());
+            QCOMPARE(tree->currentIndex(), node);
+            QTRY_COMPARE(list->rowCount(), preview.rows);
+            QCOMPARE(list->item(0, 1)->text(), QLatin1String(preview.firstSubject));
+        }
+    }
+
+    void tree_theCurrentNodeShowsItsWholeCaption() {
+        ServeMailbox({QStringLiteral("Clients"), QStringLiteral("Clients\\Europe: 2011 Q1")});
+        Fixture f;
+        QVERIFY(f.ShowScanned());
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        const QAbstractItemModel& model = *tree->model();
+        const QModelIndex clients = model.index(0, 0, model.index(6, 0, model.index(0, 0)));
+        const QModelIndex leaf = model.index(0, 0, clients);
+        QCOMPARE(leaf.data().toString(), QStringLiteral("Europe: 2011 Q1 (1)"));
+        tree->setCurrentIndex(clients);
+        tree->horizontalScrollBar()->setValue(0);
+        // Cut at the edge while the tree is scrolled to its left, yet narrower than the tree.
+        const int width = tree->sizeHintForIndex(leaf).width();
+        QVERIFY(width <= tree->viewport()->width());
+        QVERIFY(tree->visualRect(leaf).left() + width > tree->viewport()->width());
+
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(tree->currentIndex(), leaf);
+        const QRect cell = tree->visualRect(leaf);
+        QVERIFY2(cell.left() >= 0 && cell.left() + tree->sizeHintForIndex(leaf).width() <=
+                                         tree->viewport()->width(),
+                 "the caption of the current node is cut at the tree's edge");
+    }
+
+    void list_everyColumnInViewAtTheWindowsSize() {
+        ServeMailbox();
+        Fixture f;
+        QVERIFY(f.ShowScanned());
+        auto* tree = f.Find<QTreeView>("ContactsTreeView");
+        tree->setCurrentIndex(tree->model()->index(0, 0, tree->model()->index(0, 0)));
+        auto* list = f.Find<QTableWidget>("MailList");
+        QCOMPARE(list->rowCount(), 16);
+        QHeaderView* header = list->horizontalHeader();
+        QCOMPARE(list->horizontalScrollBar()->value(), 0);
+        for (int column = 0; column < 4; ++column) {
+            QVERIFY2(header->sectionViewportPosition(column) + header->sectionSize(column) <=
+                         list->viewport()->width(),
+                     qPrintable(list->horizontalHeaderItem(column)->text()));
+        }
+        // The size and the date show whole; a cut subject shows whole as its tip.
+        const QFontMetrics metrics(list->font());
+        for (int row = 0; row < list->rowCount(); ++row) {
+            for (int column : {2, 3}) {
+                QVERIFY(metrics.horizontalAdvance(list->item(row, column)->text()) <
+                        list->columnWidth(column));
+            }
+            QCOMPARE(list->item(row, 1)->toolTip(), list->item(row, 1)->text());
+        }
+    }
+
     void tree_showsWholeCaptions() {
         ServeMailbox({QStringLiteral("Clients"), kLongFolder});
         Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        f.Browse(kPath);
-        f.Find<QPushButton>("CmdScan")->click();
+        QVERIFY(f.ShowScanned());
         QCOMPARE(f.ui.messages.back().title, QStringLiteral("Scan Completed..."));
         auto* tree = f.Find<QTreeView>("ContactsTreeView");
         const QAbstractItemModel& model = *tree->model();

@@ -1,7 +1,9 @@
+#include "app/HelpTopics.h"
 #include "app/HelpViewer.h"
 #include "app/HtmlHelp.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
@@ -85,12 +87,42 @@ class HelpViewerTest : public QObject {
         QVERIFY(watched.isNull());
     }
 
+    void htmlHelp_topicOfAWindow_opensThatPageInAViewerTheWindowOwns_data() {
+        using namespace velmora::app::help_topics;
+        QTest::addColumn<QString>("topic");
+        for (const char* topic : {kWelcome, kChoosing, kPreview, kExporting}) {
+            QTest::newRow(topic) << QString::fromLatin1(topic);
+        }
+    }
+
+    void htmlHelp_topicOfAWindow_opensThatPageInAViewerTheWindowOwns() {
+        QFETCH(QString, topic);
+        // A modal window owning the viewer: Qt lets a modal window's own windows take input.
+        QDialog modal(m_owner);
+        modal.setModal(true);
+        modal.show();
+        QCOMPARE(QApplication::activeModalWidget(), &modal);
+
+        HtmlHelp(&modal, kHelpFile, topic);
+        HelpViewer* viewer = HelpViewer::ForOwner(&modal);
+        QVERIFY(viewer);
+        QCOMPARE(viewer->parentWidget(), &modal);
+        QVERIFY(viewer->isVisible());
+        QCOMPARE(viewer->CurrentTopic(), topic);
+        QVERIFY(!Topic(viewer)->toPlainText().contains(QStringLiteral("not in this help file")));
+
+        // Still there to read once the modal window is closed.
+        modal.hide();
+        QVERIFY(viewer->isVisible());
+    }
+
     void contents_helpFile_listsTheTopics() {
         HtmlHelp(m_owner, kHelpFile);
         QTreeWidget* tree = Contents(HelpViewer::ForOwner(m_owner));
         QCOMPARE(Titles(tree),
                  QStringList({"Welcome to Velmora", "Using Velmora", "Messages and what to do",
-                              "The offline mail store", "Command-line tools", "Support"}));
+                              "Notes files and the offline mail store", "Command-line tools",
+                              "Support"}));
         QTreeWidgetItem* using_ = tree->topLevelItem(1);
         QStringList steps;
         for (int i = 0; i < using_->childCount(); ++i) {
@@ -133,7 +165,7 @@ class HelpViewerTest : public QObject {
                                                  QUrl(QStringLiteral("velmora.css")));
         QVERIFY(css.toByteArray().contains("font-family"));
         const QVariant image = topic->loadResource(QTextDocument::ImageResource,
-                                                   QUrl(QStringLiteral("main-window-scanned.png")));
+                                                   QUrl(QStringLiteral("preview-tab.png")));
         QVERIFY(image.toByteArray().startsWith("\x89PNG"));
 
         QTemporaryDir dir;

@@ -30,7 +30,7 @@ int main(int argc, char* argv[]) {
     if (args.size() > 3) {
         viewer->ShowTopic(args[3]);
     }
-    viewer->resize(900, 620);
+    viewer->resize(1000, 680);
     int status = 1;
     // Painted once the window is on screen, so that the picture shows what a user sees.
     QTimer::singleShot(500, [&] {

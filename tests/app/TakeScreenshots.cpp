@@ -1,8 +1,11 @@
 // Saves pictures of the main window before and after a scan of the demo database.
 //
-//   take_screenshots DEMO.nsf OUT_FOLDER [FOLDER_CAPTION [DETAILS.png]]
+//   take_screenshots DEMO.nsf OUT_FOLDER [FOLDER_CAPTION [HELP_FOLDER]]
 //
-// DETAILS.png, when given, gets the first tab as the scan left it.
+// FOLDER_CAPTION picks the folder previewed (the start of its caption, "Inbox (" by default).
+// HELP_FOLDER, when given, gets the pictures of the user guide at their natural size: the
+// tab control on its first tab as the scan left it (select-file-tab.png) and on its second
+// with the folder previewed (preview-tab.png).
 //
 // Message boxes are answered by a recorder, so the run needs no one at the screen.
 
@@ -23,8 +26,8 @@
 
 namespace {
 
-bool Save(QWidget& window, const QString& path) {
-    if (!window.grab().save(path)) {
+bool Save(QWidget& widget, const QString& path) {
+    if (!widget.grab().save(path)) {
         std::fprintf(stderr, "take_screenshots: cannot write %s\n", qPrintable(path));
         return false;
     }
@@ -38,7 +41,8 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const QStringList args = application.arguments();
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: take_screenshots DEMO.nsf OUT_FOLDER [FOLDER_CAPTION]\n");
+        std::fprintf(
+            stderr, "usage: take_screenshots DEMO.nsf OUT_FOLDER [FOLDER_CAPTION [HELP_FOLDER]]\n");
         return 2;
     }
     velmora::RegisterStandardComponents();
@@ -63,10 +67,12 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     auto* tabs = window.findChild<QTabBar*>(QStringLiteral("NotesTabBar"));
+    auto* tabControl = window.findChild<QWidget*>(QStringLiteral("NotesTab"));
+    const QDir help(args.size() > 4 ? args[4] : QString());
     if (args.size() > 4) {
         tabs->setCurrentIndex(0);
         QApplication::processEvents();
-        if (!Save(window, args[4])) {
+        if (!Save(*tabControl, help.filePath(QStringLiteral("select-file-tab.png")))) {
             return 1;
         }
         tabs->setCurrentIndex(1);
@@ -81,5 +87,8 @@ int main(int argc, char* argv[]) {
         window.ContactsTreeView_Click();
     }
     QApplication::processEvents();
+    if (args.size() > 4 && !Save(*tabControl, help.filePath(QStringLiteral("preview-tab.png")))) {
+        return 1;
+    }
     return Save(window, out.filePath(QStringLiteral("main-window-scanned.png"))) ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 //   bench_scan [STORE.nsf]     without a store, one of 100,000 messages in 1,000 folders is
 //                              generated into a temporary folder first.
 
+#include "SilentMailboxView.h"
 #include "TimingUserInterface.h"
 #include "automation/Automation.h"
 #include "components/notesstore/DemoGenerator.h"
@@ -29,19 +30,8 @@ constexpr int kMessages = 100000;
 constexpr int kScanRuns = 5;
 constexpr int kPreviewRuns = 50;
 
-class SilentView : public MailboxView, public PreviewList {
+class SilentView : public velmora::testing::SilentMailboxView, public PreviewList {
   public:
-    void ShowDatabasePath(const QString&) override {}
-    int SelectedTab() const override { return 1; }
-    void SelectTab(int) override {}
-    void SetTabEnabled(int, bool) override {}
-    void SetBrowseEnabled(bool) override {}
-    void SetScanEnabled(bool) override {}
-    void SetExportEnabled(bool) override {}
-    void SetScanFrameVisible(bool) override {}
-    void SetStepMarkerVisible(StepMarker, bool) override {}
-    void SetFolderCaption(const QString&) override {}
-    void ExpandTree() override {}
     void ClearRows() override { rows = 0; }
     void AddRow(const QStringList&) override { ++rows; }
     void SetRowIcon(int, int) override {}

@@ -106,7 +106,7 @@ TEST_F(MailboxScannerTest, browseCancelled_clearsPathDisablesScanHidesFrame_keep
     Register(nullptr, velmora::testing::SessionWith(velmora::testing::SampleMailbox()));
     ChoosePath(QLatin1String(velmora::testing::kMailboxPath));
     scanner.CmdScan_Click();
-    ASSERT_EQ(state.tree.Count(), 16);
+    ASSERT_EQ(state.tree.Count(), 17);
     const SessionPtr session = state.context.session;
     ASSERT_TRUE(session);
 
@@ -117,7 +117,8 @@ TEST_F(MailboxScannerTest, browseCancelled_clearsPathDisablesScanHidesFrame_keep
     EXPECT_FALSE(view.scanEnabled);
     EXPECT_FALSE(view.scanFrameVisible);
     EXPECT_FALSE(view.tabEnabled[2]);
-    EXPECT_EQ(state.tree.Count(), 16);
+    EXPECT_FALSE(view.exportEnabled) << "the tree is no longer the chosen file's";
+    EXPECT_EQ(state.tree.Count(), 17);
     EXPECT_EQ(state.context.session, session);
 }
 
@@ -158,10 +159,10 @@ TEST_F(MailboxScannerTest, scan_buildsStandardAndUserFolderNodes) {
 
     std::vector<QString> expectedKeys = kStandardKeys;
     // Sorted ordinally: Archive\Old (its parent made for it), Inbox and Trash (keys taken, so
-    // named by their path), Projects, Projects\2010, Zeta, zeta; the duplicate Projects view
-    // gives one node. Every folder found gets a node.
-    for (const char* key : {"Archive", "Old", "Folders\\Inbox", "Projects", "2010",
-                            "Folders\\Trash", "Zeta", "zeta"}) {
+    // named by their path), Projects twice (two folders of that name), Projects\2010, Zeta,
+    // zeta. Every folder found gets a node.
+    for (const char* key : {"Archive", "Old", "Folders\\Inbox", "Projects", "Folders\\Projects",
+                            "2010", "Folders\\Trash", "Zeta", "zeta"}) {
         expectedKeys.push_back(QLatin1String(key));
     }
     EXPECT_EQ(Keys(), expectedKeys);
@@ -184,6 +185,7 @@ TEST_F(MailboxScannerTest, scan_buildsStandardAndUserFolderNodes) {
         {"Trash", "Trash (1)", "Lotus Notes Address Book", 66, true, "Trash"},
         {"Folders", "Folders", "Lotus Notes Address Book", 70, false, "Folders"},
         {"Projects", "Projects (2)", "Folders", 70, true, "Projects"},
+        {"Folders\\Projects", "Projects (0)", "Folders", 70, false, "Projects"},
         {"2010", "2010 (4)", "Projects", 70, true, "Projects\\2010"},
         {"Zeta", "Zeta (1)", "Folders", 70, true, "Zeta"},
         {"zeta", "zeta (1)", "Folders", 70, true, "zeta"},
@@ -243,7 +245,7 @@ TEST_F(MailboxScannerTest, rescan_rebuildsTreeFromEmptyAndReplacesSession) {
     state.tree.SetChecked(3, false);
     view.selectedTab = 1;
     scanner.CmdScan_Click();
-    EXPECT_EQ(state.tree.Count(), 16);
+    EXPECT_EQ(state.tree.Count(), 17);
     EXPECT_TRUE(state.tree.Node(3).checked);
     EXPECT_TRUE(state.context.session);
     EXPECT_EQ(ui.messages.size(), 2u);
@@ -322,7 +324,9 @@ TEST_F(MailboxScannerTest, blanksAroundNames_keptInKeyTrimmedInViewName) {
     scanner.CmdScan_Click();
     const FolderNode& node = NodeByKey(QStringLiteral(" Spaced "));
     EXPECT_EQ(node.viewName, QStringLiteral("Spaced"));
-    EXPECT_EQ(node.caption, QStringLiteral(" Spaced  (2)"));
+    // Its own count, not that of the folder its trimmed name finds first.
+    EXPECT_EQ(node.caption, QStringLiteral(" Spaced  (0)"));
+    EXPECT_EQ(NodeByKey(QStringLiteral("Spaced")).caption, QStringLiteral("Spaced (2)"));
 }
 
 TEST_F(MailboxScannerTest, dominoSessionFailing_givesNoDataAndEmptiesSession) {
@@ -373,7 +377,7 @@ TEST_F(MailboxScannerTest, dominoFailingOnlyOnTitle_stillScansTolerantly) {
     scanner.CmdScan_Click();
     EXPECT_EQ(MessageTitles(), QStringList{QStringLiteral("Scan Completed...")});
     EXPECT_EQ(state.databaseTitle, QStringLiteral("previous"));
-    EXPECT_EQ(state.tree.Count(), 16);
+    EXPECT_EQ(state.tree.Count(), 17);
 }
 
 TEST_F(MailboxScannerTest, notesSessionWithUnreadableFile_showsNotInstalledMessage) {
@@ -432,7 +436,7 @@ TEST_F(MailboxScannerTest, failuresInsideDiscoveryAndCounts_skipOnlyThatFolder) 
     auto plan = std::make_shared<FaultPlan>();
     // Views in order: five standard, "(Hidden Folder)", "All Documents", then zeta.
     plan->FailOn(QStringLiteral("View.Name"), 8);
-    plan->FailOn(QStringLiteral("Database.GetView"), 0, QStringLiteral("Projects"));
+    plan->FailOn(QStringLiteral("Database.GetView"), 0, QStringLiteral("Projects\\2010"));
     Register(nullptr,
              WithFaults(velmora::testing::SessionWith(velmora::testing::SampleMailbox()), plan));
     ChoosePath(QLatin1String(velmora::testing::kMailboxPath));
@@ -441,9 +445,9 @@ TEST_F(MailboxScannerTest, failuresInsideDiscoveryAndCounts_skipOnlyThatFolder) 
     EXPECT_EQ(state.tree.IndexOfKey(QStringLiteral("zeta")), 0);
     EXPECT_NE(state.tree.IndexOfKey(QStringLiteral("Zeta")), 0);
     // An unreadable count is 0; the folder keeps its node.
-    EXPECT_EQ(NodeByKey(QStringLiteral("Projects")).caption, QStringLiteral("Projects (0)"));
-    EXPECT_FALSE(NodeByKey(QStringLiteral("Projects")).hasItems);
-    EXPECT_EQ(NodeByKey(QStringLiteral("2010")).caption, QStringLiteral("2010 (4)"));
+    EXPECT_EQ(NodeByKey(QStringLiteral("2010")).caption, QStringLiteral("2010 (0)"));
+    EXPECT_FALSE(NodeByKey(QStringLiteral("2010")).hasItems);
+    EXPECT_EQ(NodeByKey(QStringLiteral("Projects")).caption, QStringLiteral("Projects (2)"));
 }
 
 TEST(DemoDatabaseFolder, foundOnlyWhenTheDemoFileExists) {

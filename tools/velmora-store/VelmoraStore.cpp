@@ -5,6 +5,7 @@
 #include "components/notesstore/StoreDump.h"
 #include "components/notesstore/StoreSession.h"
 #include "components/notesstore/StoreWriter.h"
+#include "components/nsf/NsfDatabase.h"
 #include "components/nsf/NsfDump.h"
 #include "components/nsf/NsfSession.h"
 
@@ -41,7 +42,8 @@ int Usage() {
              "      items of its Nth document (counted from 1); FILE is a store or a real\n"
              "      Notes database\n"
              "  velmora-store dump FILE.nsf --all --json\n"
-             "      prints every document of a real Notes database as one JSON object a line\n";
+             "      prints every document of a store or a real Notes database as one JSON\n"
+             "      object a line\n";
     return kUsageError;
 }
 
@@ -83,7 +85,12 @@ int Import(const QStringList& args) {
 int Dump(const QStringList& args) {
     if (args.size() == 3 && args[1] == QLatin1String("--all") &&
         args[2] == QLatin1String("--json")) {
-        velmora::nsf::DumpAllJson(args[0], Out());
+        // A real Notes database or a store, told apart by content as the program does.
+        if (velmora::nsf::LooksLikeNsf(args[0])) {
+            velmora::nsf::DumpAllJson(args[0], Out());
+        } else {
+            velmora::notesstore::DumpAllJson(args[0], Out());
+        }
         return 0;
     }
     if (args.size() != 1 && args.size() != 3 && args.size() != 5) {

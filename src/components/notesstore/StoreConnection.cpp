@@ -161,6 +161,24 @@ StoreConnection::~StoreConnection() {
     m_embedded.reset();
 }
 
+std::vector<StoredEntry> StoreConnection::Documents() {
+    std::lock_guard lock(m_mutex);
+    try {
+        SqliteStatement query =
+            m_db->Prepare("SELECT id, size, has_embedded FROM documents ORDER BY id");
+        std::vector<StoredEntry> documents;
+        while (query.Step()) {
+            documents.push_back(StoredEntry{query.Int(0),
+                                            static_cast<std::int64_t>(documents.size()),
+                                            query.Int(1), query.Int(2) != 0});
+        }
+        return documents;
+    } catch (const SqliteError& error) {
+        throw NotesError(
+            QStringLiteral("Cannot list the documents of %1: %2").arg(m_path, Describe(error)));
+    }
+}
+
 std::optional<StoredEntry> StoreConnection::EntryFrom(std::int64_t viewId, std::int64_t position) {
     std::lock_guard lock(m_mutex);
     try {

@@ -62,6 +62,8 @@ class StoreConnection {
     bool Encrypted() const { return m_encrypted; }
     const std::vector<StoredView>& Views() const { return m_views; }
 
+    // Every document in the order it was stored; position is its place in that order.
+    std::vector<StoredEntry> Documents();
     // The first entry of the view at position or after it.
     std::optional<StoredEntry> EntryFrom(std::int64_t viewId, std::int64_t position);
     std::optional<std::int64_t> PositionOf(std::int64_t viewId, std::int64_t documentId);

@@ -1,6 +1,11 @@
 #include "components/notesstore/StoreDump.h"
 
+#include "components/notesstore/StoreConnection.h"
 #include "components/notesstore/StoreSession.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 namespace velmora::notesstore {
 
@@ -45,7 +50,56 @@ QString Quoted(const NotesValue& value) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+QString Hex(std::int64_t value) {
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper();
+}
+
+QJsonValue ToJson(const NotesValue& value) {
+    if (const auto* text = std::get_if<QString>(&value)) {
+        return *text;
+    }
+    if (const auto* number = std::get_if<double>(&value)) {
+        return *number;
+    }
+    return std::get<QDateTime>(value).toString(Qt::ISODate);
+}
+
+// The class of a data note, as real Notes databases mark their documents.
+constexpr int kDocumentClass = 1;
+
 }  // namespace
+
+void DumpAllJson(const QString& path, QTextStream& out) {
+    const std::shared_ptr<StoreConnection> store = StoreConnection::Open(path);
+    for (const StoredEntry& document : store->Documents()) {
+        QJsonObject line{{QStringLiteral("noteId"), Hex(document.documentId)},
+                         {QStringLiteral("class"), kDocumentClass},
+                         {QStringLiteral("size"), static_cast<qint64>(document.size)}};
+        QJsonArray items;
+        QJsonArray attachments;
+        for (const StoredItem& item : store->Items(document.documentId)) {
+            QJsonArray values;
+            for (const NotesValue& value : item.values) {
+                values.append(ToJson(value));
+            }
+            items.append(QJsonObject{{QStringLiteral("name"), item.name},
+                                     {QStringLiteral("type"), Hex(item.type)},
+                                     {QStringLiteral("values"), values}});
+            for (const StoredEmbedded& object :
+                 store->Embedded(document.documentId, item.position)) {
+                attachments.append(
+                    QJsonObject{{QStringLiteral("name"), object.name},
+                                {QStringLiteral("type"), TypeName(object.type)},
+                                {QStringLiteral("size"), static_cast<qint64>(object.length)},
+                                {QStringLiteral("extractable"), true}});
+            }
+        }
+        line.insert(QStringLiteral("items"), items);
+        line.insert(QStringLiteral("attachments"), attachments);
+        out << QJsonDocument(line).toJson(QJsonDocument::Compact) << '\n';
+    }
+    out.flush();
+}
 
 void DumpViews(NotesDatabase& database, QTextStream& out) {
     out << "Title: " << database.Title() << '\n';

@@ -19,4 +19,10 @@ void DumpDocuments(notes::NotesView& view, QTextStream& out);
 // output does not depend on the locale.
 void DumpDocument(notes::NotesDocument& document, QTextStream& out);
 
+// Every document of the store at path as one JSON object a line, in the form the dump of a
+// real Notes database takes: its id, class, items with their types and values, and the
+// embedded objects of its rich-text items as attachments. Throws notes::NotesError with the
+// reason when path is no store.
+void DumpAllJson(const QString& path, QTextStream& out);
+
 }  // namespace velmora::notesstore

@@ -1,8 +1,12 @@
 #include "StoreTestSupport.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -55,6 +59,38 @@ TEST(VelmoraStoreTool, generateAndDump_describeTheDemoDatabase) {
     EXPECT_TRUE(items.out.contains(QStringLiteral("Body [rich text]: \"Hello,\\n")));
 }
 
+TEST(VelmoraStoreTool, dumpAllJson_printsEveryDocumentOfAStore) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Demo.nsf"));
+    ASSERT_EQ(Tool({QStringLiteral("generate"), path}).code, 0);
+    const ToolRun all =
+        Tool({QStringLiteral("dump"), path, QStringLiteral("--all"), QStringLiteral("--json")});
+    ASSERT_EQ(all.code, 0) << all.err.toStdString();
+    const QStringList lines = all.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const ToolRun views = Tool({QStringLiteral("dump"), path});
+    const QRegularExpressionMatch every =
+        QRegularExpression(QStringLiteral("view +(\\d+)  \\(\\$All\\)")).match(views.out);
+    ASSERT_TRUE(every.hasMatch());
+    EXPECT_EQ(lines.size(), every.captured(1).toInt());
+    QSet<QString> ids;
+    bool attachmentSeen = false;
+    for (const QString& line : lines) {
+        const QJsonObject document = QJsonDocument::fromJson(line.toUtf8()).object();
+        ASSERT_FALSE(document.isEmpty()) << line.toStdString();
+        ids.insert(document.value(QStringLiteral("noteId")).toString());
+        EXPECT_FALSE(document.value(QStringLiteral("items")).toArray().isEmpty());
+        for (const QJsonValue attachment :
+             document.value(QStringLiteral("attachments")).toArray()) {
+            attachmentSeen |= attachment.toObject().value(QStringLiteral("name")).toString() ==
+                                  QLatin1String("figures-q1.pdf") &&
+                              attachment.toObject().value(QStringLiteral("size")).toInt() > 0;
+        }
+    }
+    EXPECT_EQ(ids.size(), lines.size()) << "one line per document";
+    EXPECT_TRUE(attachmentSeen);
+    EXPECT_TRUE(all.out.contains(QStringLiteral("Quarterly figures for the northern region")));
+}
+
 TEST(VelmoraStoreTool, generateWithMessages_scalesFoldersWithTheCount) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("big.nsf"));
@@ -97,6 +133,18 @@ TEST(VelmoraStoreTool, badArgumentsAndFiles_giveUsageOrAReason) {
         Tool({QStringLiteral("generate"), dir.filePath(QStringLiteral("no/such/dir/x.nsf"))});
     EXPECT_EQ(noFolder.code, 1);
     EXPECT_TRUE(noFolder.err.contains(QStringLiteral("folder does not exist")));
+    const QString text = dir.filePath(QStringLiteral("notes.txt"));
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("not a database\n");
+    }
+    const ToolRun neither =
+        Tool({QStringLiteral("dump"), text, QStringLiteral("--all"), QStringLiteral("--json")});
+    EXPECT_EQ(neither.code, 1);
+    EXPECT_TRUE(neither.out.isEmpty());
+    EXPECT_TRUE(neither.err.contains(QStringLiteral("not a Velmora offline mail store")))
+        << neither.err.toStdString();
 }
 
 TEST(VelmoraStoreTool, importFolderName_isANameNeverAPath) {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "notes/MailboxView.h"
+
+namespace velmora::testing {
+
+// A main window that shows nothing, for runs of the scan that only look at the core's state.
+class SilentMailboxView : public notes::MailboxView {
+  public:
+    void ShowDatabasePath(const QString&) override {}
+    int SelectedTab() const override { return 1; }
+    void SelectTab(int) override {}
+    void SetTabEnabled(int, bool) override {}
+    void SetBrowseEnabled(bool) override {}
+    void SetScanEnabled(bool) override {}
+    void SetExportEnabled(bool) override {}
+    void SetScanFrameVisible(bool) override {}
+    void SetStepMarkerVisible(notes::StepMarker, bool) override {}
+    void SetFolderCaption(const QString&) override {}
+    void ExpandTree() override {}
+};
+
+}  // namespace velmora::testing
