@@ -96,6 +96,9 @@ class NotesDatabase {
     // Every view and folder in the database's order, hidden ones included.
     virtual std::optional<ViewList> Views() = 0;
     virtual ViewPtr GetView(const QString& name) = 0;
+    // Documents the database holds but cannot serve (damaged or unreadable), so that a
+    // scan reports them instead of a silent zero. 0 for databases read whole.
+    virtual std::int64_t UnreadableDocuments() { return 0; }
 };
 using DatabasePtr = std::shared_ptr<NotesDatabase>;
 
