@@ -6,6 +6,7 @@
 #include <el_td.h>
 // clang-format on
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
