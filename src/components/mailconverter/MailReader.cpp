@@ -1,12 +1,12 @@
 #include "components/mailconverter/MailReader.h"
 
 #include "components/mailconverter/FileName.h"
+#include "components/mailconverter/ImageDecoder.h"
+#include "components/mailconverter/LibraryMessages.h"
 #include "components/mailconverter/MailConverterX.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -461,12 +461,9 @@ class Walker {
     }
 
     // An image Qt can decode, of a size that is safe to decode.
-    bool Displayable(QByteArray data) const {
-        QBuffer buffer(&data);
-        QImageReader reader(&buffer);
-        const QSize size = reader.size();
-        return reader.canRead() && size.isValid() &&
-               qint64(size.width()) * size.height() <= m_limits.maxImagePixels;
+    bool Displayable(const QByteArray& data) const {
+        const QSize size = ImageSize(data);
+        return size.isValid() && qint64(size.width()) * size.height() <= m_limits.maxImagePixels;
     }
 
     void AddLeaf(GMimePart* part, MailContent& out) {
@@ -635,6 +632,7 @@ MailContent ReadStream(GMimeStream* stream, const ReaderLimits& limits,
 }  // namespace
 
 MailReader::MailReader(ReaderLimits limits) : m_limits(limits) {
+    RouteLibraryMessages();
     mime::EnsureGMimeStarted();
 }
 

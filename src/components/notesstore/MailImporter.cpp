@@ -1,9 +1,12 @@
 #include "components/notesstore/MailImporter.h"
 
 #include "components/notesstore/MimeItems.h"
+#include "notes/FolderNames.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimeZone>
 
 #include <fcntl.h>
@@ -149,11 +152,36 @@ std::vector<DocumentData> ReadMessages(const QString& file) {
     return documents;
 }
 
-ImportOutcome ImportMail(const QString& storePath, const QString& folder,
-                         const QStringList& files) {
+namespace {
+
+// A folder name is a name, never a path: an export puts each folder one level below its
+// destination, where a level that is empty, "." or ".." would act as a path.
+void CheckFolderName(const QString& folder) {
     if (folder.isEmpty()) {
         throw StoreError(QStringLiteral("The folder name is empty"));
     }
+    for (const QChar c : folder) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            throw StoreError(QStringLiteral("The folder name holds a control character"));
+        }
+    }
+    static const QRegularExpression levels(QStringLiteral("[/\\\\]"));
+    for (const QString& level : folder.split(levels)) {
+        const QString name = TrimBlanks(level);
+        if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+            throw StoreError(QStringLiteral("The folder name \"%1\" is refused: every part of it "
+                                            "between / and \\ must be a name, not empty, "
+                                            "\".\" or \"..\"")
+                                 .arg(folder));
+        }
+    }
+}
+
+}  // namespace
+
+ImportOutcome ImportMail(const QString& storePath, const QString& folder,
+                         const QStringList& files) {
+    CheckFolderName(folder);
     if (!QFileInfo::exists(storePath)) {
         auto writer = StoreWriter::Create(storePath);
         writer->SetTitle(QFileInfo(storePath).completeBaseName());
