@@ -81,6 +81,14 @@ class FaultyDocument : public NotesDocument {
         auto item = m_inner->GetFirstItem(name);
         return item ? std::make_shared<FaultyItem>(item, m_plan) : nullptr;
     }
+    std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
+        m_plan->Check(QStringLiteral("Document.GetMIMEEntity"), itemName);
+        return m_inner->GetMIMEEntity(itemName);
+    }
+    std::optional<QDateTime> Created() override {
+        m_plan->Check(QStringLiteral("Document.Created"));
+        return m_inner->Created();
+    }
     const DocumentPtr& Inner() const { return m_inner; }
 
   private:

@@ -17,8 +17,8 @@ namespace velmora::notes {
 // "Database.Views", "Database.GetView", "View.Name", "View.isfolder", "View.AllEntries",
 // "Entries.Count", "View.GetFirstDocument", "View.GetNextDocument", "Document.hasitem",
 // "Document.GetItemValue", "Document.Size", "Document.HasEmbedded",
-// "Document.GetFirstItem", "Item.Type", "Item.EmbeddedObjects", "Embedded.Type",
-// "Embedded.Name", "Embedded.ExtractFile".
+// "Document.GetFirstItem", "Document.GetMIMEEntity", "Document.Created", "Item.Type",
+// "Item.EmbeddedObjects", "Embedded.Type", "Embedded.Name", "Embedded.ExtractFile".
 class FaultPlan {
   public:
     // The member fails on its nth call (counted from 1 over every object of the session);

@@ -71,6 +71,14 @@ class MemDocument : public NotesDocument {
         const MemoryItem* item = Find(name);
         return item ? std::make_shared<MemItem>(*item) : nullptr;
     }
+    std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
+        const MemoryItem* item = Find(itemName);
+        if (item == nullptr || item->entity.isEmpty()) {
+            return std::nullopt;
+        }
+        return item->entity;
+    }
+    std::optional<QDateTime> Created() override { return Doc().created; }
     std::size_t Position() const { return m_position; }
 
   private:
@@ -169,7 +177,7 @@ MemoryDocument& MemoryDocument::Set(const QString& name, NotesValues values, int
             return *this;
         }
     }
-    items.push_back(MemoryItem{name, type, std::move(values), {}});
+    items.push_back(MemoryItem{name, type, std::move(values), {}, {}});
     return *this;
 }
 

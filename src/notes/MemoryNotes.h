@@ -23,11 +23,13 @@ struct MemoryItem {
     int type = kItemText;
     NotesValues values;
     std::vector<MemoryEmbedded> embedded;  // only meaningful on a rich-text item
+    QByteArray entity;                     // what GetMIMEEntity answers; empty: nothing
 };
 
 struct MemoryDocument {
     std::vector<MemoryItem> items;
     std::int64_t size = 0;
+    std::optional<QDateTime> created;
 
     // Convenience for building test data: adds or replaces an item.
     MemoryDocument& Set(const QString& name, NotesValues values, int type = kItemText);

@@ -10,6 +10,8 @@
 #include "notes/NotesError.h"
 #include "notes/NotesValue.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -21,6 +23,7 @@ namespace velmora::notes {
 
 // Item types.
 inline constexpr int kItemRichText = 1;
+inline constexpr int kItemMimePart = 25;
 inline constexpr int kItemNumber = 768;
 inline constexpr int kItemDateTime = 1024;
 inline constexpr int kItemText = 1280;
@@ -57,6 +60,13 @@ class NotesDocument {
     virtual std::int64_t Size() = 0;
     virtual bool HasEmbedded() = 0;
     virtual std::shared_ptr<NotesItem> GetFirstItem(const QString& name) = 0;
+    // The item as one MIME entity (its headers, then its content with any child parts), as
+    // the Notes client offers the MIME entity of an item: MIME mail as it was stored, rich
+    // text as its HTML rendering with its pictures. Nothing when the item is missing or
+    // holds neither.
+    virtual std::optional<QByteArray> GetMIMEEntity(const QString& itemName) = 0;
+    // When the document was created; nothing when the database does not tell.
+    virtual std::optional<QDateTime> Created() = 0;
 };
 using DocumentPtr = std::shared_ptr<NotesDocument>;
 

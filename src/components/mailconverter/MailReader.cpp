@@ -246,8 +246,10 @@ class Walker {
         if (g_mime_object_get_header(object, "Bcc")) {
             addField(QStringLiteral("Bcc"), addresses(GMIME_ADDRESS_TYPE_BCC, "Bcc"), true);
         }
-        addField(QStringLiteral("Date"),
-                 FromUtf8(g_mime_object_get_header(object, "Date")).trimmed(), false);
+        // A message without a date says so rather than leaving the field blank.
+        const QString date = FromUtf8(g_mime_object_get_header(object, "Date")).trimmed();
+        addField(QStringLiteral("Date"), date.isEmpty() ? QStringLiteral("(no date)") : date,
+                 false);
         addField(QStringLiteral("Subject"), out.subject, false);
         if (out.subject.size() > m_limits.maxFieldChars) {
             out.subject = out.subject.left(m_limits.maxFieldChars);

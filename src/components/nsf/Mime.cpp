@@ -209,7 +209,8 @@ void FillFromAttachment(MimePart& part, const QByteArray& bytes) {
         }
         body += "\r\n";
     } else {
-        body = bytes;
+        // The line end before the next boundary belongs to the boundary, not to the file.
+        body = bytes + "\r\n";
     }
     part.body = body;
 }

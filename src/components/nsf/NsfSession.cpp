@@ -4,9 +4,11 @@
 #include "components/notesstore/StoreSession.h"
 #include "components/nsf/Attachments.h"
 #include "components/nsf/Folders.h"
+#include "components/nsf/Lmbcs.h"
 #include "components/nsf/Mime.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/Values.h"
+#include "components/richtext/RichTextMime.h"
 
 #include <QFileInfo>
 
@@ -240,6 +242,41 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         }
         return std::make_shared<NsfItem>(type, std::move(objects));
     }
+    std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
+        const NoteItem* first = Find(itemName);
+        // A sealed body is enciphered: only its notice, read as text, can go out.
+        if (first == nullptr || IsSealed(*first)) {
+            return std::nullopt;
+        }
+        if (first->type == kTypeMimePart) {
+            return MimeMessage(itemName);
+        }
+        if (ModelType(*first) != kItemRichText) {
+            return std::nullopt;
+        }
+        // Rich text longer than one item goes on in the next items of its name.
+        QByteArray records;
+        QByteArray fonts;
+        for (const NoteItem& item : *m_items) {
+            const auto bytes =
+                QByteArray::fromRawData(reinterpret_cast<const char*>(item.value.data()),
+                                        static_cast<qsizetype>(item.value.size()));
+            if (item.name.compare(itemName, Qt::CaseInsensitive) == 0 &&
+                ModelType(item) == kItemRichText) {
+                records += bytes;
+            } else if (item.name.compare(QLatin1String("$Fonts"), Qt::CaseInsensitive) == 0) {
+                fonts += bytes;
+            }
+        }
+        return richtext::RichTextToMimeEntity(
+            {reinterpret_cast<const std::uint8_t*>(records.constData()),
+             static_cast<std::size_t>(records.size())},
+            {reinterpret_cast<const std::uint8_t*>(fonts.constData()),
+             static_cast<std::size_t>(fonts.size())},
+            &FromLmbcs);
+    }
+    // The note header's creation time is not read yet.
+    std::optional<QDateTime> Created() override { return std::nullopt; }
     std::uint32_t NoteId() override { return Note().id; }
     std::uint16_t NoteClass() override { return Note().noteClass; }
     QByteArray MimeMessage(const QString& name) override {

@@ -40,7 +40,7 @@ TEST(VelmoraStoreTool, generateAndDump_describeTheDemoDatabase) {
     const ToolRun views = Tool({QStringLiteral("dump"), first});
     EXPECT_EQ(views.code, 0) << views.err.toStdString();
     EXPECT_TRUE(views.out.startsWith(QStringLiteral("Title: Demo Mail")));
-    EXPECT_TRUE(views.out.contains(QRegularExpression(QStringLiteral("folder +40  Newsletters\n"))))
+    EXPECT_TRUE(views.out.contains(QRegularExpression(QStringLiteral("folder +41  Newsletters\n"))))
         << views.out.toStdString();
     EXPECT_TRUE(
         views.out.contains(QRegularExpression(QStringLiteral("view +\\d+  \\(\\$All\\)\n"))));
