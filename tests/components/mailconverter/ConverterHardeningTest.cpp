@@ -454,28 +454,33 @@ class ConverterHardeningTest : public QObject {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("file");     // where the rest goes
         QTest::addColumn<QByteArray>("last");  // what the rest must hold
+#ifdef VELMORA_SANITIZED_BUILD
+        constexpr int kPieces = 10'000;  // 100,000 takes minutes under AddressSanitizer
+#else
+        constexpr int kPieces = 100'000;
+#endif
         QByteArray pieces;
-        for (int i = 0; i < 100'000; ++i) {
+        for (int i = 0; i < kPieces; ++i) {
             pieces += ";\r\n filename*" + QByteArray::number(i) + "=\"p" +
                       QByteArray::number(i).rightJustified(6, '0') + "\"";
         }
-        QTest::newRow("100,000 RFC 2231 name pieces")
+        QTest::newRow("many RFC 2231 name pieces")
             << "From: a@example.com\r\nSubject: pieces\r\nMIME-Version: 1.0\r\n"
                "Content-Type: multipart/mixed; boundary=\"B\"\r\n\r\n--B\r\n"
                "Content-Type: text/plain\r\n\r\nBODY\r\n--B\r\n"
                "Content-Type: application/octet-stream\r\nContent-Disposition: attachment" +
                    pieces + "\r\n\r\nDATA\r\n--B--\r\n"
-            << "long-names.txt" << QByteArray("p099999");
+            << "long-names.txt" << "p" + QByteArray::number(kPieces - 1).rightJustified(6, '0');
         QByteArray parts;
-        for (int i = 0; i < 100'000; ++i) {
+        for (int i = 0; i < kPieces; ++i) {
             parts +=
                 "--B\r\nContent-Type: text/plain\r\n\r\npart " + QByteArray::number(i) + "\r\n";
         }
-        QTest::newRow("100,000 MIME parts")
+        QTest::newRow("many MIME parts")
             << "From: a@example.com\r\nSubject: parts\r\nMIME-Version: 1.0\r\n"
                "Content-Type: multipart/mixed; boundary=\"B\"\r\n\r\n" +
                    parts + "--B--\r\n"
-            << "more-parts-1.eml" << QByteArray("part 99999");
+            << "more-parts-1.eml" << "part " + QByteArray::number(kPieces - 1);
         QByteArray header;
         for (const char* field : {"From", "To", "Cc", "Bcc", "Subject"}) {
             header +=
