@@ -470,7 +470,8 @@ class ConverterHardeningTest : public QObject {
                "Content-Type: text/plain\r\n\r\nBODY\r\n--B\r\n"
                "Content-Type: application/octet-stream\r\nContent-Disposition: attachment" +
                    pieces + "\r\n\r\nDATA\r\n--B--\r\n"
-            << "long-names.txt" << "p" + QByteArray::number(kPieces - 1).rightJustified(6, '0');
+            << "long-names.txt"
+            << "p" + QByteArray::number(kPieces - 1).rightJustified(6, '0');
         QByteArray parts;
         for (int i = 0; i < kPieces; ++i) {
             parts +=
@@ -480,7 +481,8 @@ class ConverterHardeningTest : public QObject {
             << "From: a@example.com\r\nSubject: parts\r\nMIME-Version: 1.0\r\n"
                "Content-Type: multipart/mixed; boundary=\"B\"\r\n\r\n" +
                    parts + "--B--\r\n"
-            << "more-parts-1.eml" << "part " + QByteArray::number(kPieces - 1);
+            << "more-parts-1.eml"
+            << "part " + QByteArray::number(kPieces - 1);
         QByteArray header;
         for (const char* field : {"From", "To", "Cc", "Bcc", "Subject"}) {
             header +=
