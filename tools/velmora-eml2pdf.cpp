@@ -1,25 +1,30 @@
 // velmora-eml2pdf INPUT.eml OUTPUT.pdf
-// velmora-eml2pdf -o DIR FILE.eml...
+// velmora-eml2pdf [--overwrite] -o DIR FILE.eml...
 // Converts messages as the export does. Exit status 0 only when every file converted;
-// one line on stderr per file that did not. With -o, messages of the same name get
-// "NAME (2).pdf" and so on, each said on stdout.
+// one line on stderr per file that did not. With -o, the folder is made when missing, and a
+// name already taken (in DIR, or earlier in the same run) gives "NAME (2).pdf" and so on, each
+// said on stdout; --overwrite replaces PDFs that were in DIR before the run instead.
 
 #include "components/mailconverter/MailConverter.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSet>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+
+#include <sys/stat.h>
 
 namespace {
 
 int Usage() {
     std::fputs(
         "usage: velmora-eml2pdf INPUT.eml OUTPUT.pdf\n"
-        "       velmora-eml2pdf -o DIR FILE.eml...\n",
+        "       velmora-eml2pdf [--overwrite] -o DIR FILE.eml...\n",
         stderr);
     return 2;
 }
@@ -45,15 +50,38 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
     }
 }
 
-// "x.pdf", then "x (2).pdf", ...: messages of the same name from different folders
-// each keep their PDF.
-QString FreeName(const QString& base, QSet<QString>& taken) {
+// Anything at all by that name, a dangling link included.
+bool Occupied(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// "x.pdf", then "x (2).pdf", ...: messages of the same name from different folders each keep
+// their PDF, and so does whatever was in the folder before, unless `replace` says otherwise.
+QString FreeName(const QDir& folder, const QString& base, bool replace, QSet<QString>& taken) {
     QString name = base + QStringLiteral(".pdf");
-    for (int n = 2; taken.contains(name.toLower()); ++n) {
+    for (int n = 2; taken.contains(name.toLower()) || (!replace && Occupied(folder.filePath(name)));
+         ++n) {
         name = QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
     }
     taken.insert(name.toLower());
     return name;
+}
+
+// Every missing level of path made, or the system's reason why not.
+QString MakeFolder(const QString& path) {
+    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    for (qsizetype at = absolute.indexOf(QLatin1Char('/'), 1);;
+         at = absolute.indexOf(QLatin1Char('/'), at + 1)) {
+        const QString level = at < 0 ? absolute : absolute.left(at);
+        if (::mkdir(QFile::encodeName(level).constData(), 0777) != 0 && errno != EEXIST) {
+            return qt_error_string(errno);
+        }
+        if (at < 0) {
+            break;
+        }
+    }
+    return QFileInfo(absolute).isDir() ? QString() : qt_error_string(ENOTDIR);
 }
 
 }  // namespace
@@ -68,25 +96,30 @@ int main(int argc, char** argv) {
     // of ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    QStringList args = app.arguments().mid(1);
     velmora::mailconverter::MailConverter converter;
 
+    const bool overwrite = !args.isEmpty() && args.first() == QLatin1String("--overwrite");
+    if (overwrite) {
+        args.removeFirst();
+    }
     if (!args.isEmpty() && args.first() == QLatin1String("-o")) {
         if (args.size() < 3) {
             return Usage();
         }
-        const QDir target(args[1]);
-        if (!target.exists()) {
-            std::fprintf(stderr, "velmora-eml2pdf: %s: no such folder\n", qUtf8Printable(args[1]));
+        const QString problem = MakeFolder(args[1]);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "velmora-eml2pdf: %s: the folder cannot be made: %s\n",
+                         qUtf8Printable(args[1]), qUtf8Printable(problem));
             return 1;
         }
+        const QDir target(args[1]);
         bool all = true;
         QSet<QString> taken;
         for (const QString& eml : args.mid(2)) {
             const QString base = QFileInfo(eml).completeBaseName();
-            const QString name = FreeName(base, taken);
-            const QString pdf = target.filePath(name);
-            const bool done = ConvertOne(converter, eml, pdf);
+            const QString name = FreeName(target, base, overwrite, taken);
+            const bool done = ConvertOne(converter, eml, target.filePath(name));
             if (done && name != base + QStringLiteral(".pdf")) {
                 std::printf("%s: written as %s\n", qUtf8Printable(eml), qUtf8Printable(name));
             }
@@ -94,7 +127,7 @@ int main(int argc, char** argv) {
         }
         return all ? 0 : 1;
     }
-    if (args.size() != 2 || args.first().startsWith(QLatin1Char('-'))) {
+    if (overwrite || args.size() != 2 || args.first().startsWith(QLatin1Char('-'))) {
         return Usage();
     }
     return ConvertOne(converter, args[0], args[1]) ? 0 : 1;

@@ -101,7 +101,7 @@ void ExportRecorder::Record(RunOutcome outcome) {
     for (qsizetype i = 0; i < outcome.missingAttachments.size(); ++i) {
         QString reason = QStringLiteral("the attachment \"%1\" could not be saved")
                              .arg(outcome.missingAttachments[i]);
-        if (i < outcome.missingReasons.size()) {
+        if (i < outcome.missingReasons.size() && !outcome.missingReasons[i].isEmpty()) {
             reason += QStringLiteral(": ") + outcome.missingReasons[i];
         }
         if (m_summary.firstReason.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "export/FileNames.h"
 
+#include "notes/FolderNames.h"
+
 #include <QFile>
 #include <QTextBoundaryFinder>
 
@@ -59,7 +61,9 @@ QString SafeFolderName(const QString& name, const QString& standIn) {
             safe += c;
         }
     }
-    safe = FitToBytes(safe, kMaxNameBytes);
+    // Later steps trim blanks from the name and from the path it ends: the test for "." and
+    // ".." must see the name as it will finally stand, or " .." becomes ".." after it.
+    safe = notes::TrimBlanks(FitToBytes(notes::TrimBlanks(safe), kMaxNameBytes));
     return Climbs(safe) ? standIn : safe;
 }
 

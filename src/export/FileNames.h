@@ -8,8 +8,9 @@ namespace velmora::exporting {
 inline constexpr int kMaxNameBytes = 255;
 
 // A folder name fit for one directory level: each of : ? \ / * " < > | becomes "-",
-// control characters go, and a name that would still climb or vanish ("", ".", "..")
-// becomes standIn. Over-long names are shortened at a character boundary.
+// control characters and outer blanks go, and a name that would then climb or vanish
+// ("", ".", "..") becomes standIn. Over-long names are shortened at a character boundary.
+// The result is left as it is by each of these steps, so no later cleaning can make it climb.
 QString SafeFolderName(const QString& name, const QString& standIn = QStringLiteral("Unnamed"));
 
 // The subject as the start of a file name: the nine characters above and control

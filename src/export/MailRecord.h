@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -17,6 +18,10 @@ struct MailRecord {
     QString eBody;
     // "|" before each extracted attachment's path; empty without attachments.
     QString eAttachFileName;
+
+    // The Body as a MIME entity (MIME mail as stored, rich text rendered as HTML with its
+    // pictures); empty when the document holds only plain text.
+    QByteArray mimeBody;
 
     // Attachments whose bytes could not be written out; their messages go without them.
     QStringList missingAttachments;

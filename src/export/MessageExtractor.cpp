@@ -1,9 +1,15 @@
 #include "export/MessageExtractor.h"
 
+#include "components/mime/AddressList.h"
+#include "components/mime/MimeParts.h"
 #include "export/FileNames.h"
 #include "notes/FolderNames.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
 
 namespace velmora::exporting {
 
@@ -16,47 +22,149 @@ QString FirstValue(notes::NotesDocument& document, const QString& item) {
     return document.hasitem(item) ? notes::FirstValueText(document.GetItemValue(item)) : QString();
 }
 
-QString JoinAll(const notes::NotesValues& values) {
-    QStringList texts;
-    texts.reserve(static_cast<qsizetype>(values.size()));
-    for (const notes::NotesValue& value : values) {
-        texts.append(notes::ValueToText(value));
-    }
-    return texts.join(kJoin);
+notes::NotesValues ValuesOf(notes::NotesDocument& document, const QString& item) {
+    return document.hasitem(item) ? document.GetItemValue(item) : notes::NotesValues{};
 }
 
-// Internet addresses by position, the Notes name standing in for each "." placeholder.
-QString InternetList(notes::NotesDocument& document, const QString& internetItem,
-                     const QString& notesItem) {
-    if (!document.hasitem(internetItem)) {
+QString Quoted(const QString& name) {
+    QString escaped = name;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    escaped.replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+// The name a Notes entry shows for address: the phrase of "Name <address>", the common name of
+// a hierarchical Notes name; nothing for another address.
+QString DisplayNameOf(const QString& notesEntry, const QString& address) {
+    const QString entry = notesEntry.trimmed();
+    if (entry.isEmpty()) {
         return {};
     }
-    const notes::NotesValues internet = document.GetItemValue(internetItem);
-    std::optional<notes::NotesValues> names;
+    const mime::Mailbox parsed = mime::ParseAddressEntry(entry);
+    if (!parsed.IsNotesName()) {
+        return parsed.address.compare(address, Qt::CaseInsensitive) == 0 ? parsed.name : QString();
+    }
+    QString common = entry.section(QLatin1Char('/'), 0, 0);
+    if (common.startsWith(QLatin1String("CN="), Qt::CaseInsensitive)) {
+        common = common.mid(3);
+    }
+    // "Jane Roe@AcmeMail": a flat name with a Notes domain.
+    if (!entry.contains(QLatin1Char('/')) && common.contains(QLatin1Char('@'))) {
+        common = common.section(QLatin1Char('@'), 0, 0);
+    }
+    return common.trimmed();
+}
+
+// An Internet address with the display name its Notes entry gives it.
+QString WithDisplayName(const QString& notesEntry, const QString& internet) {
+    const mime::Mailbox parsed = mime::ParseAddressEntry(internet);
+    if (parsed.IsNotesName() || !parsed.name.isEmpty()) {
+        return internet;
+    }
+    const QString name = DisplayNameOf(notesEntry, parsed.address);
+    if (name.isEmpty() || name.compare(parsed.address, Qt::CaseInsensitive) == 0) {
+        return internet;
+    }
+    return Quoted(name) + QStringLiteral(" <") + parsed.address + QLatin1Char('>');
+}
+
+// The recipients by position: the Internet address with its display name where there is one,
+// the Notes name where the Internet item is missing or holds the "." placeholder.
+QString Recipients(notes::NotesDocument& document, const QString& internetItem,
+                   const QString& notesItem) {
+    const notes::NotesValues internet = ValuesOf(document, internetItem);
+    const notes::NotesValues names = ValuesOf(document, notesItem);
     QStringList entries;
-    entries.reserve(static_cast<qsizetype>(internet.size()));
-    for (std::size_t i = 0; i < internet.size(); ++i) {
-        QString entry = notes::ValueToText(internet[i]);
-        if (entry == kPlaceholder) {
-            if (!names) {
-                names = document.hasitem(notesItem) ? document.GetItemValue(notesItem)
-                                                    : notes::NotesValues{};
-            }
-            // A placeholder past the last Notes name has nothing to stand for it.
-            entry = i < names->size() ? notes::ValueToText((*names)[i]) : QString();
-        }
-        entries.append(entry);
+    for (std::size_t i = 0; i < std::max(internet.size(), names.size()); ++i) {
+        const QString address = i < internet.size() ? notes::ValueToText(internet[i]) : QString();
+        const QString name = i < names.size() ? notes::ValueToText(names[i]) : QString();
+        entries.append(
+            address.isEmpty() || address == kPlaceholder ? name : WithDisplayName(name, address));
     }
     return entries.join(kJoin);
 }
 
-QString DateValue(const notes::NotesValues& values) {
-    return values.empty() ? QString() : MessageDateText(values.front());
+// The first of the dates a message can have: posted, delivered, composed, then created.
+QString MessageDate(notes::NotesDocument& document) {
+    for (const char* item : {"PostedDate", "DeliveredDate", "ComposedDate"}) {
+        const notes::NotesValues values = ValuesOf(document, QLatin1String(item));
+        const QString date = values.empty() ? QString() : MessageDateText(values.front());
+        if (!date.trimmed().isEmpty()) {
+            return date;
+        }
+    }
+    const std::optional<QDateTime> created = document.Created();
+    return created && created->isValid() ? MessageDateText(*created) : QString();
 }
 
-// Element 0 without asking first, as deleted items are read; a missing item gives "".
-QString Unasked(notes::NotesDocument& document, const QString& item) {
-    return notes::FirstValueText(document.GetItemValue(item));
+// An OLE object or link as a file: named for what it is, keeping the name's extension.
+QString ObjectFileName(const QString& name, int type, bool description) {
+    const QString label = type == notes::kEmbedObject ? QStringLiteral(" (embedded object)")
+                                                      : QStringLiteral(" (object link)");
+    QString base = name.trimmed().isEmpty() ? QStringLiteral("object") : name.trimmed();
+    QString extension = description ? QStringLiteral(".txt") : QStringLiteral(".bin");
+    const qsizetype dot = base.lastIndexOf(QLatin1Char('.'));
+    if (!description && dot > 0 && base.size() - dot <= 6) {
+        extension = base.mid(dot);
+        base.truncate(dot);
+    }
+    return base + label + extension;
+}
+
+bool WriteDescription(const QString& path, const QString& name) {
+    QFile file(path);
+    const QByteArray text =
+        QStringLiteral(
+            "Object link \u201C%1\u201D. The object it links to is stored outside the "
+            "message and is not part of this export.\n")
+            .arg(name)
+            .toUtf8();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+}
+
+// carried: names of files the MIME body holds itself; such a file, once it reads, is not
+// attached a second time (one that does not read is reported missing all the same).
+void ExtractObject(notes::NotesEmbeddedObject& object, int type, AttachmentSpool& spool,
+                   MailRecord& record, QStringList& carried) {
+    const QString name = object.Name();
+    QString fileName = type == notes::kEmbedAttachment ? name : ObjectFileName(name, type, false);
+    QString path = spool.NextPath(fileName);
+    bool written = false;
+    QString reason;
+    try {
+        if (path.isEmpty()) {
+            throw notes::NotesError(QStringLiteral("No folder for attachments"));
+        }
+        object.ExtractFile(path);
+        written = QFileInfo(path).size() > 0 || type == notes::kEmbedAttachment;
+    } catch (const std::exception& error) {
+        reason = QString::fromUtf8(error.what());
+    }
+    if (!written && type == notes::kEmbedObjectLink && !path.isEmpty()) {
+        // A link carries no object of its own: what it is goes in its place.
+        QFile::remove(path);
+        fileName = ObjectFileName(name, type, true);
+        path = spool.NextPath(fileName);
+        written = !path.isEmpty() && WriteDescription(path, name);
+    }
+    if (written && type == notes::kEmbedAttachment && carried.removeOne(name)) {
+        QFile::remove(path);
+        return;
+    }
+    if (!written) {
+        record.missingAttachments.append(fileName);
+        record.missingReasons.append(reason);
+    }
+    record.eAttachFileName += QLatin1Char('|') + path;
+}
+
+// Files already carried by the body: the parts of MIME mail are often kept in the note's
+// files, which the Body's item then lists as well.
+QStringList CarriedByMimeBody(notes::NotesDocument& document, const MailRecord& record) {
+    if (record.mimeBody.isEmpty() || !document.hasitem(QStringLiteral("$NoteHasNativeMIME"))) {
+        return {};
+    }
+    return mime::AttachedFileNames(record.mimeBody);
 }
 
 void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
@@ -72,22 +180,25 @@ void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
     if (!objects) {
         return;
     }
+    QStringList carried = CarriedByMimeBody(document, record);
     for (const auto& object : *objects) {
-        if (!object || object->Type() != notes::kEmbedAttachment) {
-            continue;  // OLE objects and links stay in Notes
+        if (!object) {
+            continue;
         }
-        const QString name = object->Name();
-        const QString path = spool.NextPath(name);
-        try {
-            if (path.isEmpty()) {
-                throw notes::NotesError(QStringLiteral("No folder for attachments"));
-            }
-            object->ExtractFile(path);
-        } catch (const std::exception& error) {
-            record.missingAttachments.append(name);
-            record.missingReasons.append(QString::fromUtf8(error.what()));
+        const int type = object->Type();
+        if (type == notes::kEmbedAttachment || type == notes::kEmbedObject ||
+            type == notes::kEmbedObjectLink) {
+            ExtractObject(*object, type, spool, record, carried);
         }
-        record.eAttachFileName += QLatin1Char('|') + path;
+    }
+}
+
+// Formatting is a gain, never a loss: a body that cannot be given as MIME goes as plain text.
+QByteArray MimeBody(notes::NotesDocument& document) {
+    try {
+        return document.GetMIMEEntity(QStringLiteral("Body")).value_or(QByteArray());
+    } catch (const std::exception&) {
+        return {};
     }
 }
 
@@ -145,47 +256,26 @@ MailRecord ExtractMailRecord(notes::NotesDocument& document, ViewKind kind,
                              const std::function<void(const QString& subject)>& onSubject) {
     using notes::TrimBlanks;
     MailRecord record;
-    QString subject = FirstValue(document, QStringLiteral("Subject"));
+    const QString subject = FirstValue(document, QStringLiteral("Subject"));
     if (onSubject) {
         onSubject(subject);
     }
-    record.eCC = InternetList(document, QStringLiteral("InetCopyTo"), QStringLiteral("CopyTo"));
+    record.eCC = Recipients(document, QStringLiteral("InetCopyTo"), QStringLiteral("CopyTo"));
     record.eBCC =
-        InternetList(document, QStringLiteral("InetBlindCopyTo"), QStringLiteral("BlindCopyTo"));
-    QString from = FirstValue(document, QStringLiteral("From"));
-    QString to = document.hasitem(QStringLiteral("SendTo"))
-                     ? JoinAll(document.GetItemValue(QStringLiteral("SendTo")))
-                     : QString();
-    QString date = document.hasitem(QStringLiteral("PostedDate"))
-                       ? DateValue(document.GetItemValue(QStringLiteral("PostedDate")))
-                       : QString();
-    QString body = FirstValue(document, QStringLiteral("Body"));
-    if (document.hasitem(QStringLiteral("INetFrom"))) {
-        const QString internetFrom = FirstValue(document, QStringLiteral("INetFrom"));
-        if (internetFrom != kPlaceholder) {
-            from = internetFrom;
-        }
-    }
-    if (document.hasitem(QStringLiteral("InetSendTo"))) {
-        const notes::NotesValues internetTo = document.GetItemValue(QStringLiteral("InetSendTo"));
-        if (notes::FirstValueText(internetTo) != kPlaceholder) {
-            to = JoinAll(internetTo);  // later placeholders stay as they are
-        }
-    }
+        Recipients(document, QStringLiteral("InetBlindCopyTo"), QStringLiteral("BlindCopyTo"));
+    const QString from = FirstValue(document, QStringLiteral("From"));
+    const QString internetFrom = FirstValue(document, QStringLiteral("INetFrom"));
+    const QString to = Recipients(document, QStringLiteral("InetSendTo"), QStringLiteral("SendTo"));
+    const QString date = MessageDate(document);
+    const QString body = FirstValue(document, QStringLiteral("Body"));
+    record.mimeBody = MimeBody(document);
     ExtractAttachments(document, spool, record);
-
-    if (kind == ViewKind::Trash) {
-        // Deleted items go out with their Notes names and first recipient only.
-        from = Unasked(document, QStringLiteral("From"));
-        subject = Unasked(document, QStringLiteral("Subject"));
-        to = Unasked(document, QStringLiteral("SendTo"));
-        date = DateValue(document.GetItemValue(QStringLiteral("PostedDate")));
-        body = Unasked(document, QStringLiteral("Body"));
-    }
 
     record.FolderName =
         TrimBlanks(kind == ViewKind::UserFolder ? userFolderName : SystemFolderName(kind));
-    record.eFrom = TrimBlanks(from);
+    record.eFrom = TrimBlanks(internetFrom.isEmpty() || internetFrom == kPlaceholder
+                                  ? from
+                                  : WithDisplayName(from, internetFrom));
     record.eSubject = TrimBlanks(subject);
     record.eTo = TrimBlanks(to);
     record.eDate = TrimBlanks(date);

@@ -34,9 +34,11 @@ class AttachmentSpool {
     std::int64_t m_next = 0;
 };
 
-// Reads one document into a record, extracting the rich-text Body's file attachments into
-// spool. onSubject is told the subject as soon as it is read. A failing Notes read throws
-// NotesError; a failing extraction does not: it lands in missingAttachments.
+// Reads one document into a record, extracting the rich-text Body's file attachments, OLE
+// objects and object links into spool. Addresses keep their display names; a Notes name
+// stands where an Internet address is missing. The date is the first of posted, delivered,
+// composed and created. onSubject is told the subject as soon as it is read. A failing Notes
+// read throws NotesError; a failing extraction does not: it lands in missingAttachments.
 MailRecord ExtractMailRecord(notes::NotesDocument& document, ViewKind kind,
                              const QString& userFolderName, AttachmentSpool& spool,
                              const std::function<void(const QString& subject)>& onSubject = {});

@@ -94,13 +94,15 @@ PreparedMessage MessageFileWriter::Prepare(const QString& exportRoot, const Mail
         Tolerant([&] { message->AddTo(record.eTo, record.eTo); });
         Tolerant([&] { message->SetSubject(record.eSubject); });
         Tolerant([&] { message->SetBody(record.eBody); });
+        if (!record.mimeBody.isEmpty()) {
+            Tolerant([&] { message->SetMimeBody(record.mimeBody); });
+        }
         Tolerant([&] { message->SetFrom(record.eFrom); });
         Tolerant([&] { message->AddCc(record.eCC, record.eCC); });
         Tolerant([&] { message->AddBcc(record.eBCC, record.eBCC); });
+        // A message without any date stays without one: the export day is no date it had.
         Tolerant([&] {
-            if (record.eDate.isEmpty()) {
-                message->SetDate(QDateTime(QDate::currentDate(), QTime(0, 0)));
-            } else if (const auto date = ParseMessageDate(record.eDate)) {
+            if (const auto date = ParseMessageDate(record.eDate)) {
                 message->SetDate(*date);
             }
         });

@@ -89,6 +89,14 @@ class FaultyDocument : public NotesDocument {
         m_plan->Check(QStringLiteral("Document.NoteID"));
         return m_inner->NoteID();
     }
+    std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
+        m_plan->Check(QStringLiteral("Document.GetMIMEEntity"), itemName);
+        return m_inner->GetMIMEEntity(itemName);
+    }
+    std::optional<QDateTime> Created() override {
+        m_plan->Check(QStringLiteral("Document.Created"));
+        return m_inner->Created();
+    }
     const DocumentPtr& Inner() const { return m_inner; }
 
   private:

@@ -39,6 +39,8 @@ constexpr StandardFolder kStandardFolders[] = {
     {"Trash", "Trash", icons::kTrash, "($Trash)"},
 };
 
+const QString kLineBreak = QStringLiteral("\r\n");
+
 QString WithCount(const QString& caption, std::int64_t count) {
     return caption + QStringLiteral(" (") + QString::number(count) + QLatin1Char(')');
 }
@@ -62,7 +64,7 @@ QString NotesNotInstalledText() {
         QStringLiteral("Make sure you logged in under same user account through which Notes is "
                        "installed."),
     };
-    return lines.join(QStringLiteral("\r\n"));
+    return lines.join(kLineBreak);
 }
 
 QString DemoDatabaseFolder(const QString& programFolder) {
@@ -170,7 +172,9 @@ void MailboxScanner::CmdScan_Click() {
                             MsgIcon::Information, MsgButtons::Ok);
             return;
         case Outcome::NoData:
-            m_ui.MessageBox(QStringLiteral("No Data Found in NSF file or NSF file is encrypted"),
+            // The reason, when the database gave one, on a line of its own.
+            m_ui.MessageBox(QStringLiteral("No Data Found in NSF file or NSF file is encrypted") +
+                                (m_failure.isEmpty() ? QString() : kLineBreak + m_failure),
                             QString(), MsgIcon::None, MsgButtons::Ok);
             m_view.SetScanFrameVisible(false);
             m_state.context.Clear();
@@ -203,12 +207,26 @@ MailboxScanner::Outcome MailboxScanner::OpenAndDiscover(QStringList& folders,
         m_state.databaseTitle = RequireObject(context.database, "database")->Title();
     };
     auto readViews = [&] { views = RequireObject(context.database, "database")->Views(); };
+    // The first failure of the database itself is the reason a later outcome names.
+    m_failure.clear();
+    const auto noting = [this](auto step) {
+        return [this, step] {
+            try {
+                step();
+            } catch (const NotesError& error) {
+                if (m_failure.isEmpty()) {
+                    m_failure = error.Message();
+                }
+                throw;
+            }
+        };
+    };
 
     if (tolerant) {
         TolerantStep([&] { EmailTreeFill(); });
-        TolerantStep(openDatabase);
-        TolerantStep(readTitle);
-        TolerantStep(readViews);
+        TolerantStep(noting(openDatabase));
+        TolerantStep(noting(readTitle));
+        TolerantStep(noting(readViews));
     } else {
         const bool opened = TrappedBlock(
             [&] {
@@ -315,13 +333,25 @@ void MailboxScanner::AddFolderNodes(const QStringList& folders, const FolderName
 }
 
 void MailboxScanner::Complete() {
+    std::int64_t unreadable = 0;
+    TolerantStep([&] {
+        unreadable = RequireObject(m_state.context.database, "database")->UnreadableDocuments();
+    });
     FolderTree& tree = m_state.tree;
     for (int index = 1; index <= tree.Count(); ++index) {
         tree.SetChecked(index, true);
     }
     m_view.ExpandTree();
-    m_ui.MessageBox(QStringLiteral("Notes Database Scan Completed Successfully"),
-                    QStringLiteral("Scan Completed..."), MsgIcon::Information, MsgButtons::Ok);
+    // Documents the database holds but cannot serve are never a silent zero.
+    QString text = QStringLiteral("Notes Database Scan Completed Successfully");
+    if (unreadable > 0) {
+        text +=
+            kLineBreak + (unreadable == 1
+                              ? QStringLiteral("1 document could not be read.")
+                              : QStringLiteral("%1 documents could not be read.").arg(unreadable));
+    }
+    m_ui.MessageBox(text, QStringLiteral("Scan Completed..."), MsgIcon::Information,
+                    MsgButtons::Ok);
     m_view.SetExportEnabled(true);
     m_view.SetTabEnabled(2, true);
     m_view.SelectTab(2);

@@ -68,6 +68,8 @@ class MailboxScanner {
     MailboxView& m_view;
     UserInterface& m_ui;
     QString m_browseStartFolder;
+    // Why the database could not be read, for the "no data" outcome.
+    QString m_failure;
 };
 
 }  // namespace velmora::notes

@@ -82,6 +82,14 @@ class MemDocument : public NotesDocument {
     QString UniversalID() override { return Doc().universalId; }
     // Notes numbers notes in steps of four.
     QString NoteID() override { return QString::number((m_index + 1) * 4, 16).toUpper(); }
+    std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
+        const MemoryItem* item = Find(itemName);
+        if (item == nullptr || item->entity.isEmpty()) {
+            return std::nullopt;
+        }
+        return item->entity;
+    }
+    std::optional<QDateTime> Created() override { return Doc().created; }
     std::size_t Position() const { return m_position; }
 
   private:
@@ -180,7 +188,7 @@ MemoryDocument& MemoryDocument::Set(const QString& name, NotesValues values, int
             return *this;
         }
     }
-    items.push_back(MemoryItem{name, type, std::move(values), {}});
+    items.push_back(MemoryItem{name, type, std::move(values), {}, {}});
     return *this;
 }
 

@@ -23,12 +23,14 @@ struct MemoryItem {
     int type = kItemText;
     NotesValues values;
     std::vector<MemoryEmbedded> embedded;  // only meaningful on a rich-text item
+    QByteArray entity;                     // what GetMIMEEntity answers; empty: nothing
 };
 
 struct MemoryDocument {
     std::vector<MemoryItem> items;
     std::int64_t size = 0;
     QString universalId;  // none unless a test gives one
+    std::optional<QDateTime> created;
 
     // Convenience for building test data: adds or replaces an item.
     MemoryDocument& Set(const QString& name, NotesValues values, int type = kItemText);

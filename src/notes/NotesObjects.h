@@ -10,6 +10,8 @@
 #include "notes/NotesError.h"
 #include "notes/NotesValue.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -21,6 +23,7 @@ namespace velmora::notes {
 
 // Item types.
 inline constexpr int kItemRichText = 1;
+inline constexpr int kItemMimePart = 25;
 inline constexpr int kItemNumber = 768;
 inline constexpr int kItemDateTime = 1024;
 inline constexpr int kItemText = 1280;
@@ -61,6 +64,13 @@ class NotesDocument {
     // none) and its note ID (hex, unique within the database).
     virtual QString UniversalID() = 0;
     virtual QString NoteID() = 0;
+    // The item as one MIME entity (its headers, then its content with any child parts), as
+    // the Notes client offers the MIME entity of an item: MIME mail as it was stored, rich
+    // text as its HTML rendering with its pictures. Nothing when the item is missing or
+    // holds neither.
+    virtual std::optional<QByteArray> GetMIMEEntity(const QString& itemName) = 0;
+    // When the document was created; nothing when the database does not tell.
+    virtual std::optional<QDateTime> Created() = 0;
 };
 using DocumentPtr = std::shared_ptr<NotesDocument>;
 
@@ -100,6 +110,9 @@ class NotesDatabase {
     // Every view and folder in the database's order, hidden ones included.
     virtual std::optional<ViewList> Views() = 0;
     virtual ViewPtr GetView(const QString& name) = 0;
+    // Documents the database holds but cannot serve (damaged or unreadable), so that a
+    // scan reports them instead of a silent zero. 0 for databases read whole.
+    virtual std::int64_t UnreadableDocuments() { return 0; }
 };
 using DatabasePtr = std::shared_ptr<NotesDatabase>;
 

@@ -6,6 +6,7 @@
 #include "RecordingUserInterface.h"
 #include "app/FrmMain.h"
 #include "components/StandardComponents.h"
+#include "components/mailconverter/MailReader.h"
 #include "components/notesstore/DemoGenerator.h"
 #include "components/notesstore/StoreSession.h"
 #include "components/notesstore/StoreWriter.h"
@@ -41,6 +42,7 @@ struct Expected {
     QString from, to;  // the names as a reader would look for them
     QString fileName;  // the start of the PDF's name
     std::vector<QByteArray> attachments;
+    int links = 0;  // object links, each carried as a note of what it links to
 };
 
 QString Text(notes::NotesDocument& document, const char* item) {
@@ -95,26 +97,34 @@ std::vector<Expected> ExpectedMessages(const QString& path, const QString& scrat
         if (folder.isEmpty()) {
             continue;
         }
-        // Deleted mail goes out with its Notes names.
-        const bool trash = view->Name() == QLatin1String("($Trash)");
         for (notes::DocumentPtr document = view->GetFirstDocument(); document;
              document = view->GetNextDocument(document)) {
             Expected mail{
                 folder,
                 Text(*document, "Subject"),
                 Text(*document, "Body").section(QLatin1Char(' '), 0, 5),
-                ShortName(trash ? Text(*document, "From") : Address(*document, "INetFrom", "From")),
-                ShortName(trash ? Text(*document, "SendTo")
-                                : Address(*document, "InetSendTo", "SendTo")),
+                ShortName(Address(*document, "INetFrom", "From")),
+                ShortName(Address(*document, "InetSendTo", "SendTo")),
                 exporting::SanitizeSubject(
                     notes::FirstValueText(document->GetItemValue(QStringLiteral("Subject")))
                         .trimmed()),
-                {}};
+                {},
+                0};
+            // MIME mail carries its attachments in its own parts.
+            if (auto entity = document->GetMIMEEntity(QStringLiteral("Body"));
+                entity &&
+                document->GetFirstItem(QStringLiteral("Body"))->Type() == notes::kItemMimePart) {
+                for (const auto& file :
+                     mailconverter::MailReader().ReadBytes(*entity).attachments) {
+                    mail.attachments.push_back(file.data);
+                }
+            }
             if (auto body = document->GetFirstItem(QStringLiteral("Body"))) {
                 for (const auto& object :
                      body->EmbeddedObjects().value_or(notes::EmbeddedObjectList{})) {
-                    if (object->Type() != notes::kEmbedAttachment) {
-                        continue;  // objects and links are not files
+                    if (object->Type() == notes::kEmbedObjectLink) {
+                        ++mail.links;
+                        continue;
                     }
                     const QString file = scratch + QStringLiteral("/expected-%1").arg(++extracted);
                     object->ExtractFile(file);
@@ -255,6 +265,13 @@ class ExportWindowTest : public QObject {
             const QByteArray source =
                 files.take(QFileInfo(match->path).completeBaseName() + QStringLiteral(".eml"));
             QVERIFY2(source.contains("From: ") && source.contains("\r\n\r\n"), qPrintable(what));
+            int links = 0;
+            for (auto it = files.begin(); it != files.end();) {
+                const bool link = it.key().endsWith(QLatin1String(" (object link).txt"));
+                links += link ? 1 : 0;
+                it = link ? files.erase(it) : std::next(it);
+            }
+            QCOMPARE(links, mail.links);
             std::vector<QByteArray> attachments(files.begin(), files.end());
             std::sort(attachments.begin(), attachments.end());
             QCOMPARE(attachments, mail.attachments);

@@ -1,7 +1,7 @@
 // Prints figures of whole exports of a generated store, through the run the window uses and
 // through velmora-export: messages per second with one conversion at a time and with one per
 // core, the time per message of the first and the last thousand, peak memory, and the time a
-// second run takes when nothing is left to do.
+// second run takes when nothing is left to do, and the rate of a mix of formatted mail.
 // Usage: bench_export [MESSAGES...]   (default 10000; e.g. bench_export 10000 100000)
 // Run it on a machine as quiet as you can get, and say how loaded it was.
 
@@ -225,6 +225,19 @@ int main(int argc, char* argv[]) {
         std::printf("  resume with nothing left: %.1f s, %.3f of the export (skipped %lld)\n",
                     again.seconds, again.seconds / all.seconds,
                     static_cast<long long>(again.skipped));
+
+        // Mail a third each plain text, HTML (MIME) and rich text (CD records).
+        const QString formattedStore = work.filePath("formatted.nsf");
+        {
+            auto writer = notesstore::StoreWriter::Create(formattedStore);
+            notesstore::GenerateScaled(*writer, messages, notesstore::ScaledMix::Formatted);
+            writer->Commit();
+        }
+        const Figures formatted = RunExport(formattedStore, work.filePath("formatted"), cores);
+        Print("formatted mix", formatted);
+        std::printf("  formatted mix / plain mix: %.0f %% of the rate\n",
+                    100.0 * all.seconds / formatted.seconds);
+        status |= formatted.failed > 0 ? 1 : 0;
 
         const CommandFigures command =
             RunCommand(tool, {store, work.filePath("command"), QStringLiteral("--quiet")});

@@ -1,6 +1,12 @@
 #include "export/FileNames.h"
 
+#include "notes/FolderNames.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <functional>
 
 using namespace velmora::exporting;
 
@@ -22,7 +28,7 @@ TEST(FileNamesTest, safeFolderName_replacesReservedAndNeverClimbs) {
         {u"Clients/Europe: 2011", u"Clients-Europe- 2011"},
         {u"Parent\\Child", u"Parent-Child"},
         {u"a?b*c\"d<e>f|g", u"a-b-c-d-e-f-g"},
-        {u" Spaced ", u" Spaced "},
+        {u" Spaced  out ", u"Spaced  out"},
         {u"tab\there\nnew", u"tabherenew"},
         {u"///", u"---"},
         {u".", u"Unnamed"},
@@ -36,6 +42,55 @@ TEST(FileNamesTest, safeFolderName_replacesReservedAndNeverClimbs) {
     }
     EXPECT_EQ(SafeFolderName(QStringLiteral(".."), QStringLiteral("Untitled")),
               QStringLiteral("Untitled"));
+}
+
+TEST(FileNamesTest, safeFolderName_hostileNamesStayBelowTheDestinationWhateverCleansThemLater) {
+    // Whatever order the export's own steps run in, before or after, a name never becomes
+    // one that climbs or vanishes, and a cleaned name is left as it is.
+    using Step = std::function<QString(const QString&)>;
+    const Step stripControls = [](const QString& text) {
+        QString out;
+        for (QChar c : text) {
+            if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
+                out += c;
+            }
+        }
+        return out;
+    };
+    const Step replaceSeparators = [](QString text) {
+        return text.replace(QLatin1Char('/'), QLatin1Char('-')).replace(u'\\', u'-');
+    };
+    const Step trim = [](const QString& text) { return velmora::notes::TrimBlanks(text); };
+    const char16_t* hostile[] = {
+        u"\t ..", u" ..", u".. ",   u"\x01.\x02.\x03", u" . ",    u"\n\r",
+        u"   ",   u"\t",  u". \t.", u"..\x7F",         u" \x1B.", u"\x1F..\x1F",
+    };
+    std::array<int, 3> order = {0, 1, 2};
+    const Step steps[] = {stripControls, replaceSeparators, trim};
+    do {
+        for (const char16_t* raw : hostile) {
+            const QString name = S(raw);
+            QString before = name;
+            for (int step : order) {
+                before = steps[step](before);
+            }
+            const QString safe = SafeFolderName(name);
+            QString after = safe;
+            for (int step : order) {
+                after = steps[step](after);
+            }
+            const QString label = QString::fromLatin1(name.toUtf8().toPercentEncoding());
+            EXPECT_EQ(after, safe) << label.toStdString();
+            for (const QString& result : {safe, SafeFolderName(before)}) {
+                EXPECT_NE(result, QStringLiteral("..")) << label.toStdString();
+                EXPECT_NE(result, QStringLiteral(".")) << label.toStdString();
+                EXPECT_FALSE(result.isEmpty()) << label.toStdString();
+            }
+        }
+    } while (std::next_permutation(order.begin(), order.end()));
+    // A long name whose cut falls just after a blank loses the blank too.
+    const QString longName = QString(kMaxNameBytes - 1, QLatin1Char('a')) + QStringLiteral(" b");
+    EXPECT_EQ(SafeFolderName(longName), QString(kMaxNameBytes - 1, QLatin1Char('a')));
 }
 
 TEST(FileNamesTest, subjectAndAttachmentNames_loseOnlyWhatIsUnsafe) {

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -60,7 +62,10 @@ TEST_F(MessageExtractorTest, copyLists_placeholdersTakeTheNotesNameAtTheirPositi
     const Row rows[] = {
         {{"X1", ".", "X3"}, {"N1", "N2", "N3"}, "X1;N2;X3"},
         {{".", "X2"}, {}, ";X2"},
-        {{}, {"N1"}, ""},
+        {{}, {"N1", "N2"}, "N1;N2"},  // Notes mail: the Cc names alone
+        {{"x1@acme.example", "."},
+         {"CN=Ann Lee/O=Acme", "Bo/Acme"},
+         "\"Ann Lee\" <x1@acme.example>;Bo/Acme"},
         {{" X1", "X2 "}, {}, " X1;X2 "},
         {{"X1", "", "X3"}, {}, "X1;;X3"},
         {{"X1", "."}, {"N1"}, "X1;"},
@@ -83,7 +88,7 @@ TEST_F(MessageExtractorTest, copyLists_placeholdersTakeTheNotesNameAtTheirPositi
     }
 }
 
-TEST_F(MessageExtractorTest, senderAndTo_preferInternetFormsUnlessPlaceholder) {
+TEST_F(MessageExtractorTest, senderAndTo_internetFormsWithTheirNamesNotesNamesInPlaceholders) {
     struct Row {
         QStringList sendTo, inetSendTo;
         QString from, inetFrom;
@@ -91,9 +96,35 @@ TEST_F(MessageExtractorTest, senderAndTo_preferInternetFormsUnlessPlaceholder) {
     };
     const Row rows[] = {
         {{"N1", "N2"}, {}, "Ann/Acme", "", "N1;N2", "Ann/Acme"},
-        {{"N1", "N2"}, {".", "X2"}, "Ann/Acme", ".", "N1;N2", "Ann/Acme"},
-        {{"N1", "N2"}, {"X1", "."}, "Ann/Acme", "ann@acme.example", "X1;.", "ann@acme.example"},
+        {{"N1", "N2"}, {".", "X2"}, "Ann/Acme", ".", "N1;X2", "Ann/Acme"},
+        // A placeholder after the first position loses no recipient either.
+        {{"N1", "N2"},
+         {"X1", "."},
+         "Ann/Acme",
+         "ann@acme.example",
+         "X1;N2",
+         "\"Ann\" <ann@acme.example>"},
         {{}, {"X1"}, "", "", "X1", ""},
+        // Display names: the sender's own, a Notes name's common name, never a guess.
+        {{"CN=Bo Chan/OU=Sales/O=Acme"},
+         {"bo@acme.example"},
+         "J\u00f6rg M\u00fcller <joerg@example.com>",
+         "joerg@example.com",
+         "\"Bo Chan\" <bo@acme.example>",
+         "\"J\u00f6rg M\u00fcller\" <joerg@example.com>"},
+        {{"Bo Chan/Acme@AcmeMail"},
+         {"bo@acme.example"},
+         "someone.else@example.com",
+         "joerg@example.com",
+         "\"Bo Chan\" <bo@acme.example>",
+         "joerg@example.com"},
+        {{"bo@acme.example"},
+         {"bo@acme.example"},
+         "Jane <jane@x.example>",
+         "Jane J <jane@x.example>",
+         "bo@acme.example",
+         "Jane J <jane@x.example>"},
+        {{"Say \"Hi\""}, {"hi@acme.example"}, "", "", "\"Say \\\"Hi\\\"\" <hi@acme.example>", ""},
     };
     for (const Row& row : rows) {
         MemoryDocument document;
@@ -132,23 +163,68 @@ TEST_F(MessageExtractorTest, fields_trimmedOfBlanksOnlySubjectReadFirst) {
     EXPECT_TRUE(Extract(MemoryDocument{}).eSubject.isEmpty());
 }
 
-TEST_F(MessageExtractorTest, deletedItems_handOverNotesNamesAndFirstRecipient) {
+TEST_F(MessageExtractorTest, deletedItems_areHandedOverLikeEveryOtherFolder) {
     MemoryDocument document;
+    document.SetText("Subject", {"Gone"});
     document.SetText("From", {"Ann/Acme"});
     document.SetText("INetFrom", {"ann@acme.example"});
     document.SetText("SendTo", {"N1", "N2"});
     document.SetText("InetSendTo", {"x1@acme.example", "x2@acme.example"});
     document.SetText("InetCopyTo", {"cc@acme.example"});
-    const MailRecord deleted = Extract(document, ViewKind::Trash);
-    EXPECT_EQ(deleted.eFrom, QStringLiteral("Ann/Acme"));
-    EXPECT_EQ(deleted.eTo, QStringLiteral("N1"));
-    EXPECT_EQ(deleted.eCC, QStringLiteral("cc@acme.example"));
-    EXPECT_EQ(deleted.FolderName, QStringLiteral("Deleted Items"));
-    EXPECT_TRUE(deleted.eSubject.isEmpty()) << "a missing item reads as empty";
     const MailRecord kept = Extract(document, ViewKind::Sent);
-    EXPECT_EQ(kept.eFrom, QStringLiteral("ann@acme.example"));
-    EXPECT_EQ(kept.eTo, QStringLiteral("x1@acme.example;x2@acme.example"));
-    EXPECT_EQ(kept.FolderName, QStringLiteral("Sent Items"));
+    EXPECT_EQ(kept.eFrom, QStringLiteral("\"Ann\" <ann@acme.example>"));
+    EXPECT_EQ(kept.eTo, QStringLiteral("\"N1\" <x1@acme.example>;\"N2\" <x2@acme.example>"));
+    const MailRecord deleted = Extract(document, ViewKind::Trash);
+    EXPECT_EQ(deleted.FolderName, QStringLiteral("Deleted Items"));
+    EXPECT_EQ(std::tie(deleted.eFrom, deleted.eSubject, deleted.eTo, deleted.eCC, deleted.eDate,
+                       deleted.eBody),
+              std::tie(kept.eFrom, kept.eSubject, kept.eTo, kept.eCC, kept.eDate, kept.eBody));
+}
+
+TEST_F(MessageExtractorTest, date_postedThenDeliveredThenComposedThenCreatedElseNone) {
+    const QDateTime posted(QDate(2011, 3, 1), QTime(9, 0), QTimeZone(3600));
+    const QDateTime delivered = posted.addSecs(60), composed = posted.addSecs(-600),
+                    created = posted.addDays(-1);
+    struct Row {
+        bool posted, delivered, composed, created;
+        QDateTime expected;  // invalid: no date
+    };
+    const Row rows[] = {
+        {true, true, true, true, posted},          {false, true, true, true, delivered},
+        {false, false, true, true, composed},      {false, false, false, true, created},
+        {false, false, false, false, QDateTime()},
+    };
+    for (const Row& row : rows) {
+        MemoryDocument document;
+        if (row.posted)
+            document.Set("PostedDate", {posted}, notes::kItemDateTime);
+        if (row.delivered)
+            document.Set("DeliveredDate", {delivered}, notes::kItemDateTime);
+        if (row.composed)
+            document.Set("ComposedDate", {composed}, notes::kItemDateTime);
+        if (row.created)
+            document.created = created;
+        const MailRecord record = Extract(document);
+        if (!row.expected.isValid()) {
+            EXPECT_TRUE(record.eDate.isEmpty()) << record.eDate.toStdString();
+            continue;
+        }
+        const auto date = ParseMessageDate(record.eDate);
+        ASSERT_TRUE(date) << record.eDate.toStdString();
+        EXPECT_EQ(*date, row.expected);
+    }
+}
+
+TEST_F(MessageExtractorTest, mimeBody_isTheBodysEntityAndAFailureLeavesThePlainText) {
+    MemoryDocument document;
+    document.Set("Body", {QStringLiteral("plain")}, notes::kItemRichText);
+    document.items.back().entity = "Content-Type: text/html\r\n\r\n<b>rich</b>";
+    EXPECT_EQ(Extract(document).mimeBody, document.items.back().entity);
+    plan->FailOn(QStringLiteral("Document.GetMIMEEntity"));
+    const MailRecord record = Extract(document);
+    EXPECT_TRUE(record.mimeBody.isEmpty());
+    EXPECT_EQ(record.eBody, QStringLiteral("plain"));
+    EXPECT_TRUE(Extract(MemoryDocument{}).mimeBody.isEmpty());
 }
 
 TEST_F(MessageExtractorTest, postedDate_roundTripsWithItsZoneInEveryLocale) {
@@ -167,38 +243,71 @@ TEST_F(MessageExtractorTest, postedDate_roundTripsWithItsZoneInEveryLocale) {
     EXPECT_TRUE(Extract(MemoryDocument{}).eDate.isEmpty());
 }
 
-TEST_F(MessageExtractorTest, attachments_onlyFilesOfRichTextBodyEachInItsOwnPlace) {
+TEST_F(MessageExtractorTest, attachments_filesObjectsAndLinksOfRichTextBodyEachInItsOwnPlace) {
     const QByteArray first = "first bytes", second = "second bytes";
     MemoryDocument document;
     WithAttachments(document, {{notes::kEmbedAttachment, "report.pdf", first},
-                               {notes::kEmbedObject, "sheet.ole", "ole"},
-                               {notes::kEmbedObjectLink, "link", "link"},
+                               {notes::kEmbedObject, "Budget.xls", "ole"},
+                               {notes::kEmbedObject, "Worksheet", "ole2"},
+                               {notes::kEmbedObjectLink, "Link to plan", ""},
                                {notes::kEmbedAttachment, "report.pdf", second},
                                {notes::kEmbedAttachment, "..\\..\\x.exe", "evil"},
                                {notes::kEmbedAttachment, "/etc/passwd", "evil"}});
     const MailRecord record = Extract(document);
     ASSERT_TRUE(record.eAttachFileName.startsWith('|'));
     const QStringList paths = record.eAttachFileName.mid(1).split('|');
-    ASSERT_EQ(paths.size(), 4);
-    EXPECT_NE(paths[0], paths[1]);
-    const QStringList names = {"report.pdf", "report.pdf", "x.exe", "passwd"};
-    const QByteArray contents[] = {first, second, "evil", "evil"};
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(paths.size(), 7);
+    EXPECT_NE(paths[0], paths[4]);
+    // Objects are named for what they are; a link, which holds nothing, says what it links.
+    const QStringList names = {"report.pdf",
+                               "Budget (embedded object).xls",
+                               "Worksheet (embedded object).bin",
+                               "Link to plan (object link).txt",
+                               "report.pdf",
+                               "x.exe",
+                               "passwd"};
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(QFileInfo(paths[i]).fileName(), names[i]);
         EXPECT_TRUE(QFileInfo(paths[i]).canonicalFilePath().startsWith(
             QFileInfo(folder.path()).canonicalFilePath() + '/'));
         QFile file(paths[i]);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(file.readAll(), contents[i]);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << names[i].toStdString();
+        const QByteArray bytes = file.readAll();
+        if (i == 3) {
+            EXPECT_TRUE(bytes.contains("Link to plan")) << bytes.constData();
+        } else {
+            const QByteArray contents[] = {first, "ole", "ole2", {}, second, "evil", "evil"};
+            EXPECT_EQ(bytes, contents[i]) << names[i].toStdString();
+        }
     }
     EXPECT_TRUE(record.missingAttachments.isEmpty());
 
     MemoryDocument notRich;
     WithAttachments(notRich, {{notes::kEmbedAttachment, "a.txt", "a"}}, notes::kItemText);
     EXPECT_TRUE(Extract(notRich).eAttachFileName.isEmpty());
-    MemoryDocument oleOnly;
-    WithAttachments(oleOnly, {{notes::kEmbedObject, "sheet.ole", "ole"}});
-    EXPECT_TRUE(Extract(oleOnly).eAttachFileName.isEmpty());
+}
+
+TEST_F(MessageExtractorTest, filesOfMimeMail_goInItsPartsOnceAndMissingOnesAreReported) {
+    MemoryDocument document;
+    WithAttachments(document, {{notes::kEmbedAttachment, "in-part.txt", "kept in the part"},
+                               {notes::kEmbedAttachment, "unreadable.txt", "x"},
+                               {notes::kEmbedAttachment, "only-a-file.txt", "file"}});
+    document.items.back().entity =
+        "Content-Type: multipart/mixed; boundary=\"m\"\r\n\r\n--m\r\n"
+        "Content-Type: text/plain\r\n\r\nBody\r\n--m\r\nContent-Type: text/plain; "
+        "name=\"in-part.txt\"\r\n\r\nkept in the part\r\n--m\r\nContent-Type: text/plain; "
+        "name=\"unreadable.txt\"\r\n\r\nunreadable.txt\r\n--m--\r\n";
+    // Not native MIME: the body is a rendering, every file goes as an attachment.
+    EXPECT_EQ(Extract(document).eAttachFileName.count('|'), 3);
+    document.SetText(QStringLiteral("$NoteHasNativeMIME"), {QStringLiteral("1")});
+    plan->FailOn(QStringLiteral("Embedded.ExtractFile"), 5);  // the second file, this time
+    const MailRecord record = Extract(document);
+    QStringList names;
+    for (const QString& path : record.eAttachFileName.mid(1).split('|')) {
+        names << QFileInfo(path).fileName();
+    }
+    EXPECT_EQ(names, (QStringList{"unreadable.txt", "only-a-file.txt"}));
+    EXPECT_EQ(record.missingAttachments, QStringList{"unreadable.txt"});
 }
 
 TEST_F(MessageExtractorTest, failedExtraction_isListedAndNamedAsMissing) {

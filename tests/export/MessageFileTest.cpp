@@ -35,6 +35,9 @@ class RecordingMessage : public mime::MailMessage {
     }
     void SetSubject(const QString& s) override { m_log << "SetSubject:" + s; }
     void SetBody(const QString& b) override { m_log << "SetBody:" + b; }
+    void SetMimeBody(const QByteArray& e) override {
+        m_log << "SetMimeBody:" + QString::fromUtf8(e);
+    }
     void SetDate(const QDateTime& d) override { m_log << "SetDate:" + d.toString(Qt::ISODate); }
     QString AddAttachment(const QString& path) override {
         QFile file(path);
@@ -119,17 +122,29 @@ TEST_F(MessageFileTest, message_builtInOrderConvertedBesideAndEmlRemoved) {
     EXPECT_EQ(ui.calls.count("DoEvents"), 2);
 }
 
-TEST_F(MessageFileTest, dates_emptyMeansTodayUnparsableMeansNone) {
+TEST_F(MessageFileTest, dates_emptyOrUnparsableGiveAMessageWithoutDate) {
+    // The export day is no date the message ever had.
+    for (const QString& date : {QString(), QStringLiteral("not a date")}) {
+        log.clear();
+        MailRecord record = Record("x");
+        record.eDate = date;
+        Create(record);
+        EXPECT_TRUE(log.filter("SetDate").isEmpty()) << date.toStdString();
+        EXPECT_TRUE(log.contains("SetBody:Hello")) << "the rest of the message still goes";
+    }
+}
+
+TEST_F(MessageFileTest, mimeBody_followsThePlainBodyWhenTheDocumentHasOne) {
     MailRecord record = Record("x");
-    record.eDate.clear();
     Create(record);
-    EXPECT_TRUE(log.contains("SetDate:" +
-                             QDateTime(QDate::currentDate(), QTime(0, 0)).toString(Qt::ISODate)));
+    EXPECT_TRUE(log.filter("SetMimeBody").isEmpty());
     log.clear();
-    record.eDate = QStringLiteral("not a date");
+    record.mimeBody = "Content-Type: text/html\r\n\r\n<p>Hi</p>";
     Create(record);
-    EXPECT_TRUE(log.filter("SetDate").isEmpty());
-    EXPECT_TRUE(log.contains("SetBody:Hello")) << "the rest of the message still goes";
+    const qsizetype body = log.indexOf("SetBody:Hello");
+    ASSERT_GE(body, 0);
+    EXPECT_EQ(log.value(body + 1),
+              QStringLiteral("SetMimeBody:") + QString::fromUtf8(record.mimeBody));
 }
 
 TEST_F(MessageFileTest, sameSubject_neverOverwritesDrawsAgainThenCounts) {

@@ -338,8 +338,11 @@ TEST_F(MailboxScannerTest, dominoSessionFailing_givesNoDataAndEmptiesSession) {
     scanner.CmdScan_Click();
 
     ASSERT_EQ(ui.messages.size(), 1u);
+    // The reason the database gave, on a line under the message.
     EXPECT_EQ(ui.messages[0].text,
-              QStringLiteral("No Data Found in NSF file or NSF file is encrypted"));
+              QStringLiteral("No Data Found in NSF file or NSF file is encrypted\r\n"
+                             "Injected failure of Session.GetDatabase (call 7)"))
+        << ui.messages[0].text.toStdString();
     EXPECT_EQ(ui.messages[0].title, QString());  // the application's title
     EXPECT_EQ(ui.messages[0].icon, MsgIcon::None);
     EXPECT_FALSE(view.scanFrameVisible);
@@ -355,6 +358,58 @@ TEST_F(MailboxScannerTest, dominoSessionFailing_givesNoDataAndEmptiesSession) {
     preview.ContactsTreeView_Click(state.tree.IndexOfKey(QStringLiteral("Inbox")));
     EXPECT_TRUE(view.rows.empty());
     EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+// A database that holds documents it cannot serve says how many, on the completion line.
+class PartlyReadable : public NotesDatabase {
+  public:
+    PartlyReadable(DatabasePtr inner, std::int64_t unreadable)
+        : m_inner(std::move(inner)), m_unreadable(unreadable) {}
+    QString Title() override { return m_inner->Title(); }
+    std::optional<ViewList> Views() override { return m_inner->Views(); }
+    ViewPtr GetView(const QString& name) override { return m_inner->GetView(name); }
+    std::int64_t UnreadableDocuments() override { return m_unreadable; }
+
+  private:
+    DatabasePtr m_inner;
+    std::int64_t m_unreadable;
+};
+
+class PartlyReadableSession : public NotesSession {
+  public:
+    explicit PartlyReadableSession(std::int64_t unreadable) : m_unreadable(unreadable) {}
+    DatabasePtr GetDatabase(const QString& server, const QString& path) override {
+        return std::make_shared<PartlyReadable>(
+            velmora::testing::SessionWith(velmora::testing::SampleMailbox())
+                ->GetDatabase(server, path),
+            m_unreadable);
+    }
+
+  private:
+    std::int64_t m_unreadable;
+};
+
+TEST_F(MailboxScannerTest, unreadableDocuments_areCountedOnTheCompletionMessage) {
+    const std::vector<std::pair<std::int64_t, QString>> rows = {
+        {0, QStringLiteral("Notes Database Scan Completed Successfully")},
+        {1, QStringLiteral("Notes Database Scan Completed Successfully\r\n"
+                           "1 document could not be read.")},
+        {4, QStringLiteral("Notes Database Scan Completed Successfully\r\n"
+                           "4 documents could not be read.")},
+    };
+    for (const auto& [unreadable, text] : rows) {
+        SCOPED_TRACE(unreadable);
+        m_domino.reset();
+        m_notes.reset();
+        Register(std::make_shared<PartlyReadableSession>(unreadable), nullptr);
+        ui.messages.clear();
+        view.SelectTab(1);
+        ChoosePath(QLatin1String(velmora::testing::kMailboxPath));
+        scanner.CmdScan_Click();
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text, text);
+        EXPECT_EQ(ui.messages[0].title, QStringLiteral("Scan Completed..."));
+    }
 }
 
 TEST_F(MailboxScannerTest, dominoWithEncryptedDatabase_givesNoData) {

@@ -21,7 +21,8 @@ std::shared_ptr<MemoryDatabaseData> SampleData() {
         data->AddDocument(doc, {QStringLiteral("($Inbox)"), QStringLiteral("($All)")});
     }
     MemoryDocument withAttachment;
-    MemoryItem body{QStringLiteral("Body"), kItemRichText, {QStringLiteral("See attached")}, {}};
+    MemoryItem body{
+        QStringLiteral("Body"), kItemRichText, {QStringLiteral("See attached")}, {}, {}};
     body.embedded.push_back({kEmbedAttachment, QStringLiteral("a.txt"), QByteArray("hello")});
     body.embedded.push_back({kEmbedObject, QStringLiteral("Sheet"), QByteArray()});
     withAttachment.items.push_back(body);

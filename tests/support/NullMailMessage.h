@@ -13,6 +13,7 @@ class NullMailMessage : public mime::MailMessage {
     void SetFrom(const QString&) override {}
     void SetSubject(const QString&) override {}
     void SetBody(const QString&) override {}
+    void SetMimeBody(const QByteArray&) override {}
     void SetDate(const QDateTime&) override {}
     QString AddAttachment(const QString&) override { return {}; }
 };

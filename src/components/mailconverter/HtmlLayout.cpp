@@ -6,10 +6,11 @@
 #include <el_text.h>
 // clang-format on
 
-#include <QBuffer>
+#include "components/mailconverter/HtmlElements.h"
+#include "components/mailconverter/ImageDecoder.h"
+
 #include <QFontDatabase>
 #include <QFontMetricsF>
-#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QUrl>
@@ -224,14 +225,19 @@ qreal PageBreaker::Next(qreal start, qreal limit) const {
 
 class HtmlLayout::Container final : public litehtml::document_container {
   public:
-    Container(const QHash<QString, MailResource>& resources, const HtmlStyle& style, qreal width)
-        : m_resources(resources), m_style(style), m_widthPx(int(width / kPointsPerPixel)) {
+    Container(const QHash<QString, MailResource>& resources, const HtmlStyle& style, qreal width,
+              HtmlBudget* budget)
+        : m_resources(resources),
+          m_style(style),
+          m_widthPx(int(width / kPointsPerPixel)),
+          m_budget(budget ? *budget : m_ownBudget),
+          m_guard(m_budget) {
         m_defaultSize = std::max(1, int(std::lround(style.pointSize / kPointsPerPixel)));
     }
 
     void Load(const QString& html) {
         QString capped;
-        const HtmlCaps caps = CapNesting(html, kMaxNesting, kMaxIndents, capped);
+        const HtmlCaps caps = CapNesting(html, kMaxNesting, kMaxIndents, capped, &m_budget);
         if (caps.droppedTags > 0) {
             m_notices << QStringLiteral(
                              "Elements nested more than %1 deep are shown without their own "
@@ -241,9 +247,21 @@ class HtmlLayout::Container final : public litehtml::document_container {
         }
         if (caps.beyondElements > 0) {
             m_notices << QStringLiteral(
-                             "Only the first %1 elements are laid out; the rest is shown as "
-                             "text.")
+                             "Only the first elements are laid out (at most %1 in a part); the "
+                             "rest is shown as text.")
                              .arg(kMaxElements);
+        }
+        if (caps.ungriddedTags > 0) {
+            m_notices << QStringLiteral(
+                             "Tables past the cells a message may lay out are shown without "
+                             "their grid (%1 tags).")
+                             .arg(caps.ungriddedTags);
+        }
+        if (caps.droppedStyleChars > 0) {
+            m_notices << QStringLiteral(
+                             "Style sheets past %1 characters were left out (%2 characters).")
+                             .arg(HtmlBudget().styleChars)
+                             .arg(caps.droppedStyleChars);
         }
         if (caps.splitTables > 0) {
             m_notices << QStringLiteral("Tables of more than %1 rows are laid out in parts.")
@@ -271,6 +289,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
                              .arg(kMaxWordLength)
                              .arg(m_brokenWords);
         }
+        m_notices << m_guard.Notices();
         Collect(m_document->root(), 0, 0, QString());
         ReorderRightToLeft();
         Emit();
@@ -641,7 +660,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     std::shared_ptr<litehtml::element> create_element(
         const litehtml::tchar_t* tag_name, const litehtml::string_map& attributes,
-        const std::shared_ptr<litehtml::document>&) override {
+        const std::shared_ptr<litehtml::document>& document) override {
         if (qstrcmp(tag_name, "img") == 0) {
             const auto src = attributes.find("src");
             const auto alt = attributes.find("alt");
@@ -652,7 +671,11 @@ class HtmlLayout::Container final : public litehtml::document_container {
                               text.isEmpty() ? QStringLiteral("Image not loaded") : text);
             }
         }
-        return nullptr;
+        // The only place where the attributes stand decoded before the library reads them.
+        // It hands over a map of its own that it reads again after this call, so cleaning
+        // it in place is what the library will use.
+        return m_guard.CreateElement(tag_name, const_cast<litehtml::string_map&>(attributes),
+                                     document);
     }
 
     void get_media_features(litehtml::media_features& media) const override {
@@ -822,15 +845,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
             // A Content-Location of one of the message's parts; never the network.
             data = Lookup(QStringLiteral("loc:") + src);
         }
-        QImage image;
-        if (!data.isEmpty()) {
-            QBuffer buffer(&data);
-            QImageReader reader(&buffer);
-            const QSize size = reader.size();
-            if (size.isValid() && qint64(size.width()) * size.height() <= kMaxImagePixels) {
-                image = reader.read();
-            }
-        }
+        QImage image = data.isEmpty() ? QImage() : DecodeImage(data, kMaxImagePixels);
         auto [it, inserted] = m_images.emplace(src, std::move(image));
         return it->second.isNull() ? nullptr : &it->second;
     }
@@ -982,14 +997,17 @@ class HtmlLayout::Container final : public litehtml::document_container {
     std::unordered_map<QString, QImage> m_images;
     QHash<QString, QString> m_alts;
     std::vector<Leaf> m_leaves;
+    HtmlBudget m_ownBudget;
+    HtmlBudget& m_budget;
+    HtmlGuard m_guard;
     litehtml::document::ptr m_document;
 };
 
 // ---------------------------------------------------------------------------------------
 
 HtmlLayout::HtmlLayout(const QString& html, const QHash<QString, MailResource>& resources,
-                       const HtmlStyle& style, qreal width)
-    : m_container(std::make_unique<Container>(resources, style, width)) {
+                       const HtmlStyle& style, qreal width, HtmlBudget* budget)
+    : m_container(std::make_unique<Container>(resources, style, width, budget)) {
     m_container->Load(html);
 }
 
@@ -1010,188 +1028,6 @@ const QStringList& HtmlLayout::Notices() const {
 
 void HtmlLayout::Paint(QPainter& painter, qreal top, qreal bottom) const {
     m_container->Paint(painter, top, bottom);
-}
-
-// ---------------------------------------------------------------------------------------
-
-HtmlCaps CapNesting(const QString& html, int maxNesting, int maxIndents, QString& out) {
-    static const QSet<QString> voidTags = {
-        QStringLiteral("area"),  QStringLiteral("base"),   QStringLiteral("br"),
-        QStringLiteral("col"),   QStringLiteral("embed"),  QStringLiteral("hr"),
-        QStringLiteral("img"),   QStringLiteral("input"),  QStringLiteral("link"),
-        QStringLiteral("meta"),  QStringLiteral("param"),  QStringLiteral("source"),
-        QStringLiteral("track"), QStringLiteral("wbr"),    QStringLiteral("basefont"),
-        QStringLiteral("frame"), QStringLiteral("keygen"), QStringLiteral("!doctype")};
-    // Tags whose end a mail may leave out: a new one closes the open one.
-    static const QSet<QString> optionalEnd = {
-        QStringLiteral("p"),     QStringLiteral("li"),     QStringLiteral("td"),
-        QStringLiteral("th"),    QStringLiteral("tr"),     QStringLiteral("dt"),
-        QStringLiteral("dd"),    QStringLiteral("option"), QStringLiteral("thead"),
-        QStringLiteral("tbody"), QStringLiteral("tfoot")};
-    static const QSet<QString> indenting = {QStringLiteral("ul"),         QStringLiteral("ol"),
-                                            QStringLiteral("blockquote"), QStringLiteral("dl"),
-                                            QStringLiteral("dd"),         QStringLiteral("menu"),
-                                            QStringLiteral("dir")};
-    struct Open {
-        QString name;
-        QString written;  // the name its end tag is written with
-        bool indents = false;
-        QString startTag;  // tables: to start the next piece the same way
-        int rows = 0;
-    };
-    HtmlCaps caps;
-    out.clear();
-    out.reserve(html.size());
-    std::vector<Open> open;
-    int indents = 0;
-    int elements = 0;
-    QHash<QString, int> droppedByName;
-    auto closeTo = [&](std::vector<Open>::iterator from) {
-        for (auto it = from; it != open.end(); ++it) {
-            indents -= it->indents ? 1 : 0;
-        }
-        open.erase(from, open.end());
-    };
-    const qsizetype n = html.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const qsizetype lt = html.indexOf(QLatin1Char('<'), i);
-        if (lt < 0) {
-            out += QStringView(html).mid(i);
-            break;
-        }
-        out += QStringView(html).mid(i, lt - i);
-        i = lt;
-        if (QStringView(html).mid(i, 4) == QLatin1String("<!--")) {
-            const qsizetype end = html.indexOf(QLatin1String("-->"), i + 4);
-            const qsizetype stop = end < 0 ? n : end + 3;
-            out += QStringView(html).mid(i, stop - i);
-            i = stop;
-            continue;
-        }
-        qsizetype j = i + 1;
-        const bool closing = j < n && html[j] == QLatin1Char('/');
-        if (closing) {
-            ++j;
-        }
-        const qsizetype nameStart = j;
-        while (j < n && (html[j].isLetterOrNumber() || html[j] == QLatin1Char('!') ||
-                         html[j] == QLatin1Char('-') || html[j] == QLatin1Char(':'))) {
-            ++j;
-        }
-        if (j == nameStart) {
-            out += html[i];
-            ++i;
-            continue;
-        }
-        const QString name = html.mid(nameStart, j - nameStart).toLower();
-        // The end of the tag, past quoted attribute values.
-        QChar quote;
-        while (j < n) {
-            const QChar c = html[j];
-            if (!quote.isNull()) {
-                if (c == quote) {
-                    quote = QChar();
-                }
-            } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-                quote = c;
-            } else if (c == QLatin1Char('>')) {
-                break;
-            }
-            ++j;
-        }
-        const qsizetype tagEnd = std::min(j + 1, n);
-        const QStringView tag = QStringView(html).mid(i, tagEnd - i);
-        i = tagEnd;
-        if (closing) {
-            if (int& count = droppedByName[name]; count > 0) {
-                --count;
-                continue;
-            }
-            auto found = std::find_if(open.rbegin(), open.rend(),
-                                      [&](const Open& o) { return o.name == name; });
-            if (found != open.rend()) {
-                const QString written = found->written;
-                closeTo(std::next(found).base());
-                out += QStringLiteral("</") + written + QLatin1Char('>');
-            }
-            continue;
-        }
-        if (name == QLatin1String("script") || name == QLatin1String("style") ||
-            name == QLatin1String("textarea") || name == QLatin1String("title")) {
-            // Raw text up to its own end tag.
-            const qsizetype end = html.indexOf(QStringLiteral("</") + name, i, Qt::CaseInsensitive);
-            const qsizetype stop = end < 0 ? n : end;
-            out += tag;
-            out += QStringView(html).mid(i, stop - i);
-            i = stop;
-            open.push_back({name, name, false, QString(), 0});
-            continue;
-        }
-        if (voidTags.contains(name) || tag.endsWith(QLatin1String("/>"))) {
-            out += tag;
-            continue;
-        }
-        if (name == QLatin1String("tr")) {
-            // litehtml checks every row against those above it: a very long table goes in
-            // as tables of kMaxTableRows rows each.
-            auto table = std::find_if(open.rbegin(), open.rend(), [](const Open& o) {
-                return o.name == QLatin1String("table");
-            });
-            if (table != open.rend() && ++table->rows > HtmlLayout::kMaxTableRows) {
-                const QString start = table->startTag;
-                auto from = std::next(table).base();
-                for (auto it = open.rbegin(); it != std::make_reverse_iterator(from); ++it) {
-                    out += QStringLiteral("</") + it->written + QLatin1Char('>');
-                }
-                closeTo(from);
-                out += start;
-                open.push_back({QStringLiteral("table"), QStringLiteral("table"), false, start, 1});
-                ++caps.splitTables;
-            }
-        }
-        if (optionalEnd.contains(name)) {
-            for (auto it = open.rbegin(); it != open.rend(); ++it) {
-                if (it->name == name) {
-                    closeTo(std::next(it).base());
-                    break;
-                }
-                if (it->name == QLatin1String("table") || it->name == QLatin1String("ul") ||
-                    it->name == QLatin1String("ol") || it->name == QLatin1String("div")) {
-                    break;
-                }
-            }
-        }
-        if (int(open.size()) >= maxNesting) {
-            ++droppedByName[name];
-            ++caps.droppedTags;
-            continue;
-        }
-        if (++elements > HtmlLayout::kMaxElements) {
-            // Past this many elements the rest is text: a space keeps its words apart.
-            ++droppedByName[name];
-            ++caps.beyondElements;
-            out += QLatin1Char(' ');
-            continue;
-        }
-        const bool styled = tag.contains(QLatin1String("margin"), Qt::CaseInsensitive) ||
-                            tag.contains(QLatin1String("padding"), Qt::CaseInsensitive) ||
-                            tag.contains(QLatin1String("indent"), Qt::CaseInsensitive);
-        const bool indentsHere = indenting.contains(name) || styled;
-        if (indentsHere && indents >= maxIndents) {
-            // Kept as a plain block: its text stays in the column.
-            ++caps.flattenedIndents;
-            const QString written = indenting.contains(name) ? QStringLiteral("div") : name;
-            out += QLatin1Char('<') + written + QLatin1Char('>');
-            open.push_back({name, written, false, QString(), 0});
-            continue;
-        }
-        indents += indentsHere ? 1 : 0;
-        open.push_back({name, name, indentsHere,
-                        name == QLatin1String("table") ? tag.toString() : QString(), 0});
-        out += tag;
-    }
-    return caps;
 }
 
 }  // namespace velmora::mailconverter

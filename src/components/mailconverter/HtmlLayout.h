@@ -1,5 +1,6 @@
 #pragma once
 
+#include "components/mailconverter/HtmlCaps.h"
 #include "components/mailconverter/MailContent.h"
 
 #include <QHash>
@@ -56,8 +57,10 @@ struct HtmlStyle {
 // text. Needs a QGuiApplication.
 class HtmlLayout {
   public:
+    // `budget`, shared by the parts of one message, bounds what all of them together may use;
+    // without it the part has a budget of its own.
     HtmlLayout(const QString& html, const QHash<QString, MailResource>& resources,
-               const HtmlStyle& style, qreal width);
+               const HtmlStyle& style, qreal width, HtmlBudget* budget = nullptr);
     ~HtmlLayout();
     HtmlLayout(const HtmlLayout&) = delete;
     HtmlLayout& operator=(const HtmlLayout&) = delete;
@@ -85,17 +88,5 @@ class HtmlLayout {
     class Container;
     std::unique_ptr<Container> m_container;
 };
-
-struct HtmlCaps {
-    int droppedTags = 0;       // elements below the nesting cap, unwrapped
-    int flattenedIndents = 0;  // lists, quotes and styled blocks past the indent cap
-    int beyondElements = 0;    // tags past HtmlLayout::kMaxElements, left out
-    int splitTables = 0;       // times a long table was ended and begun again
-};
-
-// `html` into `out` with elements nested deeper than `maxNesting` unwrapped, indenting
-// elements past `maxIndents` open ones written as plain blocks, and tables broken into
-// tables of HtmlLayout::kMaxTableRows rows; the text stays.
-HtmlCaps CapNesting(const QString& html, int maxNesting, int maxIndents, QString& out);
 
 }  // namespace velmora::mailconverter

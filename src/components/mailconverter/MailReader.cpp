@@ -1,12 +1,12 @@
 #include "components/mailconverter/MailReader.h"
 
 #include "components/mailconverter/FileName.h"
+#include "components/mailconverter/ImageDecoder.h"
+#include "components/mailconverter/LibraryMessages.h"
 #include "components/mailconverter/MailConverterX.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -246,8 +246,10 @@ class Walker {
         if (g_mime_object_get_header(object, "Bcc")) {
             addField(QStringLiteral("Bcc"), addresses(GMIME_ADDRESS_TYPE_BCC, "Bcc"), true);
         }
-        addField(QStringLiteral("Date"),
-                 FromUtf8(g_mime_object_get_header(object, "Date")).trimmed(), false);
+        // A message without a date says so rather than leaving the field blank.
+        const QString date = FromUtf8(g_mime_object_get_header(object, "Date")).trimmed();
+        addField(QStringLiteral("Date"), date.isEmpty() ? QStringLiteral("(no date)") : date,
+                 false);
         addField(QStringLiteral("Subject"), out.subject, false);
         if (out.subject.size() > m_limits.maxFieldChars) {
             out.subject = out.subject.left(m_limits.maxFieldChars);
@@ -459,12 +461,9 @@ class Walker {
     }
 
     // An image Qt can decode, of a size that is safe to decode.
-    bool Displayable(QByteArray data) const {
-        QBuffer buffer(&data);
-        QImageReader reader(&buffer);
-        const QSize size = reader.size();
-        return reader.canRead() && size.isValid() &&
-               qint64(size.width()) * size.height() <= m_limits.maxImagePixels;
+    bool Displayable(const QByteArray& data) const {
+        const QSize size = ImageSize(data);
+        return size.isValid() && qint64(size.width()) * size.height() <= m_limits.maxImagePixels;
     }
 
     void AddLeaf(GMimePart* part, MailContent& out) {
@@ -633,6 +632,7 @@ MailContent ReadStream(GMimeStream* stream, const ReaderLimits& limits,
 }  // namespace
 
 MailReader::MailReader(ReaderLimits limits) : m_limits(limits) {
+    RouteLibraryMessages();
     mime::EnsureGMimeStarted();
 }
 

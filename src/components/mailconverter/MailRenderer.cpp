@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace velmora::mailconverter {
 
@@ -367,9 +368,12 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     style.families = m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
     style.pointSize = m_options.pointSize;
     int htmlParts = 0;
+    HtmlBudget budget;
+    bool overBudget = false;
     auto html = [&](const MailBodyPart& part) {
-        // Each layout has its own document and fonts: a message of thousands of HTML parts
-        // shows the later ones as their text.
+        // Each layout has its own document and fonts, and every laid-out part stays until the
+        // pages are painted: a message of thousands of HTML parts, or of more HTML than one
+        // part may hold, shows the later ones as their text.
         if (++htmlParts > kMaxHtmlLayouts) {
             if (htmlParts == kMaxHtmlLayouts + 1) {
                 builder.AddNotice(QStringLiteral("HTML parts after the first %1 are shown as text.")
@@ -378,7 +382,29 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             builder.AddPlainText(HtmlAsText(part.text));
             return;
         }
-        auto layout = std::make_unique<HtmlLayout>(part.text, resources, style, contentWidth);
+        if (part.text.size() > budget.chars) {
+            if (!std::exchange(overBudget, true)) {
+                builder.AddNotice(
+                    QStringLiteral("HTML parts past %1 characters in all are shown as text.")
+                        .arg(HtmlBudget().chars));
+            }
+            builder.AddPlainText(HtmlAsText(part.text));
+            return;
+        }
+        budget.chars -= part.text.size();
+        std::unique_ptr<HtmlLayout> layout;
+        try {
+            layout =
+                std::make_unique<HtmlLayout>(part.text, resources, style, contentWidth, &budget);
+        } catch (const std::exception& error) {
+            // The layout library gave up on this HTML (it throws on some malformed input):
+            // the words are still the message's.
+            builder.AddNotice(QStringLiteral("An HTML part could not be laid out (%1); it is "
+                                             "shown as text.")
+                                  .arg(QString::fromLocal8Bit(error.what())));
+            builder.AddPlainText(HtmlAsText(part.text));
+            return;
+        }
         for (const QString& notice : layout->Notices()) {
             builder.AddNotice(notice);
         }

@@ -6,6 +6,7 @@
 #include "util/UserInterface.h"
 
 #include <QFile>
+#include <QFileDevice>
 #include <QHash>
 #include <QIODevice>
 #include <QSet>
@@ -21,11 +22,32 @@
 #include <qpdf/QPDFFileSpecObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <cerrno>
 #include <exception>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
 
 namespace velmora::mailconverter {
 
 namespace {
+
+// A name object for any text. qpdf 11.3 writes every other delimiter of a name escaped but
+// "#" as it is, which a reader takes for the start of an escape; where it does, "#" is handed
+// over escaped already. A NUL has no escape in a name and is left out.
+QPDFObjectHandle NameObject(const std::string& text) {
+    static const bool hashWrittenRaw = QPDFObjectHandle::newName("/#").unparse() == "/#";
+    std::string name = "/";
+    for (const char c : text) {
+        if (c == '#' && hashWrittenRaw) {
+            name += "#23";
+        } else if (c != '\0') {
+            name += c;
+        }
+    }
+    return QPDFObjectHandle::newName(name);
+}
 
 // XML 1.0 and PDF text strings both do badly with control characters.
 QString Printable(const QString& text) {
@@ -148,8 +170,9 @@ void EmbedFiles(QPDF& pdf, const std::vector<MailAttachment>& files, const MailA
         QPDFEFStreamObjectHelper stream(EmbeddedFileStream(
             pdf, file.data, keepAlive, isSource ? Packing::RunLength : Packing::Full));
         stream.setModDate(date);
-        stream.setSubtype(file.mimeType.isEmpty() ? std::string("application/octet-stream")
-                                                  : file.mimeType.toStdString());
+        stream.getObjectHandle().getDict().replaceKey(
+            "/Subtype", NameObject(file.mimeType.isEmpty() ? std::string("application/octet-stream")
+                                                           : file.mimeType.toStdString()));
         const std::string name = names[i].toStdString();
         auto entry = QPDFFileSpecObjectHelper::createFileSpec(pdf, name, stream);
         // /F is read by older readers as PDFDocEncoding: give them a plain ASCII name.
@@ -262,22 +285,70 @@ void SetMetadata(QPDF& pdf, const PdfMetadata& metadata) {
     pdf.getRoot().replaceKey("/Metadata", stream);
 }
 
-// Streams qpdf's output straight into the destination device.
+// Streams qpdf's output into the destination device. A file is written through its
+// descriptor: after a short write Qt reports "Unknown error", the descriptor tells the reason
+// ("No space left on device", "File too large").
 class DevicePipeline : public Pipeline {
   public:
     explicit DevicePipeline(QIODevice& device)
-        : Pipeline("output device", nullptr), m_device(device) {}
+        : Pipeline("output device", nullptr), m_device(device) {
+        auto* file = qobject_cast<QFileDevice*>(&device);
+        if (file && file->handle() >= 0 && file->flush()) {
+            m_fd = file->handle();
+        }
+        m_buffer.reserve(kChunk);
+    }
     void write(unsigned char const* data, size_t length) override {
-        const auto size = static_cast<qint64>(length);
-        if (m_device.write(reinterpret_cast<const char*>(data), size) != size) {
-            throw ConversionError(
-                QStringLiteral("The PDF cannot be written: %1").arg(m_device.errorString()));
+        m_buffer.append(reinterpret_cast<const char*>(data), length);
+        if (m_buffer.size() >= kChunk) {
+            Drain();
         }
     }
-    void finish() override {}
+    // qpdf may call this while it unwinds, where nothing may be thrown: Close() reports.
+    void finish() override {
+        try {
+            Drain();
+        } catch (const ConversionError& error) {
+            m_failure = error;
+        }
+    }
+    void Close() {
+        finish();
+        if (m_failure) {
+            throw *m_failure;
+        }
+    }
 
   private:
+    static constexpr size_t kChunk = 256 * 1024;
+
+    void Drain() {
+        if (m_fd < 0) {
+            const auto size = static_cast<qint64>(m_buffer.size());
+            if (m_device.write(m_buffer.data(), size) != size) {
+                throw ConversionError(
+                    QStringLiteral("The PDF cannot be written: %1").arg(m_device.errorString()));
+            }
+        }
+        for (size_t done = 0; m_fd >= 0 && done < m_buffer.size();) {
+            const ssize_t written = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written <= 0) {
+                // A regular file that takes nothing without an error is full.
+                throw ConversionError(QStringLiteral("The PDF cannot be written: %1")
+                                          .arg(qt_error_string(written < 0 ? errno : ENOSPC)));
+            }
+            done += static_cast<size_t>(written);
+        }
+        m_buffer.clear();
+    }
+
     QIODevice& m_device;
+    int m_fd = -1;
+    std::string m_buffer;
+    std::optional<ConversionError> m_failure;
 };
 
 }  // namespace
@@ -374,6 +445,7 @@ void PdfFinisher::Finish(const QByteArray& painted, const PdfMetadata& metadata,
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(false);
         writer.write();
+        pipeline.Close();
     } catch (const ConversionError&) {
         throw;
     } catch (const std::exception& e) {

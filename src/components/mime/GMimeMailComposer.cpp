@@ -3,6 +3,7 @@
 #include "components/mime/GMimeMailMessage.h"
 #include "components/mime/HeaderFormat.h"
 #include "components/mime/MailError.h"
+#include "components/mime/MimeBody.h"
 #include "components/mime/QuotedPrintable.h"
 
 #include <QUuid>
@@ -93,7 +94,15 @@ QString GMimeMailComposer::ComposeText(MailMessage& message) {
     g_mime_message_set_message_id(mime.get(), id.constData());
 
     auto body = MakeBodyPart(source->Body());
-    if (source->Attachments().empty()) {
+    if (!source->MimeBody().isEmpty()) {
+        auto own = PrepareBody(source->MimeBody(),
+                               source->Body().trimmed().isEmpty() ? nullptr : body.get(),
+                               source->Attachments());
+        if (!own) {
+            throw MailError(QStringLiteral("The message body could not be read as MIME."));
+        }
+        g_mime_message_set_mime_part(mime.get(), own.get());
+    } else if (source->Attachments().empty()) {
         g_mime_message_set_mime_part(mime.get(), GMIME_OBJECT(body.get()));
     } else {
         auto mixed = Adopt(g_mime_multipart_new_with_subtype("mixed"));
@@ -108,8 +117,8 @@ QString GMimeMailComposer::ComposeText(MailMessage& message) {
         g_mime_format_options_new(), &g_mime_format_options_free);
     g_mime_format_options_set_newline_format(options.get(), GMIME_NEWLINE_FORMAT_DOS);
     // Sized up front: growing a buffer of megabytes step by step costs more than the encoding.
-    const qsizetype expected =
-        source->Body().size() * 3 + source->AttachmentBytes() / 3 * 4 * 78 / 76 + 16384;
+    const qsizetype expected = source->Body().size() * 3 + source->MimeBody().size() * 2 +
+                               source->AttachmentBytes() / 3 * 4 * 78 / 76 + 16384;
     auto output = Adopt(g_mime_stream_mem_new_with_byte_array(g_byte_array_sized_new(
         guint(std::min<qsizetype>(expected, std::numeric_limits<guint>::max() / 2)))));
     if (g_mime_object_write_to_stream(object, options.get(), output.get()) < 0) {

@@ -3,6 +3,7 @@
 #include "components/mime/HeaderFormat.h"
 #include "components/mime/MailError.h"
 #include "components/mime/MediaTypes.h"
+#include "components/mime/MimeBody.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -64,6 +65,13 @@ void GMimeMailMessage::SetSubject(const QString& subject) {
 
 void GMimeMailMessage::SetBody(const QString& plainText) {
     m_body = plainText;
+}
+
+void GMimeMailMessage::SetMimeBody(const QByteArray& entity) {
+    if (!ParseEntity(entity)) {
+        throw MailError(QStringLiteral("The body is not a MIME entity."));
+    }
+    m_mimeBody = entity;
 }
 
 void GMimeMailMessage::SetDate(const QDateTime& date) {

@@ -27,6 +27,7 @@ class GMimeMailMessage : public MailMessage {
     void SetFrom(const QString& addresses) override;
     void SetSubject(const QString& subject) override;
     void SetBody(const QString& plainText) override;
+    void SetMimeBody(const QByteArray& entity) override;
     void SetDate(const QDateTime& date) override;
     QString AddAttachment(const QString& path) override;
 
@@ -36,6 +37,7 @@ class GMimeMailMessage : public MailMessage {
     const std::vector<Mailbox>& Bcc() const { return m_bcc; }
     const QString& Subject() const { return m_subject; }
     const QString& Body() const { return m_body; }
+    const QByteArray& MimeBody() const { return m_mimeBody; }
     const std::optional<QDateTime>& Date() const { return m_date; }
     const std::vector<GObjectPtr<GMimePart>>& Attachments() const { return m_attachments; }
     qsizetype AttachmentBytes() const { return m_attachmentBytes; }
@@ -47,6 +49,7 @@ class GMimeMailMessage : public MailMessage {
     std::vector<Mailbox> m_bcc;
     QString m_subject;
     QString m_body;
+    QByteArray m_mimeBody;
     std::optional<QDateTime> m_date;
     std::vector<GObjectPtr<GMimePart>> m_attachments;
     qsizetype m_attachmentBytes = 0;

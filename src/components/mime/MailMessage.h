@@ -2,6 +2,7 @@
 
 #include "automation/Automation.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -21,6 +22,11 @@ class MailMessage : public automation::AutomationObject {
     virtual void SetFrom(const QString& addresses) = 0;
     virtual void SetSubject(const QString& subject) = 0;
     virtual void SetBody(const QString& plainText) = 0;
+    // The body as the document holds it: a MIME entity (headers, then content with any child
+    // parts). The message carries its parts (HTML with inline images, attachments, charsets),
+    // with the plain text of SetBody as the text alternative where the entity has none.
+    // Throws MailError when the bytes are not a MIME entity.
+    virtual void SetMimeBody(const QByteArray& entity) = 0;
     // The Date header keeps the offset from UTC that the value carries.
     virtual void SetDate(const QDateTime& date) = 0;
     // Reads the whole file now (the caller may delete it right after); answers the

@@ -1,10 +1,10 @@
 #include "components/notesstore/DemoGenerator.h"
 
+#include "components/notesstore/DemoFormatted.h"
+#include "components/notesstore/MimeItems.h"
 #include "components/notesstore/StoreWriter.h"
 #include "util/Global.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QTimeZone>
 
 #include <array>
@@ -117,55 +117,22 @@ ItemData& Body(DocumentData& doc) {
     return *doc.Find(QStringLiteral("Body"));
 }
 
+// A memo whose Body is the MIME message, kept as Notes keeps MIME mail.
+DocumentData MimeMemo(const Mail& mail, const QByteArray& message) {
+    DocumentData doc = MakeMemo(mail);
+    std::erase_if(doc.items, [](const ItemData& item) {
+        return item.name.compare(QLatin1String("Body"), Qt::CaseInsensitive) == 0;
+    });
+    AddMimeBody(doc, message);
+    return doc;
+}
+
 EmbeddedData Attachment(const QString& name, QByteArray data) {
     return EmbeddedData{kEmbedAttachment, name, std::move(data), {}};
 }
 
 QByteArray TextFile(const QString& text) {
     return text.toUtf8();
-}
-
-// A one-page PDF with a line of text; offsets in the cross-reference table are exact.
-QByteArray PdfFile(const QByteArray& line) {
-    const QByteArray content = "BT /F1 18 Tf 72 720 Td (" + line + ") Tj ET";
-    const std::array<QByteArray, 5> objects{
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
-        "/Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
-            "\nendstream",
-        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
-    };
-    QByteArray pdf = "%PDF-1.4\n";
-    std::vector<qsizetype> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += QByteArray::number(static_cast<int>(i + 1)) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = pdf.size();
-    pdf += "xref\n0 " + QByteArray::number(static_cast<int>(objects.size() + 1)) +
-           "\n0000000000 65535 f \n";
-    for (qsizetype offset : offsets) {
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    }
-    pdf += "trailer\n<< /Size " + QByteArray::number(static_cast<int>(objects.size() + 1)) +
-           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    return pdf;
-}
-
-QByteArray PngFile(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            image.setPixel(x, y, qRgb(40 + x * 3 % 200, 90 + y * 2 % 160, 160 + (x + y) % 90));
-        }
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
 }
 
 // Whole lines of sensor readings, at least the given number of bytes.
@@ -296,8 +263,8 @@ void GenerateDemo(StoreWriter& writer) {
                              At(2011, 3, 14, 9, 12, 1), Paragraphs(random, 3));
         mail.cc = {P(Jonas), P(Robot), P(Petra)};
         DocumentData doc = MakeMemo(mail);
-        Body(doc).embedded.push_back(
-            Attachment(QStringLiteral("figures-q1.pdf"), PdfFile("Quarterly figures, Q1 2011")));
+        Body(doc).embedded.push_back(Attachment(QStringLiteral("figures-q1.pdf"),
+                                                demo::PdfFile("Quarterly figures, Q1 2011")));
         demo.Add(doc, {inbox, projects, customersA, bySender});
     }
     demo.Add(
@@ -346,10 +313,27 @@ void GenerateDemo(StoreWriter& writer) {
             QStringLiteral("notes.txt"),
             TextFile(QStringLiteral("Notes from the site visit\n- meter 7 replaced\n- café "
                                     "closed on Mondays\n"))));
-        Body(doc).embedded.push_back(Attachment(QStringLiteral("site-photo.png"), PngFile(64, 48)));
+        Body(doc).embedded.push_back(
+            Attachment(QStringLiteral("site-photo.png"), demo::PngFile(64, 48)));
         Body(doc).embedded.push_back(
             Attachment(QStringLiteral("measurements.csv"), CsvFile(kDemoLargeAttachmentBytes)));
         demo.Add(doc, {inbox, projects2010, bySender});
+    }
+    {
+        Mail mail = Incoming(P(Marie), QStringLiteral("Re: Site visit"), At(2011, 3, 23, 9, 41, 1),
+                             QString());
+        demo.Add(MimeMemo(mail, demo::ReplyWithPictureMessage()), {inbox, projects2010, bySender});
+    }
+    {
+        Mail mail = Incoming(P(Jonas), QStringLiteral("Project status, week 14 (formatted)"),
+                             At(2011, 4, 8, 16, 5, 2), QString());
+        mail.cc = {P(Anna), P(Robot)};
+        DocumentData doc = MakeMemo(mail);
+        const QString report = QStringLiteral("status-week14.txt");
+        demo::SetRichBody(doc, demo::StatusReport(report));
+        Body(doc).embedded.push_back(Attachment(
+            report, TextFile(QStringLiteral("Status, week 14\nShipping on schedule.\n"))));
+        demo.Add(doc, {inbox, projects, bySender});
     }
     {
         Mail mail = Incoming(P(Jonas), QStringLiteral("Two reports, same file name"),
@@ -432,7 +416,7 @@ void GenerateDemo(StoreWriter& writer) {
         DocumentData doc = MakeMemo(mail);
         if (i == 5) {
             Body(doc).embedded.push_back(
-                Attachment(QStringLiteral("receipt-0311.pdf"), PdfFile("Receipt 0311")));
+                Attachment(QStringLiteral("receipt-0311.pdf"), demo::PdfFile("Receipt 0311")));
             demo.Add(doc, {sent, receiptsUpper});
         } else if (i == 2) {
             demo.Add(doc, {sent, receiptsLower});
@@ -458,6 +442,7 @@ void GenerateDemo(StoreWriter& writer) {
             revisions.emplace_back(At(2011, 4, 10 + i, 9 + r, 5 * r, 1));
         }
         doc.Add(QStringLiteral("$Revisions"), revisions, kItemDateTime);
+        doc.created = std::get<QDateTime>(revisions.front());
         demo.Add(doc, {drafts});
     }
 
@@ -508,6 +493,26 @@ void GenerateDemo(StoreWriter& writer) {
     demo.Add(MakeMemo(Incoming(P(Marie), QStringLiteral("Planning session"),
                                At(2011, 4, 4, 15, 0, 2), Paragraphs(random, 1))),
              {meetings, calendar});
+    {
+        Mail mail;
+        mail.from = Person{QStringLiteral("Quarnix Weekly <weekly@news.example>"),
+                           QStringLiteral("weekly@news.example")};
+        mail.to = {kOwner};
+        mail.subject = QStringLiteral("Quarnix Weekly: spring special (HTML)");
+        mail.posted = At(2011, 4, 4, 6, 0, 0);
+        mail.delivered = mail.posted->addSecs(60);
+        demo.Add(MimeMemo(mail, demo::NewsletterMessage()), {newsletters, inbox});
+    }
+    {
+        Mail mail;
+        mail.from = Person{QStringLiteral("M\u00fcller & S\u00f6hne <billing@mueller.example>"),
+                           QStringLiteral("billing@mueller.example")};
+        mail.to = {kOwner};
+        mail.subject = QStringLiteral("Invoice 2011-0411");
+        mail.posted = At(2011, 4, 11, 8, 30, 2);
+        demo.Add(MimeMemo(mail, demo::InvoiceMessage(demo::PdfFile("Invoice 2011-0411"))),
+                 {receiptsUpper});
+    }
     for (int i = 1; i <= 40; ++i) {
         Mail mail;
         mail.from = Person{QStringLiteral("Quarnix Weekly <weekly@news.example>"),
@@ -525,7 +530,7 @@ void GenerateDemo(StoreWriter& writer) {
     }
 }
 
-void GenerateScaled(StoreWriter& writer, int messages) {
+void GenerateScaled(StoreWriter& writer, int messages, ScaledMix mix) {
     writer.SetTitle(QStringLiteral("Generated Mail (%1 messages)").arg(messages));
     Random random(static_cast<quint64>(messages) * 7919 + 17);
     const std::array<std::int64_t, 6> standard{
@@ -568,12 +573,17 @@ void GenerateScaled(StoreWriter& writer, int messages) {
             mail.posted = start.addSecs(static_cast<qint64>(i) * 600);
         }
         mail.body = Paragraphs(random, 1 + random.Below(3));
-        DocumentData doc = MakeMemo(mail);
+        const int kind = mix == ScaledMix::Formatted ? i % 3 : 0;
+        DocumentData doc =
+            kind == 1 ? MimeMemo(mail, demo::ShortHtmlMessage(i + 1)) : MakeMemo(mail);
+        if (kind == 2) {
+            demo::SetRichBody(doc, demo::ShortFormattedMemo(i + 1));
+        }
         if (isDraft) {
             doc.Add(QStringLiteral("$Revisions"), {start.addSecs(static_cast<qint64>(i) * 600)},
                     kItemDateTime);
         }
-        if (i % 50 == 7) {
+        if (i % 50 == 7 && kind != 1) {
             Body(doc).embedded.push_back(
                 Attachment(QStringLiteral("attachment-%1.txt").arg(i + 1),
                            QByteArray(2048 + random.Below(2048), static_cast<char>('a' + i % 26))));

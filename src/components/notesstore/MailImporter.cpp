@@ -1,14 +1,15 @@
 #include "components/notesstore/MailImporter.h"
 
+#include "components/notesstore/MimeItems.h"
+#include "notes/FolderNames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <QTimeZone>
 
 #include <fcntl.h>
-#include <unistd.h>
 
 // GLib names a struct member "signals", which Qt's keyword macro would rewrite.
 #undef signals
@@ -64,131 +65,7 @@ void AddAddressItems(DocumentData& doc, const QString& notesItem, const QString&
     doc.AddText(internetItem, internet);
 }
 
-using Spool = std::vector<std::unique_ptr<QTemporaryFile>>;
-
-// Decodes the part into a temporary file, so that a large attachment never sits in memory
-// whole; the file lives as long as the spool. An empty string when it cannot be written.
-QString DecodedToFile(GMimePart* part, Spool& spool) {
-    auto file = std::make_unique<QTemporaryFile>(
-        QDir::temp().filePath(QStringLiteral("velmora-import-XXXXXX")));
-    if (!file->open()) {
-        return {};
-    }
-    if (GMimeDataWrapper* content = g_mime_part_get_content(part)) {
-        mime::GObjectPtr<GMimeStream> out(g_mime_stream_fs_new(::dup(file->handle())));
-        if (g_mime_data_wrapper_write_to_stream(content, out.get()) < 0 ||
-            g_mime_stream_flush(out.get()) != 0) {
-            return {};
-        }
-    }
-    const QString path = file->fileName();
-    spool.push_back(std::move(file));
-    return path;
-}
-
-QString HtmlToText(QString html) {
-    static const QRegularExpression hidden(
-        QStringLiteral("<(script|style)[^>]*>.*?</\\1>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression breaks(QStringLiteral("<(br|/p|/div|/tr|/li|/h[1-6])[^>]*>"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    static const QRegularExpression numeric(QStringLiteral("&#(x?)([0-9a-fA-F]+);"));
-    html.remove(hidden);
-    html.replace(breaks, QStringLiteral("\n"));
-    html.remove(tags);
-    QString text;
-    qsizetype last = 0;
-    for (auto match = numeric.globalMatch(html); match.hasNext();) {
-        const auto m = match.next();
-        text += html.mid(last, m.capturedStart() - last);
-        bool ok = false;
-        const uint code = m.captured(2).toUInt(&ok, m.captured(1).isEmpty() ? 10 : 16);
-        text += ok && code > 0 && code <= 0x10FFFF
-                    ? QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1)
-                    : m.captured(0);
-        last = m.capturedEnd();
-    }
-    text += html.mid(last);
-    text.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
-    text.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
-    text.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-    text.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
-    text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    return text.trimmed();
-}
-
-// An attachment name without any folder part: a name is all the store keeps.
-QString SafeFileName(const QString& name, int number) {
-    QString leaf = name;
-    leaf.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    leaf = leaf.section(QLatin1Char('/'), -1);
-    leaf.remove(QChar(0));
-    if (leaf.isEmpty() || leaf == QLatin1String(".") || leaf == QLatin1String("..")) {
-        leaf = QStringLiteral("attachment-%1.bin").arg(number);
-    }
-    return leaf;
-}
-
-struct Walk {
-    Spool& spool;
-    QString plain, html;
-    std::vector<EmbeddedData> attachments;
-    bool failed = false;  // an attachment could not be spooled (GLib frames cannot unwind)
-};
-
-void Visit(GMimeObject* /*parent*/, GMimeObject* object, gpointer data) {
-    auto& walk = *static_cast<Walk*>(data);
-    if (GMIME_IS_MESSAGE_PART(object)) {
-        GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-        if (inner == nullptr) {
-            return;
-        }
-        char* text = g_mime_object_to_string(GMIME_OBJECT(inner), nullptr);
-        const QString subject = QString::fromUtf8(g_mime_message_get_subject(inner));
-        walk.attachments.push_back(EmbeddedData{
-            kEmbedAttachment,
-            SafeFileName(
-                (subject.isEmpty() ? QStringLiteral("message") : subject) + QStringLiteral(".eml"),
-                static_cast<int>(walk.attachments.size()) + 1),
-            QByteArray(text ? text : ""),
-            {}});
-        g_free(text);
-        return;
-    }
-    if (!GMIME_IS_PART(object)) {
-        return;
-    }
-    GMimePart* part = GMIME_PART(object);
-    GMimeContentType* type = g_mime_object_get_content_type(object);
-    const bool attachment =
-        g_mime_part_is_attachment(part) ||
-        (g_mime_part_get_filename(part) != nullptr && !GMIME_IS_TEXT_PART(object));
-    if (!attachment && GMIME_IS_TEXT_PART(object)) {
-        char* text = g_mime_text_part_get_text(GMIME_TEXT_PART(object));
-        const QString decoded = QString::fromUtf8(text ? text : "");
-        g_free(text);
-        if (g_mime_content_type_is_type(type, "text", "plain") && walk.plain.isNull()) {
-            walk.plain = decoded;
-            return;
-        }
-        if (g_mime_content_type_is_type(type, "text", "html") && walk.html.isNull()) {
-            walk.html = decoded;
-            return;
-        }
-    }
-    const char* filename = g_mime_part_get_filename(part);
-    const QString spooled = DecodedToFile(part, walk.spool);
-    walk.failed = walk.failed || spooled.isEmpty();
-    walk.attachments.push_back(
-        EmbeddedData{kEmbedAttachment,
-                     SafeFileName(QString::fromUtf8(filename ? filename : ""),
-                                  static_cast<int>(walk.attachments.size()) + 1),
-                     {},
-                     spooled});
-}
-
-DocumentData ToDocument(GMimeMessage* message, Spool& spool) {
+DocumentData ToDocument(GMimeMessage* message) {
     DocumentData doc;
     doc.AddText(QStringLiteral("Form"), {QStringLiteral("Memo")});
     std::vector<Address> from;
@@ -214,15 +91,11 @@ DocumentData ToDocument(GMimeMessage* message, Spool& spool) {
         doc.AddDate(QStringLiteral("PostedDate"),
                     QDateTime::fromSecsSinceEpoch(seconds, QTimeZone(offset)));
     }
-    Walk walk{spool, {}, {}, {}, false};
-    g_mime_message_foreach(message, Visit, &walk);
-    if (walk.failed) {
-        throw StoreError(
-            QStringLiteral("Cannot decode an attachment into %1").arg(QDir::tempPath()));
-    }
-    const QString body = !walk.plain.isNull() ? walk.plain : HtmlToText(walk.html);
-    ItemData& item = doc.Add(QStringLiteral("Body"), {body}, kItemRichText);
-    item.embedded = std::move(walk.attachments);
+    // The whole message, as Notes keeps MIME mail: its parts in the Body, nothing flattened.
+    char* text = g_mime_object_to_string(GMIME_OBJECT(message), nullptr);
+    const QByteArray bytes(text ? text : "");
+    g_free(text);
+    AddMimeBody(doc, bytes);
     return doc;
 }
 
@@ -258,8 +131,7 @@ int ForEachMessage(const QString& file, const std::function<void(const DocumentD
         if (!message) {
             break;
         }
-        Spool spool;
-        DocumentData document = ToDocument(message.get(), spool);
+        DocumentData document = ToDocument(message.get());
         // A text without any header line still parses; it is not a message for us.
         if (!mbox && !document.Find(QStringLiteral("From")) &&
             !document.Find(QStringLiteral("Subject")) && !document.Find(QStringLiteral("SendTo"))) {
@@ -276,31 +148,40 @@ int ForEachMessage(const QString& file, const std::function<void(const DocumentD
 
 std::vector<DocumentData> ReadMessages(const QString& file) {
     std::vector<DocumentData> documents;
-    ForEachMessage(file, [&](const DocumentData& document) {
-        documents.push_back(document);
-        // The spooled files go when the callback returns: keep their bytes.
-        for (ItemData& item : documents.back().items) {
-            for (EmbeddedData& object : item.embedded) {
-                if (!object.sourceFile.isEmpty()) {
-                    QFile spooled(object.sourceFile);
-                    if (!spooled.open(QIODevice::ReadOnly)) {
-                        throw StoreError(
-                            QStringLiteral("Cannot read back %1").arg(object.sourceFile));
-                    }
-                    object.data = spooled.readAll();
-                    object.sourceFile.clear();
-                }
-            }
-        }
-    });
+    ForEachMessage(file, [&](const DocumentData& document) { documents.push_back(document); });
     return documents;
 }
 
-ImportOutcome ImportMail(const QString& storePath, const QString& folder,
-                         const QStringList& files) {
+namespace {
+
+// A folder name is a name, never a path: an export puts each folder one level below its
+// destination, where a level that is empty, "." or ".." would act as a path.
+void CheckFolderName(const QString& folder) {
     if (folder.isEmpty()) {
         throw StoreError(QStringLiteral("The folder name is empty"));
     }
+    for (const QChar c : folder) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
+            throw StoreError(QStringLiteral("The folder name holds a control character"));
+        }
+    }
+    static const QRegularExpression levels(QStringLiteral("[/\\\\]"));
+    for (const QString& level : folder.split(levels)) {
+        const QString name = TrimBlanks(level);
+        if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+            throw StoreError(QStringLiteral("The folder name \"%1\" is refused: every part of it "
+                                            "between / and \\ must be a name, not empty, "
+                                            "\".\" or \"..\"")
+                                 .arg(folder));
+        }
+    }
+}
+
+}  // namespace
+
+ImportOutcome ImportMail(const QString& storePath, const QString& folder,
+                         const QStringList& files) {
+    CheckFolderName(folder);
     if (!QFileInfo::exists(storePath)) {
         auto writer = StoreWriter::Create(storePath);
         writer->SetTitle(QFileInfo(storePath).completeBaseName());

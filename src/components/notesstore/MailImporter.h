@@ -14,8 +14,8 @@ namespace velmora::notesstore {
 
 // Every message of file: one for an .eml file, each of them for an mbox file (a file
 // that begins with "From "). Items follow a Notes mail file: From/INetFrom,
-// SendTo/InetSendTo, CopyTo/InetCopyTo, BlindCopyTo/InetBlindCopyTo, Subject, PostedDate
-// and a rich-text Body holding the plain text and the attachments.
+// SendTo/InetSendTo, CopyTo/InetCopyTo, BlindCopyTo/InetBlindCopyTo, Subject, PostedDate,
+// and the whole message as MIME_PART Body items, as Notes keeps MIME mail (MimeItems.h).
 // Throws StoreError when the file cannot be read or holds no message.
 std::vector<DocumentData> ReadMessages(const QString& file);
 

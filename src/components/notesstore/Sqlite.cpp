@@ -152,6 +152,12 @@ QString SqliteStatement::Text(int column) const {
     return text ? QString::fromUtf8(text, length) : QString();
 }
 
+QByteArray SqliteStatement::Blob(int column) const {
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(m_statement, column));
+    const int length = sqlite3_column_bytes(m_statement, column);
+    return data ? QByteArray(data, length) : QByteArray();
+}
+
 SqliteBlob::SqliteBlob(SqliteConnection& connection, const char* table, const char* column,
                        std::int64_t rowid, bool writable)
     : m_connection(&connection) {

@@ -80,6 +80,7 @@ class SqliteStatement {
     std::int64_t Int(int column) const;
     double Real(int column) const;
     QString Text(int column) const;
+    QByteArray Blob(int column) const;
 
   private:
     SqliteConnection* m_connection;

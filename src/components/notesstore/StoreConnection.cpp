@@ -69,6 +69,15 @@ notes::NotesValue ReadValue(const SqliteStatement& row, int first) {
     }
 }
 
+// A creation time stored as milliseconds and offset, or nothing.
+std::optional<QDateTime> CreatedAt(const SqliteStatement& row, int first) {
+    if (row.IsNull(first)) {
+        return std::nullopt;
+    }
+    return QDateTime::fromMSecsSinceEpoch(row.Int(first),
+                                          QTimeZone(static_cast<int>(row.Int(first + 1))));
+}
+
 }  // namespace
 
 class StoreConnectionCache {
@@ -120,7 +129,9 @@ StoreConnection::StoreConnection(const QString& path, const FileIdentity& identi
             throw OpenError(path, NotAStore());
         }
         const QString version = info[QStringLiteral("schema_version")];
-        if (version != QString::number(kSchemaVersion)) {
+        bool numeric = false;
+        const int versionNumber = version.toInt(&numeric);
+        if (!numeric || versionNumber < kOldestReadableVersion || versionNumber > kSchemaVersion) {
             throw OpenError(path, QStringLiteral("it is a store of format version %1; this "
                                                  "program reads version %2")
                                       .arg(version.isEmpty() ? QStringLiteral("?") : version)
@@ -134,18 +145,38 @@ StoreConnection::StoreConnection(const QString& path, const FileIdentity& identi
             m_views.push_back(
                 StoredView{views.Int(0), views.Text(1), views.Int(2) != 0, views.Int(3)});
         }
-        m_entryFrom.emplace(*m_db,
-                            "SELECT e.document_id, e.position, d.size, d.has_embedded "
-                            "FROM view_entries e JOIN documents d ON d.id = e.document_id "
-                            "WHERE e.view_id = ? AND e.position >= ? ORDER BY e.position LIMIT 1");
+        m_versionTwo = versionNumber >= 2;
+        const bool current = m_versionTwo;
+        m_entryFrom.emplace(
+            *m_db, current ? "SELECT e.document_id, e.position, d.size, d.has_embedded, "
+                             "d.created_msecs, d.created_offset "
+                             "FROM view_entries e JOIN documents d ON d.id = e.document_id "
+                             "WHERE e.view_id = ? AND e.position >= ? "
+                             "ORDER BY e.position LIMIT 1"
+                           : "SELECT e.document_id, e.position, d.size, d.has_embedded, "
+                             "NULL, NULL "
+                             "FROM view_entries e JOIN documents d ON d.id = e.document_id "
+                             "WHERE e.view_id = ? AND e.position >= ? "
+                             "ORDER BY e.position LIMIT 1");
         m_positionOf.emplace(*m_db,
                              "SELECT position FROM view_entries WHERE view_id = ? AND "
                              "document_id = ? ORDER BY position LIMIT 1");
+        // length() of a blob reads its size, not its pages.
         m_items.emplace(*m_db,
-                        "SELECT i.position, i.name, i.type, v.kind, v.text, v.number, v.msecs, "
-                        "v.offset_seconds, v.zone FROM items i LEFT JOIN item_values v "
-                        "ON v.document_id = i.document_id AND v.item_position = i.position "
-                        "WHERE i.document_id = ? ORDER BY i.position, v.position");
+                        current ? "SELECT i.position, i.name, i.type, v.kind, v.text, v.number, "
+                                  "v.msecs, v.offset_seconds, v.zone, length(i.data) FROM items i "
+                                  "LEFT JOIN item_values v ON v.document_id = i.document_id AND "
+                                  "v.item_position = i.position WHERE i.document_id = ? "
+                                  "ORDER BY i.position, v.position"
+                                : "SELECT i.position, i.name, i.type, v.kind, v.text, v.number, "
+                                  "v.msecs, v.offset_seconds, v.zone, NULL FROM items i "
+                                  "LEFT JOIN item_values v ON v.document_id = i.document_id AND "
+                                  "v.item_position = i.position WHERE i.document_id = ? "
+                                  "ORDER BY i.position, v.position");
+        m_itemData.emplace(*m_db, current ? "SELECT data FROM items WHERE document_id = ? AND "
+                                            "position = ?"
+                                          : "SELECT NULL FROM items WHERE document_id = ? AND "
+                                            "position = ?");
         m_embedded.emplace(*m_db,
                            "SELECT id, type, name, length(data) FROM embedded_objects "
                            "WHERE document_id = ? AND item_position = ? ORDER BY position");
@@ -160,18 +191,22 @@ StoreConnection::~StoreConnection() {
     m_positionOf.reset();
     m_items.reset();
     m_embedded.reset();
+    m_itemData.reset();
 }
 
 std::vector<StoredEntry> StoreConnection::Documents() {
     std::lock_guard lock(m_mutex);
     try {
-        SqliteStatement query =
-            m_db->Prepare("SELECT id, size, has_embedded FROM documents ORDER BY id");
+        SqliteStatement query = m_db->Prepare(
+            m_versionTwo
+                ? "SELECT id, size, has_embedded, created_msecs, created_offset FROM documents "
+                  "ORDER BY id"
+                : "SELECT id, size, has_embedded, NULL, NULL FROM documents ORDER BY id");
         std::vector<StoredEntry> documents;
         while (query.Step()) {
             documents.push_back(StoredEntry{query.Int(0),
                                             static_cast<std::int64_t>(documents.size()),
-                                            query.Int(1), query.Int(2) != 0});
+                                            query.Int(1), query.Int(2) != 0, CreatedAt(query, 3)});
         }
         return documents;
     } catch (const SqliteError& error) {
@@ -187,7 +222,8 @@ std::optional<StoredEntry> StoreConnection::EntryFrom(std::int64_t viewId, std::
         query.Bind(1, viewId).Bind(2, position);
         std::optional<StoredEntry> entry;
         if (query.Step()) {
-            entry = StoredEntry{query.Int(0), query.Int(1), query.Int(2), query.Int(3) != 0};
+            entry = StoredEntry{query.Int(0), query.Int(1), query.Int(2), query.Int(3) != 0,
+                                CreatedAt(query, 4)};
         }
         query.Reset();
         return entry;
@@ -224,8 +260,11 @@ std::vector<StoredItem> StoreConnection::Items(std::int64_t documentId) {
         while (query.Step()) {
             const int position = static_cast<int>(query.Int(0));
             if (items.empty() || items.back().position != position) {
-                items.push_back(
-                    StoredItem{position, query.Text(1), static_cast<int>(query.Int(2)), {}});
+                items.push_back(StoredItem{position,
+                                           query.Text(1),
+                                           static_cast<int>(query.Int(2)),
+                                           {},
+                                           !query.IsNull(9) && query.Int(9) > 0});
             }
             if (!query.IsNull(3)) {
                 items.back().values.push_back(ReadValue(query, 3));
@@ -254,6 +293,23 @@ std::vector<StoredEmbedded> StoreConnection::Embedded(std::int64_t documentId, i
     } catch (const SqliteError& error) {
         throw NotesError(QStringLiteral("Cannot read the embedded objects of %1: %2")
                              .arg(m_path, Describe(error)));
+    }
+}
+
+QByteArray StoreConnection::ItemData(std::int64_t documentId, int itemPosition) {
+    std::lock_guard lock(m_mutex);
+    try {
+        SqliteStatement& query = *m_itemData;
+        query.Bind(1, documentId).Bind(2, itemPosition);
+        QByteArray data;
+        if (query.Step()) {
+            data = query.Blob(0);
+        }
+        query.Reset();
+        return data;
+    } catch (const SqliteError& error) {
+        throw NotesError(
+            QStringLiteral("Cannot read a document of %1: %2").arg(m_path, Describe(error)));
     }
 }
 

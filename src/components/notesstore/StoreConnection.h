@@ -6,6 +6,8 @@
 #include "components/notesstore/Sqlite.h"
 #include "notes/NotesValue.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -28,6 +30,7 @@ struct StoredEntry {
     std::int64_t position = 0;  // position in the view it was read from
     std::int64_t size = 0;
     bool hasEmbedded = false;
+    std::optional<QDateTime> created;
 };
 
 struct StoredItem {
@@ -35,6 +38,7 @@ struct StoredItem {
     QString name;
     int type = 0;
     notes::NotesValues values;
+    bool hasData = false;  // the item keeps stored bytes (rich-text records, a MIME part)
 };
 
 struct StoredEmbedded {
@@ -69,6 +73,8 @@ class StoreConnection {
     std::optional<std::int64_t> PositionOf(std::int64_t viewId, std::int64_t documentId);
     std::vector<StoredItem> Items(std::int64_t documentId);
     std::vector<StoredEmbedded> Embedded(std::int64_t documentId, int itemPosition);
+    // The stored bytes of one item; read only when asked for, as they can be large.
+    QByteArray ItemData(std::int64_t documentId, int itemPosition);
     // Streams the object's bytes to path, replacing it only when everything was written.
     void Extract(std::int64_t embeddedId, const QString& path);
 
@@ -82,8 +88,9 @@ class StoreConnection {
     std::unique_ptr<SqliteConnection> m_db;
     QString m_title;
     bool m_encrypted = false;
+    bool m_versionTwo = true;  // items keep their bytes, documents their creation time
     std::vector<StoredView> m_views;
-    std::optional<SqliteStatement> m_entryFrom, m_positionOf, m_items, m_embedded;
+    std::optional<SqliteStatement> m_entryFrom, m_positionOf, m_items, m_embedded, m_itemData;
 
     friend class StoreConnectionCache;
 };

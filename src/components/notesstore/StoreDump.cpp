@@ -17,6 +17,8 @@ QString TypeName(int type) {
     switch (type) {
         case kItemRichText:
             return QStringLiteral("rich text");
+        case kItemMimePart:
+            return QStringLiteral("MIME part");
         case kItemNumber:
             return QStringLiteral("number");
         case kItemDateTime:

@@ -19,9 +19,11 @@ CREATE TABLE views (
     entry_count INTEGER NOT NULL DEFAULT 0
 );
 CREATE TABLE documents (
-    id           INTEGER PRIMARY KEY,
-    size         INTEGER NOT NULL,
-    has_embedded INTEGER NOT NULL
+    id             INTEGER PRIMARY KEY,
+    size           INTEGER NOT NULL,
+    has_embedded   INTEGER NOT NULL,
+    created_msecs  INTEGER,
+    created_offset INTEGER
 );
 CREATE TABLE view_entries (
     view_id     INTEGER NOT NULL,
@@ -35,6 +37,7 @@ CREATE TABLE items (
     position    INTEGER NOT NULL,
     name        TEXT NOT NULL,
     type        INTEGER NOT NULL,
+    data        BLOB,
     PRIMARY KEY (document_id, position)
 ) WITHOUT ROWID;
 CREATE TABLE item_values (
@@ -59,6 +62,13 @@ CREATE TABLE embedded_objects (
     data          BLOB NOT NULL
 );
 CREATE INDEX embedded_objects_by_item ON embedded_objects (document_id, item_position, position);
+)sql";
+
+const char* const kUpgradeFromVersion1 = R"sql(
+ALTER TABLE documents ADD COLUMN created_msecs INTEGER;
+ALTER TABLE documents ADD COLUMN created_offset INTEGER;
+ALTER TABLE items ADD COLUMN data BLOB;
+UPDATE store_info SET value = '2' WHERE key = 'schema_version';
 )sql";
 
 namespace {

@@ -9,7 +9,10 @@
 namespace velmora::notesstore {
 
 inline constexpr const char* kStoreFormat = "velmora-offline-mail-store";
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
+// Version 1 lacks the items' stored bytes and the documents' creation time; it is still read,
+// and extending such a store brings it to the current version.
+inline constexpr int kOldestReadableVersion = 1;
 
 // The reason given for a file that is not a store at all.
 inline QString NotAStore() {
@@ -18,6 +21,9 @@ inline QString NotAStore() {
 
 // Statements that create an empty store of kSchemaVersion.
 extern const char* const kCreateSchema;
+
+// Statements that bring a store of version 1 to kSchemaVersion.
+extern const char* const kUpgradeFromVersion1;
 
 // Why a file cannot be read as a store, judged from its size, its SQLite header and a
 // journal beside it (cheap, no page beyond the first is read); an empty string when it looks

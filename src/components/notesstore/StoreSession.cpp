@@ -2,6 +2,8 @@
 
 #include "automation/Automation.h"
 #include "components/notesstore/StoreConnection.h"
+#include "components/richtext/CdRecords.h"
+#include "components/richtext/RichTextMime.h"
 
 #include <map>
 #include <mutex>
@@ -88,6 +90,32 @@ class StoreDocument : public NotesDocument, public StoredDocumentDetails {
     }
     QString UniversalID() override { return {}; }
     QString NoteID() override { return QString::number(m_entry.documentId, 16).toUpper(); }
+
+    std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
+        const StoredItem* first = Find(itemName);
+        if (first == nullptr || !first->hasData ||
+            (first->type != kItemMimePart && first->type != kItemRichText)) {
+            return std::nullopt;
+        }
+        // Both MIME mail and rich text may be spread over several items of one name.
+        QByteArray bytes;
+        for (const StoredItem& item : *m_items) {
+            if (item.type == first->type && item.hasData &&
+                item.name.compare(itemName, Qt::CaseInsensitive) == 0) {
+                bytes += m_store->ItemData(m_entry.documentId, item.position);
+            }
+        }
+        if (first->type == kItemMimePart) {
+            return bytes;
+        }
+        const StoredItem* fonts = Find(QStringLiteral("$Fonts"));
+        const QByteArray fontTable = fonts && fonts->hasData
+                                         ? m_store->ItemData(m_entry.documentId, fonts->position)
+                                         : QByteArray();
+        return richtext::RichTextToMimeEntity(richtext::AsBytes(bytes),
+                                              richtext::AsBytes(fontTable));
+    }
+    std::optional<QDateTime> Created() override { return m_entry.created; }
 
     QStringList ItemNames() override {
         Load();

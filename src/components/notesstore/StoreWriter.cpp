@@ -30,7 +30,7 @@ StoreError Failure(const QString& path, const QString& what) {
 }  // namespace
 
 ItemData& DocumentData::Add(const QString& name, NotesValues values, int type) {
-    items.push_back(ItemData{name, type, std::move(values), {}});
+    items.push_back(ItemData{name, type, std::move(values), {}, {}});
     return items.back();
 }
 
@@ -147,10 +147,15 @@ std::unique_ptr<StoreWriter> StoreWriter::Append(const QString& path) {
                 }
             }
         }
-        if (format != QLatin1String(kStoreFormat) || version != QString::number(kSchemaVersion)) {
+        if (format != QLatin1String(kStoreFormat) ||
+            (version != QString::number(kSchemaVersion) &&
+             version != QString::number(kOldestReadableVersion))) {
             throw SqliteError(
                 SQLITE_NOTADB,
                 NotAStore() + QStringLiteral(" of format version %1").arg(kSchemaVersion));
+        }
+        if (version != QString::number(kSchemaVersion)) {
+            db->Execute(kUpgradeFromVersion1);
         }
         SqliteStatement rows = db->Prepare("SELECT id, name, entry_count FROM views");
         while (rows.Step()) {
@@ -194,9 +199,11 @@ void StoreWriter::Prepare() {
     auto prepare = [this](const char* sql) {
         return std::make_unique<SqliteStatement>(*m_db, sql);
     };
-    m_insertDocument = prepare("INSERT INTO documents (size, has_embedded) VALUES (?, ?)");
-    m_insertItem =
-        prepare("INSERT INTO items (document_id, position, name, type) VALUES (?, ?, ?, ?)");
+    m_insertDocument = prepare(
+        "INSERT INTO documents (size, has_embedded, created_msecs, created_offset) "
+        "VALUES (?, ?, ?, ?)");
+    m_insertItem = prepare(
+        "INSERT INTO items (document_id, position, name, type, data) VALUES (?, ?, ?, ?, ?)");
     m_insertValue = prepare(
         "INSERT INTO item_values (document_id, item_position, position, kind, text, number, "
         "msecs, offset_seconds, zone) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -262,6 +269,7 @@ std::int64_t StoreWriter::EstimateSize(const DocumentData& document) {
                 size += 8;
             }
         }
+        size += item.data.size();
         for (const EmbeddedData& object : item.embedded) {
             size += 64 + object.name.toUtf8().size() +
                     (object.sourceFile.isEmpty() ? object.data.size()
@@ -278,17 +286,21 @@ std::int64_t StoreWriter::AddDocument(const DocumentData& document) {
     }
     try {
         m_insertDocument->Bind(1, document.size.value_or(EstimateSize(document)))
-            .Bind(2, hasEmbedded ? 1 : 0)
-            .Run();
+            .Bind(2, hasEmbedded ? 1 : 0);
+        if (document.created && document.created->isValid()) {
+            m_insertDocument->Bind(3, document.created->toMSecsSinceEpoch())
+                .Bind(4, document.created->offsetFromUtc());
+        }
+        m_insertDocument->Run();
         const std::int64_t id = m_db->LastInsertRowId();
         for (std::size_t i = 0; i < document.items.size(); ++i) {
             const ItemData& item = document.items[i];
             const int itemPosition = static_cast<int>(i);
-            m_insertItem->Bind(1, id)
-                .Bind(2, itemPosition)
-                .Bind(3, item.name)
-                .Bind(4, item.type)
-                .Run();
+            m_insertItem->Bind(1, id).Bind(2, itemPosition).Bind(3, item.name).Bind(4, item.type);
+            if (!item.data.isNull()) {
+                m_insertItem->BindBlob(5, item.data);
+            }
+            m_insertItem->Run();
             for (std::size_t v = 0; v < item.values.size(); ++v) {
                 SqliteStatement& insert = *m_insertValue;
                 insert.Bind(1, id).Bind(2, itemPosition).Bind(3, static_cast<std::int64_t>(v));

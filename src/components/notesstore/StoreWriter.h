@@ -41,12 +41,15 @@ struct ItemData {
     int type = notes::kItemText;
     notes::NotesValues values;
     std::vector<EmbeddedData> embedded;
+    // The item's stored bytes: the records of rich text, one part of MIME mail.
+    QByteArray data;
 };
 
 struct DocumentData {
     std::vector<ItemData> items;
     // Size in bytes; estimated from the items and embedded objects when not given.
     std::optional<std::int64_t> size;
+    std::optional<QDateTime> created;
 
     ItemData& Add(const QString& name, notes::NotesValues values, int type = notes::kItemText);
     ItemData& AddText(const QString& name, const QStringList& values);

@@ -4,10 +4,13 @@
 #include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
 #include "notes/NotesError.h"
+#include "notes/NotesObjects.h"
 #include "util/WriteAll.h"
 
 #include <QSaveFile>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace velmora::nsf {
@@ -17,6 +20,11 @@ using notes::NotesError;
 namespace {
 
 constexpr std::size_t kFileObjectSize = 36;  // object descriptor, file fields
+
+constexpr std::uint16_t kHostMask = 0x0F00;
+constexpr std::uint16_t kHostLink = 0x0A00;
+// Plain files: MS-DOS, Macintosh, through a gateway, HPFS.
+constexpr std::uint16_t kHostPlainFiles[] = {0x0000, 0x0200, 0x0300, 0x0400};
 
 }  // namespace
 
@@ -30,13 +38,31 @@ std::optional<FileObject> ParseFileObject(std::span<const std::uint8_t> v) {
     }
     FileObject file;
     file.object = Le32(v, 2);
+    file.host = Le16(v, 8);
     file.compression = Le16(v, 10);
     file.size = Le32(v, 16);
     file.name = FromLmbcs(v.subspan(kFileObjectSize, nameLength));
     return file;
 }
 
+int EmbedType(const FileObject& file) {
+    const std::uint16_t host = file.host & kHostMask;
+    if (host == kHostLink) {
+        return notes::kEmbedObjectLink;
+    }
+    return std::find(std::begin(kHostPlainFiles), std::end(kHostPlainFiles), host) !=
+                   std::end(kHostPlainFiles)
+               ? notes::kEmbedAttachment
+               : notes::kEmbedObject;
+}
+
 bool CanExtract(const FileObject& file, QString* why) {
+    if (file.sealed) {
+        if (why != nullptr) {
+            *why = QStringLiteral("it is encrypted for the recipients of its document");
+        }
+        return false;
+    }
     switch (static_cast<Compression>(file.compression)) {
         case Compression::kNone:
             return true;
@@ -56,43 +82,47 @@ bool CanExtract(const FileObject& file, QString* why) {
     return false;
 }
 
-void Extract(const NsfDatabase& db, const FileObject& file, const QString& path) {
+QByteArray FileBytes(const NsfDatabase& db, const FileObject& file) {
     QString why;
     if (!CanExtract(file, &why)) {
         throw NotesError(
             QStringLiteral("The attachment %1 cannot be extracted: %2").arg(file.name, why));
     }
     const auto stored = db.Object(file.object);
-    std::span<const std::uint8_t> data = stored;
-    std::vector<std::uint8_t> decoded;
     if (static_cast<Compression>(file.compression) == Compression::kHuffman) {
         auto plain = HuffmanDecode(stored, file.size, &why);
         if (!plain) {
             throw NotesError(
                 QStringLiteral("The attachment %1 is damaged: %2").arg(file.name, why));
         }
-        decoded = std::move(*plain);
-        data = decoded;
-        if (data.size() != file.size) {
+        if (plain->size() != file.size) {
             throw NotesError(QStringLiteral("The attachment %1 is damaged: it decodes to %2 "
                                             "bytes, %3 recorded")
                                  .arg(file.name)
-                                 .arg(data.size())
+                                 .arg(plain->size())
                                  .arg(file.size));
         }
+        return QByteArray(reinterpret_cast<const char*>(plain->data()),
+                          static_cast<qsizetype>(plain->size()));
     }
-    if (data.size() < file.size) {
+    if (stored.size() < file.size) {
         throw NotesError(QStringLiteral("The attachment %1 is damaged: %2 bytes stored, %3 "
                                         "recorded")
                              .arg(file.name)
-                             .arg(data.size())
+                             .arg(stored.size())
                              .arg(file.size));
     }
+    return QByteArray(reinterpret_cast<const char*>(stored.data()),
+                      static_cast<qsizetype>(file.size));
+}
+
+void Extract(const NsfDatabase& db, const FileObject& file, const QString& path) {
+    const QByteArray data = FileBytes(db, file);
     QSaveFile out(path);
     // Unbuffered: a full disk shows at the write, with its reason.
     QString reason =
         out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-            ? WriteAll(out, reinterpret_cast<const char*>(data.data()), qint64(file.size))
+            ? WriteAll(out, reinterpret_cast<const char*>(data.constData()), data.size())
             : out.errorString();
     if (reason.isEmpty() && !out.commit()) {
         reason = out.errorString();

@@ -1,13 +1,12 @@
 #pragma once
 
-// The LZ-style compression Notes uses for its superblocks and bucket descriptor blocks.
-// Bits are read least significant first. A 0 bit is followed by an 8-bit literal. A 1 bit
-// starts a copy: a further 1 bit means two bytes from an 8-bit distance; a 0 bit starts
-// the length as a gamma code (n zero bits, counting this one, then a 1 bit and n payload
-// bits: 2^n + payload; the length is that plus one), followed by the distance: a second
-// gamma code g for its bits above the eighth (g - 1) and the low 8 bits. A two-byte copy
-// of distance 0 is a marker that copies nothing; the stream goes on after it. Distances
-// that reach before the start read zeros, as the encoder's window starts zeroed.
+// The LZ-style compression of the bucket descriptor blocks and superblocks. Bits are read
+// least significant first, fields too. A 3-bit header (4) opens the data. Then: 0 and 8
+// bits is a literal; 1 1 and 8 bits copies two bytes from that distance; 1 0 starts a
+// length code L, a gamma code whose zero count starts at one (z zeros, a one, z bits v:
+// L = 2^z + v). L = 257 ends the data; otherwise L + 1 bytes are copied from a distance
+// made of a second gamma code g (no zero counted in advance) and 8 more bits b:
+// (g - 1) * 256 + b. The data ends in the byte holding the end code, its last bits zero.
 
 #include <QString>
 
@@ -18,15 +17,16 @@
 
 namespace velmora::nsf {
 
-struct CxResult {
-    std::vector<std::uint8_t> bytes;
-    int distancesBeforeStart = 0;  // copies that read the zeroed window
-    int markers = 0;               // short copies of distance 0, which copy nothing
+struct CxFailure {
+    // A form of the data this reader does not know (not damage).
+    bool unsupported = false;
+    // What is wrong, with the bit where it was found.
+    QString reason;
 };
 
-// Decodes at most maxOutput bytes. Gives nothing, with the reason in why, when the data
-// does not start as compressed data does or holds a code longer than the format allows.
-std::optional<CxResult> CxDecompress(std::span<const std::uint8_t> input, std::size_t maxOutput,
-                                     QString* why);
+// Decodes data that must expand to exactly `size` bytes and end in its last byte. Gives
+// nothing, with the reason in failure, otherwise; never writes more than `size` bytes.
+std::optional<std::vector<std::uint8_t>> CxDecode(std::span<const std::uint8_t> data,
+                                                  std::size_t size, CxFailure& failure);
 
 }  // namespace velmora::nsf

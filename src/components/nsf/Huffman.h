@@ -1,10 +1,11 @@
 #pragma once
 
 // The Huffman compression of Notes attachments, as found on the samples: a 32-bit
-// checksum (the sum of the decoded bytes), the tree's size in bytes (1024), the tree as
-// 256 nodes of two 16-bit entries (negative: the node of that number; otherwise a symbol,
-// 256 ending the data), then the codes, most significant bit first, a 1 bit taking a
-// node's first entry. The root is node 0.
+// checksum (the sum of the decoded bytes), the tree's size in bytes (4 per node, up to
+// 256 nodes: 1024 for a 32 KB database file, 160 for a short text), the nodes of two
+// 16-bit entries (negative: the node of that number; otherwise a symbol, 256 ending the
+// data), then the codes, most significant bit first, a 1 bit taking a node's first entry.
+// The root is node 0.
 
 #include <QString>
 

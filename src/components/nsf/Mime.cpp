@@ -5,6 +5,8 @@
 #include <QList>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace velmora::nsf {
 
 namespace {
@@ -165,10 +167,11 @@ std::optional<MimePart> ParseMimePart(std::span<const std::uint8_t> v) {
     MimePart part;
     part.flags = Le32(v, 2);
     part.partType = v[6];
-    const std::size_t count = Le16(v, 8);
+    // A multipart's count covers the parts nested in it, which are items of their own.
+    const std::size_t count = std::min<std::size_t>(Le16(v, 8), v.size() - kPartHeaderSize);
     const std::size_t boundary = Le16(v, 10);
     const std::size_t headers = Le16(v, 12);
-    if (count > v.size() - kPartHeaderSize || boundary + headers > count) {
+    if (boundary + headers > count) {
         return std::nullopt;
     }
     const std::size_t at = kPartHeaderSize;
@@ -176,6 +179,40 @@ std::optional<MimePart> ParseMimePart(std::span<const std::uint8_t> v) {
     part.headers = Bytes(v, at + boundary, headers);
     part.body = Bytes(v, at + boundary + headers, count - boundary - headers);
     return part;
+}
+
+void FillFromAttachment(MimePart& part, const QByteArray& bytes) {
+    Entity e;
+    e.headers = part.headers;
+    e.headers.replace("\r\n", "\n");
+    const QByteArray encoding = Header(e, "content-transfer-encoding").toLower();
+    QByteArray body;
+    if (encoding == "base64") {
+        const QByteArray encoded = bytes.toBase64();
+        for (qsizetype at = 0; at < encoded.size(); at += 76) {
+            body += encoded.mid(at, 76) + "\r\n";
+        }
+    } else if (encoding == "quoted-printable") {
+        int column = 0;
+        for (const char c : bytes) {
+            const auto u = static_cast<unsigned char>(c);
+            const bool plain = (u >= 33 && u <= 126 && u != '=') || u == ' ';
+            const QByteArray piece =
+                plain ? QByteArray(1, c)
+                      : "=" + QByteArray::number(u, 16).toUpper().rightJustified(2, '0');
+            if (column + piece.size() > 75) {
+                body += "=\r\n";
+                column = 0;
+            }
+            body += piece;
+            column += static_cast<int>(piece.size());
+        }
+        body += "\r\n";
+    } else {
+        // The line end before the next boundary belongs to the boundary, not to the file.
+        body = bytes + "\r\n";
+    }
+    part.body = body;
 }
 
 QByteArray AssembleMime(const std::vector<MimePart>& parts) {

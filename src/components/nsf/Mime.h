@@ -30,6 +30,10 @@ struct MimePart {
 // Gives nothing when the value is shorter than its header says.
 std::optional<MimePart> ParseMimePart(std::span<const std::uint8_t> value);
 
+// Puts the bytes of the attachment a part names in place of the name, encoded as the
+// part's Content-Transfer-Encoding says (base64, quoted-printable, or as they are).
+void FillFromAttachment(MimePart& part, const QByteArray& bytes);
+
 // The whole Internet message from the parts in item order. A part whose body lives in an
 // attachment keeps its stored text (the attachment's name) in place of the bytes.
 QByteArray AssembleMime(const std::vector<MimePart>& parts);

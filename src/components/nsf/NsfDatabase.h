@@ -1,9 +1,10 @@
 #pragma once
 
-// What can be read of a Notes database file without its bucket table: the file header
-// with the database title, the positions of the superblocks and bucket descriptor
-// blocks, and the notes held in the summary buckets.
+// A Notes database file as its structures lay it out: the file header with the title,
+// the bucket descriptor block with the item-name table, the superblock that lists the
+// buckets, the notes in the summary buckets and their items.
 
+#include "components/nsf/Blocks.h"
 #include "components/nsf/NameTable.h"
 #include "components/nsf/NsfFile.h"
 
@@ -15,7 +16,6 @@
 #include <optional>
 #include <span>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace velmora::nsf {
@@ -35,7 +35,7 @@ struct FileBlock {
 struct DatabaseHeader {
     std::uint32_t headerSize = 0;
     std::uint32_t odsVersion = 0;
-    // The file size the header records; the real size may differ (see README).
+    // The file size the header records; a shorter file is cut short.
     std::uint64_t recordedSize = 0;
     // The database info text: its first line is the title.
     QStringList infoLines;
@@ -57,57 +57,97 @@ struct NoteRecord {
 
 // Item flags.
 inline constexpr std::uint16_t kItemSummary = 0x0004;
-// Set on items whose stored value has no leading type word (seen on the samples).
-inline constexpr std::uint16_t kItemBareValue = 0x0008;
+// The value has no type word of its own: it is of its name's registered type.
+inline constexpr std::uint16_t kItemDefaultType = 0x0008;
+// The value is enciphered for its recipients (a sealed document).
+inline constexpr std::uint16_t kItemSealed = 0x0010;
+// Only the name is registered; the value is its type word alone.
+inline constexpr std::uint16_t kItemPlaceholder = 0x0100;
+// The value lives in an object store outside the file.
+inline constexpr std::uint16_t kItemLinked = 0x4000;
+
+// How an item's type was found (counted for the README and the tests).
+enum class Typing : std::uint8_t {
+    kName,            // the name's registered type; the value has no type word
+    kOwnWord,         // the value's own type word, differing from the name's
+    kOwnWordSame,     // the value's own type word, the same as the name's
+    kOwnWordUntyped,  // the value's own type word; the name registers none
+    kPlaceholder,     // no value stored
+    kUnknown,         // the name registers none and the value carries none
+};
 
 // One item of a note, its value still in the file's bytes (mapped, never copied).
 struct NoteItem {
-    QString name;  // "#<index>" when the name table cannot be read
+    QString name;
     std::uint16_t type = 0;
     std::uint16_t flags = 0;
     std::span<const std::uint8_t> value;
+    Typing typing = Typing::kName;
+};
+
+// What could not be read of the notes, so that it is reported, never silently dropped.
+struct ReadDamage {
+    int buckets = 0;  // summary buckets that could not be read
+    int records = 0;  // note records whose slot is damaged
+    // Documents the relocation buckets place in what could not be read (at least one for
+    // each unreadable bucket or slot they are silent about).
+    std::size_t documents = 0;
+    QStringList reasons;
 };
 
 class NsfDatabase {
   public:
-    // Fails with NotesError when the file is not a Notes database or its header is damaged.
+    // Fails with NotesError, its message naming the reason, when the file cannot be read,
+    // is not a Notes database, is locally encrypted, or has no intact descriptor block.
     static std::unique_ptr<NsfDatabase> Open(const QString& path);
+    ~NsfDatabase();
 
     const DatabaseHeader& Header() const { return m_header; }
     const NsfFile& File() const { return *m_file; }
+    const NameTable& Names() const { return m_descriptor.names; }
+    // Whether the buckets came from an intact superblock (else from a walk of the file).
+    bool UsesSuperblock() const { return m_superblock.has_value(); }
+    // The superblock's folder directory object; empty without an intact superblock.
+    std::span<const std::uint8_t> FolderDirectory() const;
 
-    // Every note found in the file's summary buckets, in file order, each note ID once.
-    // Damaged buckets are skipped (Damage() tells how many), so a partly damaged file
-    // still yields what is intact.
-    std::vector<NoteRecord> Notes() const;
-    int Damage() const { return m_damaged; }
+    // Every note found in the summary buckets, each note ID once.
+    const std::vector<NoteRecord>& Notes() const { return m_notes; }
+    // The note with that ID, or nullptr.
+    const NoteRecord* FindNote(std::uint32_t id) const;
+    const ReadDamage& Damage() const { return m_damage; }
 
-    // The item-name table; fails with NotesError, with the reason, when no descriptor block
-    // yields one.
-    const NameTable& Names() const;
-    // The note's items in their stored order, summary and non-summary values alike.
-    // Fails with NotesError when the note is damaged or its large values cannot be found.
+    // The note's items in their stored order. Fails with NotesError when the note is
+    // damaged or its large values cannot be found.
     std::vector<NoteItem> Items(const NoteRecord& note) const;
-    // The data of the object with the given record-relocation ID (attachments): the bytes
-    // after its 22-byte header. Fails with NotesError when it cannot be found or is damaged.
+    // The data of the object with the given record-relocation ID (attachments, folder
+    // objects): the bytes after its header (22 bytes, or 115 in newer files). Fails with NotesError
+    // when it cannot be found or is damaged.
     std::span<const std::uint8_t> Object(std::uint32_t rrv) const;
 
   private:
+    struct Bucket;
     explicit NsfDatabase(std::unique_ptr<NsfFile> file);
     void ReadHeader();
-    void ReadBucket(std::uint64_t offset, std::uint32_t size, std::vector<NoteRecord>& out,
-                    std::unordered_set<std::uint32_t>& seen) const;
-    std::span<const std::uint8_t> NonSummary(const NoteRecord& note, std::uint32_t needed) const;
+    void ReadBlocks();
+    void ListNotes();
+    void WalkBuckets();
+    void ReadSummaryBucket(std::uint64_t offset, std::uint16_t index);
+    void CountLostDocuments(const std::vector<std::uint16_t>& lost);
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> Relocation(std::uint32_t id) const;
+    // The payload of the note's large-value record at `position` (an object, or a slot of
+    // a non-summary bucket); empty when no record of this note is there.
+    std::span<const std::uint8_t> LargeValues(const NoteRecord& note, std::uint32_t position) const;
+    [[noreturn]] void Damaged(const QString& what) const;
 
     std::unique_ptr<NsfFile> m_file;
     DatabaseHeader m_header;
-    mutable int m_damaged = 0;
-    mutable std::optional<NameTable> m_names;
-    mutable QString m_namesError;
-    // Non-summary records in bucket slots, by the note they belong to.
-    mutable std::unordered_map<std::uint32_t, FileBlock> m_slotted;
-    // Record-relocation buckets by the first ID they map.
-    mutable std::unordered_map<std::uint32_t, std::uint64_t> m_rrvBuckets;
+    DescriptorBlock m_descriptor;
+    std::optional<Superblock> m_superblock;
+    std::vector<NoteRecord> m_notes;
+    std::unordered_map<std::uint32_t, std::size_t> m_noteIndex;
+    ReadDamage m_damage;
+    // Without a superblock: every bucket the walk found, for large values kept in slots.
+    std::vector<std::uint64_t> m_walkedBuckets;
 };
 
 // Whether the file begins like a Notes database (signature and a plausible header size);

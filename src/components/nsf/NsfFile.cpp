@@ -2,6 +2,10 @@
 
 #include "notes/NotesError.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 namespace velmora::nsf {
 
 using notes::NotesError;
@@ -9,12 +13,17 @@ using notes::NotesError;
 std::unique_ptr<NsfFile> NsfFile::Open(const QString& path) {
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly)) {
+        // Only a missing file is said not to exist; a folder it may not enter is denied.
+        struct stat st {};
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT) {
+            throw NotesError(QStringLiteral("The database %1 does not exist").arg(path));
+        }
         throw NotesError(
             QStringLiteral("The database %1 cannot be opened: %2").arg(path, file->errorString()));
     }
     const qint64 size = file->size();
     if (size <= 0) {
-        throw NotesError(QStringLiteral("The database %1 is empty").arg(path));
+        throw NotesError(QStringLiteral("%1 is empty: it is not a Notes database").arg(path));
     }
     // A read-only private mapping: pages are loaded as they are touched and the file is
     // never written.

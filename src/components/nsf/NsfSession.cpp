@@ -3,9 +3,12 @@
 #include "automation/Automation.h"
 #include "components/notesstore/StoreSession.h"
 #include "components/nsf/Attachments.h"
+#include "components/nsf/Folders.h"
+#include "components/nsf/Lmbcs.h"
 #include "components/nsf/Mime.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/Values.h"
+#include "components/richtext/RichTextMime.h"
 
 #include <QFileInfo>
 
@@ -36,10 +39,7 @@ struct ViewRow {
 // Everything the members need of one open file, read once when it is first used.
 class Model {
   public:
-    explicit Model(const QString& path) : db(NsfDatabase::Open(path)) {
-        // Item names come from the descriptor block; without them no document can be read.
-        db->Names();
-        notes = db->Notes();
+    explicit Model(const QString& path) : db(NsfDatabase::Open(path)), notes(db->Notes()) {
         std::vector<std::size_t> mail;
         for (std::size_t i = 0; i < notes.size(); ++i) {
             const NoteRecord& note = notes[i];
@@ -49,6 +49,7 @@ class Model {
                 mail.push_back(i);
             }
         }
+        unreadable += static_cast<std::int64_t>(db->Damage().documents);
         QString allMail = QString::fromLatin1(kAllMailFolder);
         while (std::any_of(views.begin(), views.end(),
                            [&](const ViewRow& v) { return v.name == allMail; })) {
@@ -60,8 +61,10 @@ class Model {
     std::vector<NoteItem> ItemsOf(std::size_t index) const { return db->Items(notes[index]); }
 
     std::unique_ptr<NsfDatabase> db;
-    std::vector<NoteRecord> notes;
+    const std::vector<NoteRecord>& notes;
     std::vector<ViewRow> views;
+    // Documents whose items cannot be read, and those lost with damaged buckets.
+    std::int64_t unreadable = 0;
 
   private:
     static const NoteItem* Find(const std::vector<NoteItem>& items, const char* name) {
@@ -90,14 +93,26 @@ class Model {
                 return;
             }
             const bool folder = FirstText(Find(items, "$Flags")).contains(QLatin1Char('F'));
-            // Folder contents are not read yet (see README); "All Mail" holds the mail.
-            views.push_back({title, folder, {}});
+            std::vector<std::size_t> documents;
+            QString why;
+            if (folder) {
+                // Best effort: a folder that cannot be read is listed empty, and "All Mail"
+                // still holds its mail.
+                for (const std::uint32_t id :
+                     FolderNoteIds(*db, items, &why).value_or(std::vector<std::uint32_t>{})) {
+                    const NoteRecord* member = db->FindNote(id);
+                    if (member != nullptr && member->IsDocument()) {
+                        documents.push_back(static_cast<std::size_t>(member - notes.data()));
+                    }
+                }
+            }
+            views.push_back({title, folder, std::move(documents)});
         } catch (const NotesError&) {
             // A design note that cannot be read leaves its view out; the mail stays reachable.
         }
     }
 
-    bool IsMail(const NoteRecord& note) const {
+    bool IsMail(const NoteRecord& note) {
         try {
             const auto items = db->Items(note);
             const QString form = FirstText(Find(items, "Form")).trimmed();
@@ -108,7 +123,10 @@ class Model {
             return Find(items, "PostedDate") != nullptr || Find(items, "SendTo") != nullptr ||
                    Find(items, "$MessageID") != nullptr;
         } catch (const NotesError&) {
-            return true;  // unreadable, but not to be lost: its reading fails with a reason
+            // Unreadable, but not to be lost: counted, and listed so that the export
+            // reports it with its reason.
+            ++unreadable;
+            return true;
         }
     }
 };
@@ -117,7 +135,7 @@ class NsfEmbeddedObject : public NotesEmbeddedObject, public NsfAttachmentDetail
   public:
     NsfEmbeddedObject(ModelPtr model, FileObject file)
         : m_model(std::move(model)), m_file(std::move(file)) {}
-    int Type() override { return kEmbedAttachment; }
+    int Type() override { return EmbedType(m_file); }
     QString Name() override { return m_file.name; }
     void ExtractFile(const QString& path) override { Extract(*m_model->db, m_file, path); }
     std::int64_t Length() override { return m_file.size; }
@@ -148,6 +166,8 @@ class NsfItem : public NotesItem {
 int ModelType(const NoteItem& item) {
     switch (item.type) {
         case kTypeComposite:
+        // A MIME body reads as rich text, as a Notes session converting MIME serves it.
+        case kTypeMimePart:
             return kItemRichText;
         case kTypeNumber:
         case kTypeNumberRange:
@@ -159,8 +179,17 @@ int ModelType(const NoteItem& item) {
         case kTypeTextList:
             return kItemText;
         default:
-            return item.type == 0 && LooksLikeRichText(item.value) ? kItemRichText : item.type;
+            return item.type;
     }
+}
+
+bool Named(const NoteItem& item, QLatin1String name) {
+    return item.name.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+// Items of a sealed document: enciphered for its recipients.
+bool IsSealed(const NoteItem& item) {
+    return (item.flags & kItemSealed) != 0;
 }
 
 class NsfDocument : public NotesDocument, public NsfDocumentDetails {
@@ -173,6 +202,9 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         const NoteItem* item = Find(name);
         if (item == nullptr) {
             return {QString()};
+        }
+        if (IsSealed(*item)) {
+            return {QString::fromLatin1(kSealedBodyText)};
         }
         if (item->type == kTypeMimePart) {
             // A MIME mail's body reads as its plain-text part, as a Notes client shows it.
@@ -204,28 +236,79 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         EmbeddedObjectList objects;
         if (type == kItemRichText) {
             // The note's attached files, as the rich text it carries them in lists them.
-            for (const NoteItem& file : *m_items) {
-                if (file.name.compare(QLatin1String("$FILE"), Qt::CaseInsensitive) == 0) {
-                    if (auto parsed = ParseFileObject(file.value)) {
-                        objects.push_back(
-                            std::make_shared<NsfEmbeddedObject>(m_model, std::move(*parsed)));
-                    }
-                }
+            for (FileObject& file : Files()) {
+                objects.push_back(std::make_shared<NsfEmbeddedObject>(m_model, std::move(file)));
             }
         }
         return std::make_shared<NsfItem>(type, std::move(objects));
     }
     QString UniversalID() override { return {}; }
     QString NoteID() override { return QString::number(Note().id, 16).toUpper(); }
+    std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
+        const NoteItem* first = Find(itemName);
+        // A sealed body is enciphered: only its notice, read as text, can go out.
+        if (first == nullptr || IsSealed(*first)) {
+            return std::nullopt;
+        }
+        if (first->type == kTypeMimePart) {
+            return MimeMessage(itemName);
+        }
+        if (ModelType(*first) != kItemRichText) {
+            return std::nullopt;
+        }
+        // Rich text longer than one item goes on in the next items of its name.
+        QByteArray records;
+        QByteArray fonts;
+        for (const NoteItem& item : *m_items) {
+            const auto bytes =
+                QByteArray::fromRawData(reinterpret_cast<const char*>(item.value.data()),
+                                        static_cast<qsizetype>(item.value.size()));
+            if (item.name.compare(itemName, Qt::CaseInsensitive) == 0 &&
+                ModelType(item) == kItemRichText) {
+                records += bytes;
+            } else if (item.name.compare(QLatin1String("$Fonts"), Qt::CaseInsensitive) == 0) {
+                fonts += bytes;
+            }
+        }
+        return richtext::RichTextToMimeEntity(
+            {reinterpret_cast<const std::uint8_t*>(records.constData()),
+             static_cast<std::size_t>(records.size())},
+            {reinterpret_cast<const std::uint8_t*>(fonts.constData()),
+             static_cast<std::size_t>(fonts.size())},
+            &FromLmbcs);
+    }
+    // The note header's creation time is not read yet.
+    std::optional<QDateTime> Created() override { return std::nullopt; }
     std::uint32_t NoteId() override { return Note().id; }
     std::uint16_t NoteClass() override { return Note().noteClass; }
     QByteArray MimeMessage(const QString& name) override {
         Load();
         std::vector<MimePart> parts;
+        std::vector<FileObject> files;
         for (const NoteItem& item : *m_items) {
             if (item.type == kTypeMimePart && item.name.compare(name, Qt::CaseInsensitive) == 0) {
                 if (auto part = ParseMimePart(item.value)) {
                     parts.push_back(std::move(*part));
+                }
+            }
+        }
+        for (MimePart& part : parts) {
+            if ((part.flags & kMimeBodyInObject) == 0) {
+                continue;
+            }
+            if (files.empty()) {
+                files = Files();
+            }
+            // The part names one of the note's files; its bytes take the name's place.
+            const QString stored = QString::fromUtf8(part.body).trimmed();
+            for (const FileObject& file : files) {
+                if (file.name == stored) {
+                    try {
+                        FillFromAttachment(part, FileBytes(*m_model->db, file));
+                    } catch (const NotesError&) {
+                        // The name stays, and the attachment reports why it is missing.
+                    }
+                    break;
                 }
             }
         }
@@ -244,6 +327,25 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         if (!m_items) {
             m_items = m_model->ItemsOf(NoteIndex());
         }
+    }
+    std::vector<FileObject> Files() {
+        Load();
+        std::vector<FileObject> files;
+        for (const NoteItem& item : *m_items) {
+            if (!Named(item, QLatin1String("$FILE"))) {
+                continue;
+            }
+            if (IsSealed(item)) {
+                // Even its name is enciphered: listed, and refused with why.
+                FileObject file;
+                file.name = QStringLiteral("encrypted attachment %1").arg(files.size() + 1);
+                file.sealed = true;
+                files.push_back(std::move(file));
+            } else if (auto parsed = ParseFileObject(item.value)) {
+                files.push_back(std::move(*parsed));
+            }
+        }
+        return files;
     }
     const NoteItem* Find(const QString& name) {
         Load();
@@ -324,6 +426,7 @@ class NsfNotesDatabase : public NotesDatabase {
         }
         return nullptr;
     }
+    std::int64_t UnreadableDocuments() override { return Readable()->unreadable; }
 
   private:
     // Opened on first use and retried on every call until it succeeds, as a Notes
@@ -346,10 +449,25 @@ class NsfNotesDatabase : public NotesDatabase {
 FileSession::FileSession() : m_stores(std::make_shared<notesstore::StoreSession>()) {}
 
 DatabasePtr FileSession::GetDatabase(const QString& server, const QString& path) {
-    if (LooksLikeNsf(path)) {
-        return std::make_shared<NsfNotesDatabase>(path);
+    // Offline stores are SQLite files; anything else is read (or refused, with the reason
+    // why it is no Notes database) here.
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16)) {
+        return m_stores->GetDatabase(server, path);
     }
-    return m_stores->GetDatabase(server, path);
+    // The scan asks for the database once per folder it counts: one reading serves them
+    // all while the file stays as it was.
+    const QFileInfo info(path);
+    const QString identity = QStringLiteral("%1|%2|%3")
+                                 .arg(info.absoluteFilePath())
+                                 .arg(info.size())
+                                 .arg(info.lastModified().toMSecsSinceEpoch());
+    std::lock_guard lock(m_mutex);
+    auto& database = m_databases[identity];
+    if (!database) {
+        database = std::make_shared<NsfNotesDatabase>(path);
+    }
+    return database;
 }
 
 void RegisterComponent() {

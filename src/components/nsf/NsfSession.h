@@ -7,13 +7,21 @@
 
 #include <QByteArray>
 
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace velmora::nsf {
 
 // The name of the folder view that lists every mail document of a real database, so that
 // mail no readable folder lists still reaches the scan and the export.
 inline constexpr const char* kAllMailFolder = "All Mail";
+
+// What a sealed (encrypted) item reads as: the document is listed and exported, and its
+// PDF says why its body is missing.
+inline constexpr const char* kSealedBodyText =
+    "[This message is encrypted. Its body can be read only with the recipient's Notes ID; "
+    "Velmora cannot read it.]";
 
 class FileSession : public notes::NotesSession {
   public:
@@ -22,6 +30,8 @@ class FileSession : public notes::NotesSession {
 
   private:
     std::shared_ptr<notes::NotesSession> m_stores;
+    std::mutex m_mutex;
+    std::map<QString, notes::DatabasePtr> m_databases;
 };
 
 // What a real database's documents tell beyond the Notes members, for dumps and tests.

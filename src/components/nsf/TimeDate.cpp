@@ -7,21 +7,18 @@ namespace velmora::nsf {
 namespace {
 
 constexpr std::int64_t kHundredthsPerDay = 24LL * 60 * 60 * 100;
+// No zone lies further from GMT than 14 hours.
+constexpr int kMaxZoneSeconds = 14 * 3600;
 
-// The n-th (1-based) or, with n == 0, the last given weekday of a month.
+// The n-th (1-based) or, with n == 0, the last given weekday of a month; a week holds
+// every weekday, so seven steps always find it.
 QDate Weekday(int year, int month, int weekday, int n) {
+    const QDate first(year, month, 1);
     if (n == 0) {
-        QDate day(year, month, QDate(year, month, 1).daysInMonth());
-        while (day.dayOfWeek() != weekday) {
-            day = day.addDays(-1);
-        }
-        return day;
+        const QDate last(year, month, first.daysInMonth());
+        return last.addDays(-((last.dayOfWeek() - weekday + 7) % 7));
     }
-    QDate day(year, month, 1);
-    while (day.dayOfWeek() != weekday) {
-        day = day.addDays(1);
-    }
-    return day.addDays(7 * (n - 1));
+    return first.addDays((weekday - first.dayOfWeek() + 7) % 7 + 7 * (n - 1));
 }
 
 // Whether the standard-time moment (given as a local date and time) falls in summer time.
@@ -58,25 +55,37 @@ int TimeDate::ZoneSeconds() const {
     return (zone & 0x40) != 0 ? seconds : -seconds;
 }
 
-std::optional<QDateTime> ToDateTime(const TimeDate& value) {
-    if (!value.HasDate()) {
+std::optional<QDateTime> ToDateTime(const TimeDate& value, QString* damage) {
+    const auto damaged = [&](const QString& why) -> std::optional<QDateTime> {
+        if (damage != nullptr) {
+            *damage = why;
+        }
+        return std::nullopt;
+    };
+    // No date, and day 0 (4713 BC), the least value Notes writes for "none".
+    if (!value.HasDate() || (value.date & 0x00FFFFFFu) == 0) {
         return std::nullopt;
     }
     const QDate day = QDate::fromJulianDay(value.date & 0x00FFFFFFu);
     if (!day.isValid()) {
-        return std::nullopt;
+        return damaged(QStringLiteral("day %1 is no date").arg(value.date & 0x00FFFFFFu));
     }
     const int zone = value.ZoneSeconds();
+    if (zone > kMaxZoneSeconds || zone < -kMaxZoneSeconds) {
+        return damaged(QStringLiteral("its zone byte 0x%1 names no time zone")
+                           .arg(value.date >> 24, 2, 16, QLatin1Char('0')));
+    }
     if (!value.HasTime()) {
         return QDateTime(day, QTime(0, 0), QTimeZone(zone));
     }
     if (value.time >= kHundredthsPerDay) {
-        return std::nullopt;
+        return damaged(QStringLiteral("its time %1 lies beyond one day").arg(value.time));
     }
     const QDateTime gmt =
         QDateTime(day, QTime(0, 0), QTimeZone::utc()).addMSecs(std::int64_t{value.time} * 10);
     QDateTime standard = gmt.toTimeZone(QTimeZone(zone));
-    if (value.ObservesDaylightSaving() && InSummerTime(standard, zone > 0)) {
+    if (value.ObservesDaylightSaving() && zone + 3600 <= kMaxZoneSeconds &&
+        InSummerTime(standard, zone > 0)) {
         return gmt.toTimeZone(QTimeZone(zone + 3600));
     }
     return standard;

@@ -4,6 +4,7 @@
 // Julian day with the writer's zone and daylight-saving flags in the high byte.
 
 #include <QDateTime>
+#include <QString>
 
 #include <cstdint>
 #include <optional>
@@ -24,7 +25,8 @@ struct TimeDate {
 // The moment in the writer's zone, daylight saving applied where the zone observes it
 // and the date falls in its season (northern rules: the US ones west of GMT, the European
 // ones east of it, as the flags carry no rule). A value without a time is midnight of
-// its day; a value without a date, or a time beyond one day, gives nothing.
-std::optional<QDateTime> ToDateTime(const TimeDate& value);
+// its day; a value without a date (or of day 0, the least value) gives nothing. A value that makes no sense (no such
+// day or zone, a time beyond one day) gives nothing too, with the reason in damage.
+std::optional<QDateTime> ToDateTime(const TimeDate& value, QString* damage = nullptr);
 
 }  // namespace velmora::nsf

@@ -30,8 +30,11 @@ double Number(std::span<const std::uint8_t> b, std::size_t at) {
 }
 
 void AddTime(NotesValues& out, std::span<const std::uint8_t> b, std::size_t at) {
-    if (auto value = ToDateTime({Le32(b, at), Le32(b, at + 4)})) {
+    QString damage;
+    if (auto value = ToDateTime({Le32(b, at), Le32(b, at + 4)}, &damage)) {
         out.emplace_back(*value);
+    } else if (!damage.isEmpty()) {
+        throw NotesError(QStringLiteral("An item value is damaged: %1").arg(damage));
     }
 }
 
@@ -76,7 +79,27 @@ bool Record(std::span<const std::uint8_t> r, std::size_t at, std::size_t& header
     return length >= header && length <= r.size() - at;
 }
 
-// Whether the bytes are exactly a LIST of texts: count, lengths, texts, nothing more.
+}  // namespace
+
+bool IsKnownType(std::uint16_t type) {
+    const std::uint16_t kind = type >> 8;
+    const std::uint16_t sub = type & 0xFF;
+    switch (kind) {
+        case 0:
+            return sub >= 0x01 && sub <= 0x1A;
+        case 3:
+        case 4:
+            return sub <= 1;
+        case 5:
+            return sub <= 2;
+        case 6:
+        case 7:
+            return sub == 0;
+        default:
+            return false;
+    }
+}
+
 bool IsExactList(std::span<const std::uint8_t> v) {
     if (v.size() < 2) {
         return false;
@@ -92,7 +115,13 @@ bool IsExactList(std::span<const std::uint8_t> v) {
     return total == v.size();
 }
 
-}  // namespace
+bool IsExactRange(std::span<const std::uint8_t> v, std::size_t size) {
+    if (v.size() < 4) {
+        return false;
+    }
+    const std::size_t entries = std::size_t{Le16(v, 0)} + 2 * std::size_t{Le16(v, 2)};
+    return v.size() - 4 == entries * size;
+}
 
 bool LooksLikeRichText(std::span<const std::uint8_t> r) {
     std::size_t at = 0;
@@ -160,10 +189,6 @@ NotesValues DecodeValues(std::uint16_t type, std::span<const std::uint8_t> v) {
             out.emplace_back(RichTextToPlain(v));
             break;
         default:
-            // The name table loses some types (see README); rich text shows by its records.
-            if (type == 0 && LooksLikeRichText(v)) {
-                out.emplace_back(RichTextToPlain(v));
-            }
             break;
     }
     return out;

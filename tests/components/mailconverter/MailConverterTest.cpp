@@ -1,15 +1,23 @@
 #include "ArchivalCheck.h"
 #include "PdfTools.h"
 #include "components/mailconverter/MailConverter.h"
+#include "components/mailconverter/PdfCanvas.h"
+#include "components/mailconverter/PdfFinisher.h"
+#include "components/mailconverter/PdfObjects.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
 
 #include <utility>
 
@@ -517,6 +525,43 @@ class MailConverterTest : public QObject {
             QVERIFY2(text.contains(expected) || AttachmentNames(pdf).contains(expected),
                      qPrintable("missing: " + expected));
         }
+    }
+
+    // Any text made a name, by the canvas or by the finisher, reads back as that text: "#",
+    // the delimiters, blanks, controls and bytes beyond ASCII all escaped.
+    void pdfNames_anyTextEscapedAndReadBack_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("number sign") << QByteArray("application/x#y");
+        QTest::newRow("escape lookalike") << QByteArray("application/x#2Fy#");
+        QTest::newRow("delimiters") << QByteArray("a/b(c)d<e>f[g]h{i}j%k");
+        QTest::newRow("blanks and controls") << QByteArray("a b\tc\x01d\x7F");
+        QTest::newRow("beyond ASCII") << QByteArray("application/x\xC3\xA9y");
+    }
+
+    void pdfNames_anyTextEscapedAndReadBack() {
+        QFETCH(QByteArray, text);
+        const QByteArray name = "/" + text;
+        const QByteArray canvasName = pdf::Name(text);
+        QCOMPARE(
+            QByteArray::fromStdString(QPDFObjectHandle::parse(canvasName.toStdString()).getName()),
+            name);
+
+        PdfCanvas canvas(QSizeF(100, 100));
+        QPainter(&canvas).end();
+        QBuffer out;
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        PdfFinisher::Finish(canvas.Document(), {},
+                            {{"file.bin", QString::fromUtf8(text), "data"}}, out);
+        QPDF read;
+        read.setSuppressWarnings(true);
+        read.processMemoryFile("finished", out.data().constData(), size_t(out.data().size()));
+        const auto files = QPDFEmbeddedFileDocumentHelper(read).getEmbeddedFiles();
+        QCOMPARE(int(files.size()), 1);
+        QPDFObjectHandle subtype =
+            files.begin()->second->getEmbeddedFileStream().getDict().getKey("/Subtype");
+        QCOMPARE(QByteArray::fromStdString(subtype.getName()), name);
+        QVERIFY(!read.anyWarnings());
+        m_written << WriteMessage("names.pdf", out.data());
     }
 
     void registry_createsConverterByName() {

@@ -227,6 +227,49 @@ TEST_F(DemoTest, attachments_coverKindsSizesSameNamesOleAndPlainBodies) {
     EXPECT_GT(types[kEmbedObjectLink], 0);
 }
 
+TEST_F(DemoTest, bodies_includeHtmlMailAndFormattedRichText) {
+    QStringList html, formatted;
+    for (const DocumentPtr& doc : In(QStringLiteral("($All)"))) {
+        const auto entity = doc->GetMIMEEntity(QStringLiteral("Body"));
+        if (!entity) {
+            continue;
+        }
+        const QString subject = Text(doc, QStringLiteral("Subject"));
+        (doc->GetFirstItem(QStringLiteral("Body"))->Type() == kItemMimePart ? html : formatted)
+            << subject;
+        EXPECT_TRUE(entity->contains("Content-Type:")) << subject.toStdString();
+    }
+    html.sort();
+    EXPECT_EQ(html, (QStringList{QStringLiteral("Invoice 2011-0411"),
+                                 QStringLiteral("Quarnix Weekly: spring special (HTML)"),
+                                 QStringLiteral("Re: Site visit")}));
+    EXPECT_EQ(formatted, QStringList{QStringLiteral("Project status, week 14 (formatted)")});
+    for (const DocumentPtr& doc : In(QStringLiteral("($Drafts)"))) {
+        EXPECT_EQ(doc->Created(),
+                  std::get<QDateTime>(doc->GetItemValue(QStringLiteral("$Revisions")).front()));
+    }
+}
+
+TEST(ScaledDemo, formattedMix_givesAThirdEachOfPlainHtmlAndRichText) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mixed.nsf"));
+    {
+        auto writer = StoreWriter::Create(path);
+        GenerateScaled(*writer, 300, ScaledMix::Formatted);
+        writer->Commit();
+    }
+    StoreSession session;
+    auto all = session.GetDatabase(QString(), path)->GetView(QStringLiteral("($All)"));
+    std::map<int, int> kinds;  // 0 plain, 1 HTML, 2 rich text
+    for (DocumentPtr doc = all->GetFirstDocument(); doc; doc = all->GetNextDocument(doc)) {
+        const auto entity = doc->GetMIMEEntity(QStringLiteral("Body"));
+        ++kinds[!entity                                                              ? 0
+                : doc->GetFirstItem(QStringLiteral("Body"))->Type() == kItemMimePart ? 1
+                                                                                     : 2];
+    }
+    EXPECT_EQ(kinds, (std::map<int, int>{{0, 100}, {1, 100}, {2, 100}}));
+}
+
 TEST(ScaledDemo, spreadsMessagesOverViewsAndOneFolderPerHundred) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("scaled.nsf"));

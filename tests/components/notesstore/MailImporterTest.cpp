@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 
 #include "components/notesstore/MailImporter.h"
+#include "components/notesstore/MimeItems.h"
 #include "components/notesstore/StoreSession.h"
 
 #include <QDir>
@@ -62,30 +63,50 @@ TEST(MailImporter, headers_becomeNotesAndInternetAddressItems) {
     EXPECT_EQ(moment.toSecsSinceEpoch(), 1300090325);
     EXPECT_EQ(moment.offsetFromUtc(), 3600);
 
+    // The body stays MIME, as Notes keeps MIME mail; read as text, it gives the plain part.
     ItemData* body = doc.Find(QStringLiteral("Body"));
     ASSERT_NE(body, nullptr);
-    EXPECT_EQ(body->type, kItemRichText);
+    EXPECT_EQ(body->type, kItemMimePart);
     EXPECT_TRUE(
         ValueToText(body->values.at(0)).startsWith(QStringLiteral("Schöne Grüße aus Zürich.")));
-    EXPECT_TRUE(body->embedded.empty());
+    EXPECT_TRUE(body->data.contains("Content-Type: text/plain"));
+    EXPECT_EQ(Texts(doc, QStringLiteral("MIME_Version")), QStringList{QStringLiteral("1.0")});
 }
 
-TEST(MailImporter, parts_givePlainBodyAndAttachmentsWithSafeNames) {
+// The message's parts joined again, as the store answers GetMIMEEntity.
+QByteArray Joined(DocumentData& doc) {
+    QByteArray joined;
+    for (const ItemData& item : doc.items) {
+        if (item.name == QLatin1String("Body")) {
+            joined += item.data;
+        }
+    }
+    return joined;
+}
+
+TEST(MailImporter, parts_stayWholeInTheMimeBodyWithThePlainTextAsItsValue) {
     auto docs = ReadMessages(Data("multipart.eml"));
     ASSERT_EQ(docs.size(), 1u);
     ItemData* body = docs[0].Find(QStringLiteral("Body"));
     ASSERT_NE(body, nullptr);
     EXPECT_EQ(ValueToText(body->values.at(0)).trimmed(), QStringLiteral("The plain text wins."));
-    ASSERT_EQ(body->embedded.size(), 3u);
-    EXPECT_EQ(body->embedded[0].name, QStringLiteral("data.bin"));
-    EXPECT_EQ(body->embedded[0].data, QByteArray("\x00\x01\x02\x03\xff", 5));
-    EXPECT_EQ(body->embedded[1].name, QStringLiteral("boot.ini"));
-    EXPECT_TRUE(body->embedded[1].data.startsWith("[boot loader]"));
-    EXPECT_EQ(body->embedded[2].name, QStringLiteral("Forwarded note.eml"));
-    EXPECT_TRUE(body->embedded[2].data.contains("Inner body."));
-    for (const EmbeddedData& object : body->embedded) {
-        EXPECT_EQ(object.type, kEmbedAttachment);
+    EXPECT_TRUE(body->embedded.empty()) << "attachments stay in the message";
+    // One item per part, from each boundary line on.
+    int parts = 0;
+    for (const ItemData& item : docs[0].items) {
+        if (item.name == QLatin1String("Body")) {
+            EXPECT_EQ(item.type, kItemMimePart);
+            EXPECT_TRUE(parts == 0 || item.data.startsWith("--")) << item.data.left(40).constData();
+            ++parts;
+        }
     }
+    EXPECT_EQ(parts, 9);
+    const QByteArray message = Joined(docs[0]);
+    for (const char* kept : {"<p>The <b>HTML</b> loses.</p>", "filename=\"data.bin\"",
+                             "AAECA/8=", "filename=\"../../windows/boot.ini\"", "Inner body."}) {
+        EXPECT_TRUE(message.contains(kept)) << kept;
+    }
+    EXPECT_EQ(MimePlainText(message).trimmed(), QStringLiteral("The plain text wins."));
     EXPECT_EQ(std::get<QDateTime>(docs[0].Find(QStringLiteral("PostedDate"))->values.at(0))
                   .offsetFromUtc(),
               -5 * 3600);
@@ -149,12 +170,10 @@ TEST(MailImporter, import_createsTheStoreAndFolderAndSkipsBadFiles) {
     }
     EXPECT_EQ(FirstValueText(doc->GetItemValue(QStringLiteral("Subject"))),
               QStringLiteral("Report with attachments"));
-    EXPECT_TRUE(doc->HasEmbedded());
-    const auto objects = doc->GetFirstItem(QStringLiteral("Body"))->EmbeddedObjects().value();
-    ASSERT_EQ(objects.size(), 3u);
-    const QString target = dir.filePath(objects[0]->Name());
-    objects[0]->ExtractFile(target);
-    EXPECT_EQ(ReadAll(target), QByteArray("\x00\x01\x02\x03\xff", 5));
+    const auto message = doc->GetMIMEEntity(QStringLiteral("Body"));
+    ASSERT_TRUE(message.has_value());
+    EXPECT_TRUE(message->contains("AAECA/8=")) << "the attachment travels in the message";
+    EXPECT_FALSE(doc->GetFirstItem(QStringLiteral("Body"))->EmbeddedObjects().has_value());
 }
 
 TEST(MailImporter, import_intoSomethingThatIsNotAStore_changesNothing) {

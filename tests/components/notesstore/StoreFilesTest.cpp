@@ -180,11 +180,11 @@ TEST_F(StoreFilesTest, otherSqliteFilesAndVersions_areRefusedWithTheReason) {
     const QString future = Path(QStringLiteral("future.nsf"));
     {
         auto writer = StoreWriter::Create(future);
-        writer->SetSchemaVersion(QStringLiteral("2"));
+        writer->SetSchemaVersion(QStringLiteral("3"));
         writer->AddView(QStringLiteral("($Inbox)"), true);
         writer->Commit();
     }
-    ExpectMembersFail(future, QStringLiteral("version 2"));
+    ExpectMembersFail(future, QStringLiteral("version 3"));
     EXPECT_THROW(StoreWriter::Append(future), StoreError);
 }
 

@@ -53,7 +53,7 @@ MemoryDatabaseData SampleData() {
     first.Set(QStringLiteral("Empty"), {}, kItemText);
     first.size = 12345;
     MemoryItem body{
-        QStringLiteral("Body"), kItemRichText, {QStringLiteral("Line one\nLine two")}, {}};
+        QStringLiteral("Body"), kItemRichText, {QStringLiteral("Line one\nLine two")}, {}, {}};
     body.embedded.push_back(MemoryEmbedded{kEmbedAttachment, QStringLiteral("a.txt"), "alpha"});
     body.embedded.push_back(MemoryEmbedded{kEmbedObject, QStringLiteral("Sheet"), "ole"});
     body.embedded.push_back(MemoryEmbedded{kEmbedObjectLink, QStringLiteral("Link"), ""});

@@ -40,7 +40,7 @@ TEST(VelmoraStoreTool, generateAndDump_describeTheDemoDatabase) {
     const ToolRun views = Tool({QStringLiteral("dump"), first});
     EXPECT_EQ(views.code, 0) << views.err.toStdString();
     EXPECT_TRUE(views.out.startsWith(QStringLiteral("Title: Demo Mail")));
-    EXPECT_TRUE(views.out.contains(QRegularExpression(QStringLiteral("folder +40  Newsletters\n"))))
+    EXPECT_TRUE(views.out.contains(QRegularExpression(QStringLiteral("folder +41  Newsletters\n"))))
         << views.out.toStdString();
     EXPECT_TRUE(
         views.out.contains(QRegularExpression(QStringLiteral("view +\\d+  \\(\\$All\\)\n"))));
@@ -145,6 +145,44 @@ TEST(VelmoraStoreTool, badArgumentsAndFiles_giveUsageOrAReason) {
     EXPECT_TRUE(neither.out.isEmpty());
     EXPECT_TRUE(neither.err.contains(QStringLiteral("not a Velmora offline mail store")))
         << neither.err.toStdString();
+}
+
+TEST(VelmoraStoreTool, importFolderName_isANameNeverAPath) {
+    QTemporaryDir dir;
+    const QString eml = dir.filePath(QStringLiteral("m.eml"));
+    WriteAll(eml, "From: a@example.com\r\nSubject: Hi\r\n\r\nText\r\n");
+    const QString store = dir.filePath(QStringLiteral("s.nsf"));
+    struct Row {
+        const char* folder;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {"..", false},
+        {"../x", false},
+        {"/", false},
+        {" .. ", false},
+        {"Parent\\..\\x", false},
+        {"a\\", false},
+        {".", false},
+        {"x\ty", false},
+        {"Parent\\Child", true},
+        {"Clients/Europe: 2011", true},
+        {"...", true},
+        {".hidden", true},
+    };
+    for (const Row& row : rows) {
+        const QString folder = QString::fromUtf8(row.folder);
+        const ToolRun run =
+            Tool({QStringLiteral("import"), store, QStringLiteral("--folder"), folder, eml});
+        EXPECT_EQ(run.code, row.accepted ? 0 : 1) << row.folder << ": " << run.err.toStdString();
+        const ToolRun views = Tool({QStringLiteral("dump"), store});
+        EXPECT_EQ(views.out.contains(QStringLiteral("  ") + folder + QLatin1Char('\n')),
+                  row.accepted)
+            << row.folder;
+        if (!row.accepted) {
+            EXPECT_EQ(run.err.count(QLatin1Char('\n')), 1) << run.err.toStdString();
+        }
+    }
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <functional>
+
 using namespace velmora;
 
 namespace {
@@ -27,108 +29,176 @@ void EnsureApplication() {
     if (QCoreApplication::instance() == nullptr) {
         new QGuiApplication(argc, argv);
     }
+    RegisterStandardComponents();
 }
 
-QString PdfText(const QString& pdf) {
+QString RunTool(const QString& program, const QStringList& args) {
     QProcess process;
-    process.start(QStringLiteral("pdftotext"),
-                  {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    process.start(program, args);
     if (!process.waitForFinished(60000)) {
         return {};
     }
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-// A real mail file, scanned and exported as the window does it: the scan finds our
-// folder of all mail, the export writes the memo's PDF with its texts.
-TEST(nsf_EndToEnd, HfinnScansAndExportsItsMemo) {
-    VELMORA_REQUIRE_SAMPLE(path, "hfinn.nsf");
+const QString kNoData = QStringLiteral("No Data Found in NSF file or NSF file is encrypted");
+const QString kCompleted = QStringLiteral("Notes Database Scan Completed Successfully");
+
+struct RoadRow {
+    const char* file;
+    int mail;                        // documents in "All Mail"
+    const char* completion;          // the completion message's second line, or ""
+    std::vector<const char*> shown;  // texts the preview rows show
+    int written;                     // PDFs
+    int failed;                      // messages not converted
+    int missing;                     // attachments not saved
+    std::vector<const char*> texts;  // texts found in the PDFs
+    std::vector<const char*> files;  // attachments embedded in the PDFs
+};
+
+// Real files scanned, previewed and exported as the windows do it: the scan finds the
+// folder of all mail, the preview lists its messages, the export writes one PDF each with
+// its texts and attached files; what cannot be read is counted and reported.
+TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
+    const std::vector<RoadRow> rows = {
+        {"hfinn.nsf",
+         1,
+         "",
+         {"Charles Connell", "Re: APISUPP.NSF Stub attached"},
+         1,
+         0,
+         0,
+         {"Re: APISUPP.NSF Stub attached", "Martin Cox", "Charles Connell",
+          "Attached please find the replica stub"},
+         {"APISUPP.NSF"}},
+        {"MIMEMsg.nsf",
+         3,
+         "",
+         {"MIME message(plain text)", "MIME message(with txt attachment)", "admin@cn.ibm.com"},
+         3,
+         0,
+         1,  // mswin32.mak: its object holds fewer bytes than its file records
+         {"MIME message(plain text)", "This is a test message.",
+          "This is a text message, with a txt file attached.",
+          "You can get two types of Help in Notes"},
+         {"New Text Document.txt", "Plain.txt", "Sample.jpg", "sampleBMP.bmp"}},
+        // No mail at all: its 69 documents are data, listed in no folder of mail.
+        {"findKeyEx4.nsf", 0, "", {}, 0, 0, 0, {}, {}},
+        // Four documents damaged in the file itself: counted, listed, and reported.
+        {"msearch.nsf", 4, "4 documents could not be read.", {}, 0, 4, 0, {}, {}},
+    };
     EnsureApplication();
-    RegisterStandardComponents();
+    for (const RoadRow& row : rows) {
+        SCOPED_TRACE(row.file);
+        notes::MailboxState mailbox;
+        mailbox.databasePath = velmora::nsf::test::Sample(row.file);
+        velmora::testing::RecordingMailboxView scanView;
+        velmora::testing::RecordingUserInterface scanUi;
+        notes::MailboxScanner scanner(mailbox, scanView, scanUi);
+        scanner.CmdScan_Click();
+        ASSERT_FALSE(scanUi.messages.empty());
+        EXPECT_EQ(scanUi.messages.back().title, QStringLiteral("Scan Completed..."));
+        EXPECT_EQ(scanUi.messages.back().text,
+                  *row.completion == 0
+                      ? kCompleted
+                      : kCompleted + QStringLiteral("\r\n") + QLatin1String(row.completion));
+        const int node = mailbox.tree.IndexOfKey(QString::fromLatin1(nsf::kAllMailFolder));
+        ASSERT_NE(node, 0);
+        EXPECT_EQ(mailbox.tree.Node(node).caption, QStringLiteral("All Mail (%1)").arg(row.mail));
 
-    notes::MailboxState mailbox;
-    mailbox.databasePath = path;
-    velmora::testing::RecordingMailboxView scanView;
-    velmora::testing::RecordingUserInterface scanUi;
-    notes::MailboxScanner scanner(mailbox, scanView, scanUi);
-    scanner.CmdScan_Click();
-    ASSERT_FALSE(scanUi.messages.empty());
-    EXPECT_EQ(scanUi.messages.back().title, QStringLiteral("Scan Completed..."))
-        << scanUi.messages.back().text.toStdString();
-    EXPECT_EQ(mailbox.databaseTitle, QStringLiteral("Huckleberry Finn"));
-    const int node = mailbox.tree.IndexOfKey(QString::fromLatin1(nsf::kAllMailFolder));
-    ASSERT_NE(node, 0);
-    EXPECT_EQ(mailbox.tree.Node(node).caption, QStringLiteral("All Mail (1)"));
-
-    // The preview lists the memo with its addressee and subject.
-    notes::MailPreview preview(mailbox, scanView, scanView, scanUi);
-    preview.ContactsTreeView_Click(node);
-    ASSERT_EQ(scanView.rows.size(), 1u);
-    EXPECT_TRUE(scanView.rows[0].join(QLatin1Char('|')).contains(QLatin1String("Charles Connell")))
-        << scanView.rows[0].join(QLatin1Char('|')).toStdString();
-    EXPECT_TRUE(scanView.rows[0]
-                    .join(QLatin1Char('|'))
-                    .contains(QLatin1String("Re: APISUPP.NSF Stub attached")));
-
-    QTemporaryDir out;
-    ASSERT_TRUE(out.isValid());
-    exporting::ExportState state;
-    state.ExportRoot = out.path();
-    state.SelectedFolders = {QString::fromLatin1(nsf::kAllMailFolder), QString(), QString()};
-    velmora::testing::RecordingExportView exportView;
-    velmora::testing::RecordingUserInterface exportUi;
-    exporting::ExportRun run(mailbox, state, exportView, exportUi);
-    run.CmdConversion_Click();
-    EXPECT_EQ(run.Summary().failed, 0);
-    EXPECT_EQ(run.Summary().written, 1);
-    // Its Huffman-compressed attachment is decoded and saved, not reported missing.
-    EXPECT_EQ(run.Summary().missingAttachments, 0)
-        << run.Summary().problems.join(' ').toStdString();
-
-    QStringList pdfs;
-    for (const QString& file : velmora::testing::FilesBelow(out.path())) {
-        if (file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-            pdfs << file;
+        notes::MailPreview preview(mailbox, scanView, scanView, scanUi);
+        preview.ContactsTreeView_Click(node);
+        QStringList shown;
+        for (const QStringList& r : scanView.rows) {
+            shown << r.join(QLatin1Char('|'));
         }
-    }
-    ASSERT_EQ(pdfs.size(), 1) << velmora::testing::FilesBelow(out.path()).join(' ').toStdString();
-    const QString pdf = QDir(out.path()).filePath(pdfs.front());
-    const QString text = PdfText(pdf);
-    // The PDF carries the attachment, whole.
-    QProcess detach;
-    detach.start(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), pdf});
-    ASSERT_TRUE(detach.waitForFinished(60000));
-    const QString listed = QString::fromUtf8(detach.readAllStandardOutput());
-    EXPECT_TRUE(listed.contains(QLatin1String("APISUPP.NSF"))) << listed.toStdString();
-    for (const char* expected : {"Re: APISUPP.NSF Stub attached", "Martin Cox", "Charles Connell",
-                                 "Attached please find the replica stub"}) {
-        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n"
-                                                            << text.toStdString();
+        for (const char* text : row.shown) {
+            EXPECT_TRUE(shown.join('\n').contains(QLatin1String(text)))
+                << text << "\n"
+                << shown.join('\n').toStdString();
+        }
+
+        QTemporaryDir out;
+        ASSERT_TRUE(out.isValid());
+        exporting::ExportState state;
+        state.ExportRoot = out.path();
+        state.SelectedFolders = {QString::fromLatin1(nsf::kAllMailFolder), QString(), QString()};
+        velmora::testing::RecordingExportView exportView;
+        velmora::testing::RecordingUserInterface exportUi;
+        exporting::ExportRun run(mailbox, state, exportView, exportUi);
+        run.CmdConversion_Click();
+        EXPECT_EQ(run.Summary().written, row.written);
+        EXPECT_EQ(run.Summary().failed, row.failed);
+        EXPECT_EQ(run.Summary().missingAttachments, row.missing)
+            << run.Summary().problems.join(' ').toStdString();
+
+        QString texts;
+        QString files;
+        for (const QString& file : velmora::testing::FilesBelow(out.path())) {
+            if (file.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+                const QString pdf = QDir(out.path()).filePath(file);
+                texts += RunTool(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+                files += RunTool(QStringLiteral("pdfdetach"), {QStringLiteral("-list"), pdf});
+            }
+        }
+        for (const char* text : row.texts) {
+            EXPECT_TRUE(texts.contains(QLatin1String(text))) << text;
+        }
+        for (const char* file : row.files) {
+            EXPECT_TRUE(files.contains(QLatin1String(file))) << file << "\n" << files.toStdString();
+        }
     }
 }
 
-// A file that is no database at all ends the tolerant scan in "no data", not in
-// "Notes not installed".
-TEST(nsf_EndToEnd, UnreadableFileReadsAsNoData) {
+struct NoDataRow {
+    const char* what;
+    std::function<QByteArray()> bytes;
+    const char* reason;  // a part of the line under the message
+};
+
+// A file that cannot be read ends the tolerant scan in "no data", with a line under it
+// that says why, not in "Notes not installed".
+TEST(nsf_EndToEnd, UnreadableFilesSayWhyThereIsNoData) {
+    const auto hfinn = [] {
+        return velmora::nsf::test::ReadAll(velmora::nsf::test::Sample("hfinn.nsf"));
+    };
+    const std::vector<NoDataRow> rows = {
+        {"an empty file", [] { return QByteArray(""); }, "is empty: it is not a Notes database"},
+        {"a text file", [] { return QByteArray("Dear all,\r\nplease find...\r\n"); },
+         "is not a Notes database"},
+        {"a picture renamed",
+         [] { return QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(900, 7); },
+         "is not a Notes database"},
+        {"a real file cut short", [&] { return hfinn().left(0x20000); },
+         "is damaged: its bucket descriptor block at 0x23000"},
+        {"a real file with its descriptor blocks overwritten",
+         [&] {
+             QByteArray b = hfinn();
+             b.replace(0x23000, 0x2000, QByteArray(0x2000, 0));
+             return b;
+         },
+         "is damaged: its bucket descriptor block at 0x23000: it lacks its signature"},
+    };
     EnsureApplication();
-    RegisterStandardComponents();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("broken.nsf"));
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("\x1a\x00\x00\x04\x00\x00", 6) + QByteArray(900, '\x5a'));
+    for (const NoDataRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        const QString path = dir.filePath(QStringLiteral("mail.nsf"));
+        velmora::nsf::test::WriteAll(path, row.bytes());
+        notes::MailboxState mailbox;
+        mailbox.databasePath = path;
+        velmora::testing::RecordingMailboxView view;
+        velmora::testing::RecordingUserInterface ui;
+        notes::MailboxScanner scanner(mailbox, view, ui);
+        scanner.CmdScan_Click();
+        ASSERT_FALSE(ui.messages.empty());
+        const QStringList lines = ui.messages.back().text.split(QStringLiteral("\r\n"));
+        ASSERT_EQ(lines.size(), 2) << ui.messages.back().text.toStdString();
+        EXPECT_EQ(lines[0], kNoData);
+        EXPECT_TRUE(lines[1].contains(QLatin1String(row.reason))) << lines[1].toStdString();
     }
-    notes::MailboxState mailbox;
-    mailbox.databasePath = path;
-    velmora::testing::RecordingMailboxView view;
-    velmora::testing::RecordingUserInterface ui;
-    notes::MailboxScanner scanner(mailbox, view, ui);
-    scanner.CmdScan_Click();
-    ASSERT_FALSE(ui.messages.empty());
-    EXPECT_EQ(ui.messages.back().text,
-              QStringLiteral("No Data Found in NSF file or NSF file is encrypted"));
 }
 
 }  // namespace

@@ -1,20 +1,24 @@
 #include "NsfTestSupport.h"
 
-#include "components/nsf/Cx.h"
 #include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
+#include "components/nsf/NsfSession.h"
 #include "components/nsf/TimeDate.h"
 #include "notes/NotesError.h"
 
-#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
+#include <sys/fsuid.h>
+
 #include <algorithm>
 #include <array>
+#include <vector>
 
 using namespace velmora::nsf;
+using velmora::notes::EmbeddedObjectList;
 using velmora::notes::NotesError;
 
 namespace {
@@ -65,127 +69,129 @@ TEST(nsf_Lmbcs, ConvertsTextThroughIcu) {
     EXPECT_TRUE(FromLmbcs({}).isEmpty());
 }
 
-TEST(nsf_Open, RefusesWhatIsNotADatabase) {
+// File permission checks of this thread as another user, while it lives.
+class AsNobody {
+  public:
+    explicit AsNobody(bool active) : m_active(active) {
+        if (m_active) {
+            m_previous = setfsuid(65534);
+        }
+    }
+    ~AsNobody() {
+        if (m_active) {
+            setfsuid(m_previous);
+        }
+    }
+    AsNobody(const AsNobody&) = delete;
+    AsNobody& operator=(const AsNobody&) = delete;
+
+  private:
+    bool m_active;
+    int m_previous = 0;
+};
+
+struct RefusalRow {
+    const char* what;
+    QByteArray bytes;  // written to the file; a null array makes a folder of that name
+    const char* reason;
+};
+
+// Whatever is not a readable database is refused with a reason that names why.
+TEST(nsf_Open, RefusesWithTheReason) {
+    QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    png += QByteArray(2000, '\x11');
+    const QByteArray stub = QByteArray("\x1a\x00\x00\x04\x00\x00", 6);
+    const std::vector<RefusalRow> rows = {
+        {"an empty file", QByteArray(""), "is empty"},
+        {"a text file", QByteArray("From: someone\r\nSubject: not a database\r\n"),
+         "is not a Notes database"},
+        {"a PNG renamed", png, "is not a Notes database"},
+        {"an odd header size", QByteArray("\x1a\x00\x00\x03\x00\x00", 6) + QByteArray(4000, 0),
+         "is not a Notes database"},
+        {"a header cut short", stub, "is damaged: its header is cut short"},
+        {"a header and nothing else", stub + QByteArray(0x400 - 6, 0),
+         "is damaged: it records no bucket descriptor block"},
+        {"a folder", QByteArray(), "cannot be opened"},
+        {"a file it may not read", QByteArray("\x1a\x00\x00\x04\x00\x00", 6), "Permission denied"},
+    };
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString text = dir.filePath(QStringLiteral("mail.nsf"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("SQLite format 3\0 plus something longer than a header would be", 62);
-    }
-    EXPECT_FALSE(LooksLikeNsf(text));
-    EXPECT_THROW(NsfDatabase::Open(text), NotesError);
-    EXPECT_THROW(NsfDatabase::Open(dir.filePath(QStringLiteral("missing.nsf"))), NotesError);
-
-    // A signature with nothing behind it is a truncated database, not a crash.
-    const QString stub = dir.filePath(QStringLiteral("stub.nsf"));
-    {
-        QFile f(stub);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("\x1a\x00\x00\x04\x00\x00", 6);
-    }
-    EXPECT_TRUE(LooksLikeNsf(stub));
-    try {
-        NsfDatabase::Open(stub);
-        FAIL() << "a 6-byte file opened";
-    } catch (const NotesError& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("outside the file"))) << e.what();
+    for (const RefusalRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        const QString path = dir.filePath(QString::fromLatin1(row.what) + QStringLiteral(".nsf"));
+        if (row.bytes.isNull()) {
+            ASSERT_TRUE(QDir().mkpath(path));
+        } else {
+            velmora::nsf::test::WriteAll(path, row.bytes);
+        }
+        const bool forbidden = QByteArray(row.reason) == "Permission denied";
+        if (forbidden) {
+            ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::Permissions()));
+        }
+        try {
+            // Root reads any file: the check runs as nobody for that row.
+            const AsNobody nobody(forbidden);
+            NsfDatabase::Open(path);
+            ADD_FAILURE() << "opened";
+        } catch (const NotesError& e) {
+            EXPECT_TRUE(e.Message().contains(QLatin1String(row.reason))) << e.what();
+        }
     }
 }
 
 struct SampleRow {
     const char* file;
     std::uint32_t ods;
-    int documents;  // from the samples' README; -1 where it gives no count
+    int documents;
+    const char* title;
 };
 
-// Every sample opens, records its bucket descriptor blocks inside the file and lists
-// notes; where the samples' README states a document count, the walk finds exactly it.
-TEST(nsf_Samples, OpenAndListTheirNotes) {
-    const std::array rows = {
-        SampleRow{"hfinn.nsf", 43, 1},          SampleRow{"MIMEMsg.nsf", 43, 3},
-        SampleRow{"richtext.nsf", 43, 1},       SampleRow{"attachment.nsf", 43, 3},
-        SampleRow{"notesflo.nsf", 43, 1},       SampleRow{"ftsearch.nsf", 43, 16},
-        SampleRow{"findKeyEx4.nsf", 53, 69},    SampleRow{"nf_doc.nsf", 41, -1},
-        SampleRow{"discuss.nsf", 43, -1},       SampleRow{"problems.nsf", 43, -1},
-        SampleRow{"picture.nsf", 43, -1},       SampleRow{"embedole.nsf", 43, -1},
-        SampleRow{"encrypt.nsf", 43, -1},       SampleRow{"billdrv.nsf", 43, -1},
-        SampleRow{"msearch.nsf", 43, -1},       SampleRow{"jnx-sample.nsf", 52, -1},
-        SampleRow{"jnx-signeddoc.nsf", 55, -1}, SampleRow{"jnx-invalidtimedate.nsf", 52, -1},
+// Every sample opens with its title and lists its documents; the counts are those the
+// samples' readmes give where they give one, else what the file holds.
+TEST(nsf_Samples, OpenWithTitleAndDocuments) {
+    const std::vector<SampleRow> rows = {
+        {"hfinn.nsf", 43, 1, "Huckleberry Finn"},
+        {"MIMEMsg.nsf", 43, 3, "MIME messages"},
+        {"richtext.nsf", 43, 1, "Rich-Text Test"},
+        {"attachment.nsf", 43, 3, "MyHAPI"},
+        {"notesflo.nsf", 43, 1, "NotesFlow Containers"},
+        {"ftsearch.nsf", 43, 16, "Full Text Search Demo"},
+        {"findKeyEx4.nsf", 53, 69, ""},
+        {"nf_doc.nsf", 41, 6, "NotesFlow Documentation"},
+        {"discuss.nsf", 43, 4, "Discuss"},
+        {"problems.nsf", 43, 8, "Problem Tracking"},
+        {"picture.nsf", 43, 3, "MyHAPI"},
+        {"embedole.nsf", 43, 0, "EMBEDOLE test database"},
+        {"encrypt.nsf", 43, 0, "API Encryption Test Database"},
+        {"billdrv.nsf", 43, 0, "Billing Driver Sample DB"},
+        // 449 by its relocation buckets; three more carry damaged note IDs.
+        {"msearch.nsf", 43, 452, "Multi Database Search"},
+        {"jnx-sample.nsf", 52, 18, "BVT Test DB"},
+        {"jnx-signeddoc.nsf", 55, 1, "Signed Doc"},
+        {"jnx-invalidtimedate.nsf", 52, 2, "JNX Invalid TimeDate"},
     };
-    VELMORA_REQUIRE_SAMPLE(first, "hfinn.nsf");
     for (const SampleRow& row : rows) {
         SCOPED_TRACE(row.file);
-        const QString path = velmora::nsf::test::Sample(QString::fromLatin1(row.file));
-        ASSERT_FALSE(path.isEmpty()) << "the sample folder lacks " << row.file;
-        EXPECT_TRUE(LooksLikeNsf(path));
+        const QString path = velmora::nsf::test::Sample(row.file);
         const auto db = NsfDatabase::Open(path);
         EXPECT_EQ(db->Header().odsVersion, row.ods);
-        // findKeyEx4.nsf has an empty info text; the others a title line.
-        EXPECT_EQ(db->Header().Title().isEmpty(), QByteArray(row.file) == "findKeyEx4.nsf");
-        ASSERT_FALSE(db->Header().descriptorBlocks.empty());
-        const auto notes = db->Notes();
-        EXPECT_EQ(db->Damage(), 0);
-        EXPECT_FALSE(notes.empty());
+        EXPECT_EQ(db->Header().Title(), QString::fromLatin1(row.title));
+        EXPECT_EQ(db->Header().recordedSize, db->File().Size());
+        const auto& notes = db->Notes();
+        EXPECT_EQ(db->Damage().documents, 0u);
         for (const NoteRecord& note : notes) {
             EXPECT_GE(note.size, 100u);
             EXPECT_LE(note.offset + note.size, db->File().Size());
+            EXPECT_EQ(db->FindNote(note.id), &note);
         }
-        if (row.documents >= 0) {
-            EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
-                                    [](const NoteRecord& n) { return n.IsDocument(); }),
-                      row.documents);
-        }
-    }
-}
-
-// The names' text closes every descriptor block: the decoder must run through the whole
-// stream to reach it, past the marker codes some writers leave mid-stream.
-TEST(nsf_Samples, DescriptorBlocksDecodeToTheirNamesText) {
-    const std::array files = {
-        "hfinn.nsf",      "MIMEMsg.nsf",       "richtext.nsf",
-        "attachment.nsf", "notesflo.nsf",      "ftsearch.nsf",
-        "findKeyEx4.nsf", "nf_doc.nsf",        "discuss.nsf",
-        "problems.nsf",   "picture.nsf",       "embedole.nsf",
-        "encrypt.nsf",    "billdrv.nsf",       "msearch.nsf",
-        "jnx-sample.nsf", "jnx-signeddoc.nsf", "jnx-invalidtimedate.nsf",
-    };
-    VELMORA_REQUIRE_SAMPLE(first, "hfinn.nsf");
-    for (const char* file : files) {
-        SCOPED_TRACE(file);
-        const QString path = velmora::nsf::test::Sample(QString::fromLatin1(file));
-        ASSERT_FALSE(path.isEmpty()) << "the sample folder lacks " << file;
-        const auto db = NsfDatabase::Open(path);
-        const FileBlock block = db->Header().descriptorBlocks.front();
-        const auto bytes = db->File().Bytes(block.offset, block.size, "a descriptor block");
-        ASSERT_GE(bytes.size(), 74u);
-        const std::uint32_t textSize = bytes[34] | bytes[35] << 8;
-        const std::uint32_t packed = bytes[66] | bytes[67] << 8 | bytes[68] << 16;
-        ASSERT_LE(packed, bytes.size() - 74);
-        QString why;
-        const auto plain = CxDecompress(bytes.subspan(74, packed), 1 << 20, &why);
-        ASSERT_TRUE(plain.has_value()) << why.toStdString();
-        const std::vector<std::uint8_t>& out = plain->bytes;
-        ASSERT_GT(out.size(), textSize);
-        // The text is a zero-free run of its recorded size opening on a '$' name, its size's
-        // low byte four bytes before it.
-        int found = 0;
-        for (std::size_t at = 4; at + textSize <= out.size(); ++at) {
-            if (out[at] == '$' && out[at - 4] == (textSize & 0xFF) &&
-                std::find(out.begin() + at, out.begin() + at + textSize, 0) ==
-                    out.begin() + at + textSize) {
-                ++found;
-            }
-        }
-        EXPECT_EQ(found, 1) << "decoded " << out.size() << " bytes, no names' text of " << textSize
-                            << " bytes";
+        EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                                [](const NoteRecord& n) { return n.IsDocument(); }),
+                  row.documents);
     }
 }
 
 TEST(nsf_Samples, HfinnHeaderAndItsOneMemo) {
-    VELMORA_REQUIRE_SAMPLE(path, "hfinn.nsf");
-    const auto db = NsfDatabase::Open(path);
+    const auto db = NsfDatabase::Open(velmora::nsf::test::Sample("hfinn.nsf"));
     const DatabaseHeader& header = db->Header();
     EXPECT_EQ(header.headerSize, 0x400u);
     EXPECT_EQ(header.Title(), QStringLiteral("Huckleberry Finn"));
@@ -199,7 +205,7 @@ TEST(nsf_Samples, HfinnHeaderAndItsOneMemo) {
     EXPECT_EQ(header.descriptorBlocks[1].offset, 0x24000u);
     EXPECT_EQ(header.recordedSize, db->File().Size());
 
-    const auto notes = db->Notes();
+    const auto& notes = db->Notes();
     const auto memo = std::find_if(notes.begin(), notes.end(),
                                    [](const NoteRecord& n) { return n.IsDocument(); });
     ASSERT_NE(memo, notes.end());
@@ -214,29 +220,45 @@ TEST(nsf_Samples, HfinnHeaderAndItsOneMemo) {
 }
 
 TEST(nsf_Samples, RichtextHoldsNote212A) {
-    VELMORA_REQUIRE_SAMPLE(path, "richtext.nsf");
-    const auto notes = NsfDatabase::Open(path)->Notes();
+    const auto db = NsfDatabase::Open(velmora::nsf::test::Sample("richtext.nsf"));
+    const auto& notes = db->Notes();
     const auto note = std::find_if(notes.begin(), notes.end(),
                                    [](const NoteRecord& n) { return n.id == 0x212Au; });
     ASSERT_NE(note, notes.end());
     EXPECT_TRUE(note->IsDocument());
 }
 
+// Reading a file whole, damaged or not, through the reader and the object model with
+// every attachment extracted, leaves its bytes and its modification time as they were.
 TEST(nsf_Samples, ReadingNeverChangesTheFile) {
-    VELMORA_REQUIRE_SAMPLE(path, "hfinn.nsf");
-    const auto digest = [&] {
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-        return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-    };
-    const QByteArray before = digest();
-    const QDateTime modified = QFileInfo(path).lastModified();
-    {
-        const auto db = NsfDatabase::Open(path);
-        EXPECT_FALSE(db->Notes().empty());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QByteArray damaged = velmora::nsf::test::ReadAll(velmora::nsf::test::Sample("hfinn.nsf"));
+    damaged[0x23000 + 200] = static_cast<char>(damaged[0x23000 + 200] ^ 1);
+    velmora::nsf::test::WriteAll(dir.filePath(QStringLiteral("damaged.nsf")), damaged);
+    for (const QString& path :
+         {velmora::nsf::test::Sample("hfinn.nsf"), velmora::nsf::test::Sample("MIMEMsg.nsf"),
+          dir.filePath(QStringLiteral("damaged.nsf"))}) {
+        SCOPED_TRACE(path.toStdString());
+        const QByteArray before = velmora::nsf::test::ReadAll(path);
+        const QDateTime modified = QFileInfo(path).lastModified();
+        FileSession session;
+        const auto db = session.GetDatabase(QString(), path);
+        const auto mail = db->GetView(QString::fromLatin1(kAllMailFolder));
+        ASSERT_NE(mail, nullptr);
+        for (auto doc = mail->GetFirstDocument(); doc; doc = mail->GetNextDocument(doc)) {
+            doc->GetItemValue(QStringLiteral("Body"));
+            const auto body = doc->GetFirstItem(QStringLiteral("Body"));
+            for (const auto& object : body->EmbeddedObjects().value_or(EmbeddedObjectList{})) {
+                try {
+                    object->ExtractFile(dir.filePath(object->Name()));
+                } catch (const NotesError&) {
+                }
+            }
+        }
+        EXPECT_EQ(velmora::nsf::test::ReadAll(path), before);
+        EXPECT_EQ(QFileInfo(path).lastModified(), modified);
     }
-    EXPECT_EQ(digest(), before);
-    EXPECT_EQ(QFileInfo(path).lastModified(), modified);
 }
 
 }  // namespace

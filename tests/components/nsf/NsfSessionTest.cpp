@@ -1,8 +1,11 @@
 #include "NsfTestSupport.h"
 
+#include "components/nsf/Folders.h"
+#include "components/nsf/NsfDatabase.h"
 #include "components/nsf/NsfSession.h"
 #include "notes/NotesError.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace velmora::nsf;
@@ -20,7 +23,7 @@ ViewPtr FindView(NotesDatabase& db, const QString& name) {
 }
 
 TEST(nsf_Session, ServesHfinnThroughTheNotesModel) {
-    VELMORA_REQUIRE_SAMPLE(path, "hfinn.nsf");
+    const QString path = velmora::nsf::test::Sample("hfinn.nsf");
     FileSession session;
     const DatabasePtr db = session.GetDatabase(QString(), path);
     EXPECT_EQ(db->Title(), QStringLiteral("Huckleberry Finn"));
@@ -82,11 +85,53 @@ TEST(nsf_Session, ServesHfinnThroughTheNotesModel) {
     EXPECT_EQ(memo->GetFirstItem(QStringLiteral("nothing")), nullptr);
 }
 
+struct FolderRow {
+    const char* file;
+    const char* folder;
+    std::vector<std::uint32_t> notes;  // the documents its folder object lists
+};
+
+// Folders list the documents their folder objects name; the empty one lists none.
+TEST(nsf_Session, FoldersListTheirDocuments) {
+    const std::vector<FolderRow> rows = {
+        {"jnx-sample.nsf", "Backup Role for Student", {0x926}},
+        {"billdrv.nsf", "My Favorites", {}},
+    };
+    for (const FolderRow& row : rows) {
+        SCOPED_TRACE(row.folder);
+        const auto db = NsfDatabase::Open(velmora::nsf::test::Sample(row.file));
+        bool found = false;
+        for (const NoteRecord& note : db->Notes()) {
+            if ((note.noteClass & kClassView) == 0) {
+                continue;
+            }
+            const auto items = db->Items(note);
+            QString why;
+            const auto ids = FolderNoteIds(*db, items, &why);
+            if (ids) {
+                found = true;
+                EXPECT_EQ(*ids, row.notes);
+            }
+        }
+        EXPECT_TRUE(found);
+        FileSession session;
+        const ViewPtr folder = session.GetDatabase(QString(), velmora::nsf::test::Sample(row.file))
+                                   ->GetView(QLatin1String(row.folder));
+        ASSERT_NE(folder, nullptr);
+        EXPECT_TRUE(folder->isfolder());
+        EXPECT_EQ(folder->AllEntries()->Count(), static_cast<std::int64_t>(row.notes.size()));
+        std::vector<std::uint32_t> listed;
+        for (auto doc = folder->GetFirstDocument(); doc; doc = folder->GetNextDocument(doc)) {
+            listed.push_back(dynamic_cast<NsfDocumentDetails&>(*doc).NoteId());
+        }
+        EXPECT_EQ(listed, row.notes);
+    }
+}
+
 TEST(nsf_Session, FoldersOfTheSamplesAreListedWithTheirFlag) {
-    VELMORA_REQUIRE_SAMPLE(path, "billdrv.nsf");
+    const QString path = velmora::nsf::test::Sample("billdrv.nsf");
     FileSession session;
     const DatabasePtr db = session.GetDatabase(QString(), path);
-    // The one folder of the samples: empty, as its entry table is not read yet.
     const ViewPtr favourites = FindView(*db, QStringLiteral("My Favorites"));
     ASSERT_NE(favourites, nullptr);
     EXPECT_TRUE(favourites->isfolder());
@@ -114,11 +159,138 @@ TEST(nsf_Session, UnreadableFilesFailOnEveryMember) {
     ASSERT_NE(db, nullptr);
     EXPECT_THROW(db->Title(), NotesError);
     EXPECT_THROW(db->Views(), NotesError);
-    // Not a database at all: the offline store's reader answers, and fails as well.
+    // No file at all: every member says so.
     const DatabasePtr other =
         session.GetDatabase(QString(), dir.filePath(QStringLiteral("missing.nsf")));
     ASSERT_NE(other, nullptr);
     EXPECT_THROW(other->Title(), NotesError);
+    EXPECT_THROW(other->UnreadableDocuments(), NotesError);
+}
+
+struct MimeRow {
+    const char* subject;
+    std::vector<const char*> types;        // every Content-Type of the message, in order
+    std::vector<const char*> attachments;  // the files of its Body
+    const char* plain;                     // the start of its plain-text part
+};
+
+// MIMEMsg.nsf's three messages with the structure parseMMMsg-MIMEMsg.txt shows, the texts
+// of readMMTxt-MIMEMsg.txt and their attached files, byte for byte in the message too.
+TEST(nsf_Session, MimeMessagesWithTheirPartsAndFiles) {
+    const std::vector<MimeRow> rows = {
+        {"MIME message(plain text)",
+         {"multipart/alternative", "text/plain", "text/html"},
+         {},
+         "This is a test message."},
+        {"MIME message(with txt attachment)",
+         {"multipart/mixed", "multipart/alternative", "text/plain", "text/html", "text/plain"},
+         {"New Text Document.txt"},
+         "This is a text message, with a txt file attached."},
+        {"MIME message with attachmetn(Txt/BMP/Jpg) and inline images",
+         {"multipart/mixed", "multipart/related", "multipart/alternative", "text/plain",
+          "text/html", "image/gif", "image/gif", "image/gif", "text/plain", "image/jpeg",
+          "application/octet-stream", "application/octet-stream"},
+         {"Plain.txt", "Sample.jpg", "sampleBMP.bmp", "mswin32.mak"},
+         "You can get two types of Help in Notes:"},
+    };
+    FileSession session;
+    const DatabasePtr db =
+        session.GetDatabase(QString(), velmora::nsf::test::Sample("MIMEMsg.nsf"));
+    const ViewPtr mail = db->GetView(QLatin1String(kAllMailFolder));
+    ASSERT_NE(mail, nullptr);
+    ASSERT_EQ(mail->AllEntries()->Count(), 3);
+    EXPECT_EQ(db->UnreadableDocuments(), 0);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    DocumentPtr doc = mail->GetFirstDocument();
+    for (const MimeRow& row : rows) {
+        SCOPED_TRACE(row.subject);
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(FirstValueText(doc->GetItemValue(QStringLiteral("Subject"))),
+                  QLatin1String(row.subject));
+        EXPECT_EQ(FirstValueText(doc->GetItemValue(QStringLiteral("SendTo"))),
+                  QStringLiteral("admin@cn.ibm.com"));
+        EXPECT_TRUE(FirstValueText(doc->GetItemValue(QStringLiteral("Body")))
+                        .startsWith(QLatin1String(row.plain)));
+        const QByteArray message =
+            dynamic_cast<NsfDocumentDetails&>(*doc).MimeMessage(QStringLiteral("Body"));
+        QStringList types;
+        const QRegularExpression type(QStringLiteral("Content-Type: *([^;\\r\\n]+)"));
+        for (auto m = type.globalMatch(QString::fromLatin1(message)); m.hasNext();) {
+            types << m.next().captured(1);
+        }
+        QStringList expected;
+        for (const char* t : row.types) {
+            expected << QLatin1String(t);
+        }
+        EXPECT_EQ(types, expected);
+
+        const auto body = doc->GetFirstItem(QStringLiteral("Body"));
+        ASSERT_NE(body, nullptr);
+        EXPECT_EQ(body->Type(), kItemRichText);
+        QStringList names;
+        for (const auto& object : body->EmbeddedObjects().value_or(EmbeddedObjectList{})) {
+            names << object->Name();
+            EXPECT_EQ(object->Type(), kEmbedAttachment);
+            const QString target = dir.filePath(object->Name());
+            if (object->Name() == QLatin1String("mswin32.mak")) {
+                // Its object holds fewer bytes than its file records: refused, with why.
+                try {
+                    object->ExtractFile(target);
+                    ADD_FAILURE() << "extracted";
+                } catch (const NotesError& e) {
+                    EXPECT_TRUE(e.Message().contains(QLatin1String("738 bytes stored, 749")));
+                }
+                continue;
+            }
+            object->ExtractFile(target);
+            const QByteArray bytes = velmora::nsf::test::ReadAll(target);
+            EXPECT_EQ(bytes.size(), dynamic_cast<NsfAttachmentDetails&>(*object).Length());
+            // The message carries the same bytes in the part that names the file.
+            EXPECT_TRUE(message.contains(bytes.toBase64().left(76)) || message.contains(bytes))
+                << object->Name().toStdString();
+        }
+        QStringList expectedNames;
+        for (const char* n : row.attachments) {
+            expectedNames << QLatin1String(n);
+        }
+        EXPECT_EQ(names, expectedNames);
+        doc = mail->GetNextDocument(doc);
+    }
+    EXPECT_EQ(doc, nullptr);
+}
+
+// A sealed document is listed and read; its encrypted body says so instead of its text.
+TEST(nsf_Session, SealedBodyReadsAsEncrypted) {
+    QByteArray bytes = velmora::nsf::test::ReadAll(velmora::nsf::test::Sample("hfinn.nsf"));
+    // The memo's Body and $FILE descriptors, their flags marked as sealed.
+    const qsizetype body = bytes.indexOf(QByteArray::fromHex("08000b0062000001"));
+    ASSERT_GE(body, 0);
+    bytes[body + 2] = static_cast<char>(0x1b);
+    const qsizetype file = bytes.indexOf(QByteArray::fromHex("2800070031000001"));
+    ASSERT_GE(file, 0);
+    bytes[file + 2] = static_cast<char>(0x17);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("sealed.nsf"));
+    velmora::nsf::test::WriteAll(path, bytes);
+    FileSession session;
+    const DocumentPtr memo = session.GetDatabase(QString(), path)
+                                 ->GetView(QLatin1String(kAllMailFolder))
+                                 ->GetFirstDocument();
+    ASSERT_NE(memo, nullptr);
+    EXPECT_EQ(FirstValueText(memo->GetItemValue(QStringLiteral("Body"))),
+              QLatin1String(kSealedBodyText));
+    EXPECT_EQ(FirstValueText(memo->GetItemValue(QStringLiteral("Subject"))),
+              QStringLiteral("Re: APISUPP.NSF Stub attached"));
+    // Its attachment is listed, and refused with why rather than written as ciphertext.
+    const auto objects = memo->GetFirstItem(QStringLiteral("Body"))->EmbeddedObjects();
+    ASSERT_TRUE(objects.has_value());
+    ASSERT_EQ(objects->size(), 1u);
+    QString why;
+    EXPECT_FALSE(dynamic_cast<NsfAttachmentDetails&>(*objects->front()).Extractable(&why));
+    EXPECT_TRUE(why.contains(QLatin1String("encrypted"))) << why.toStdString();
+    EXPECT_THROW(objects->front()->ExtractFile(dir.filePath(QStringLiteral("x"))), NotesError);
 }
 
 }  // namespace
