@@ -6,7 +6,10 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+
+#include <limits>
 
 namespace velmora::app {
 
@@ -36,6 +39,7 @@ FrmSave::FrmSave(notes::MailboxState& mailbox, exporting::ExportState& state, Us
                  QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_ui(ui),
       m_run(mailbox, state, *this, ui) {
     setObjectName(QStringLiteral("frmSave"));
     setWindowTitle(QStringLiteral("Export to PDF Documents"));
@@ -65,6 +69,11 @@ FrmSave::FrmSave(notes::MailboxState& mailbox, exporting::ExportState& state, Us
     Label(m_frame, "Label1", QStringLiteral("Current :"), Twips(4440, 1320, 735, 195), true);
     m_lblCurrent = Label(m_frame, "LblCurrent", QString(), Twips(5280, 1320, 1485, 195), false);
     m_lblSaveHeader->setTextFormat(Qt::PlainText);
+    // Under the labels: every message of the run, where the labels count within one folder.
+    m_prgOverall = new QProgressBar(m_frame);
+    m_prgOverall->setObjectName(QStringLiteral("PrgOverall"));
+    m_prgOverall->setGeometry(Twips(240, 1575, 6765, 195));
+    m_prgOverall->setTextVisible(false);
 
     m_cmdConversion = new QPushButton(QStringLiteral("&Export Emails to PDF"), this);
     m_cmdConversion->setObjectName(QStringLiteral("CmdConversion"));
@@ -83,6 +92,8 @@ void FrmSave::ResetToDesignState() {
     m_lblProcessing->clear();
     m_lblFound->clear();
     m_lblCurrent->clear();
+    m_prgOverall->setRange(0, 1);
+    m_prgOverall->setValue(0);
     m_cmdConversion->setEnabled(true);
 }
 
@@ -97,15 +108,33 @@ void FrmSave::CmdConversion_Click() {
 
 void FrmSave::closeEvent(QCloseEvent* event) {
     if (m_run.IsRunning()) {
-        event->ignore();  // the run still holds the Notes objects and writes below the destination
+        event->ignore();  // the run holds the Notes objects; it closes the window when it ends
+        AskToStop();
         return;
     }
     QDialog::closeEvent(event);
 }
 
 void FrmSave::reject() {
-    if (!m_run.IsRunning()) {
-        QDialog::reject();
+    if (m_run.IsRunning()) {
+        AskToStop();
+        return;
+    }
+    QDialog::reject();
+}
+
+void FrmSave::AskToStop() {
+    if (m_asking) {
+        return;  // the question is on screen already
+    }
+    m_asking = true;
+    const MsgAnswer answer = m_ui.MessageBox(
+        QStringLiteral("Stop the export?\r\nThe messages in hand are finished; every PDF written "
+                       "so far is kept."),
+        QStringLiteral("Export to PDF Documents"), MsgIcon::Question, MsgButtons::YesNo);
+    m_asking = false;
+    if (answer == MsgAnswer::Yes && m_run.IsRunning()) {
+        m_run.RequestStop();
     }
 }
 
@@ -132,6 +161,13 @@ void FrmSave::SetCurrent(const QString& text) {
 
 void FrmSave::SetSubjectCaptionVisible(bool visible) {
     m_lblSubject->setVisible(visible);
+}
+
+void FrmSave::SetOverallProgress(std::int64_t done, std::int64_t total) {
+    // A bar counts in int; past that, both ends are scaled alike.
+    const std::int64_t scale = total / std::numeric_limits<int>::max() + 1;
+    m_prgOverall->setRange(0, static_cast<int>(std::max<std::int64_t>(total / scale, 1)));
+    m_prgOverall->setValue(static_cast<int>(std::min(done, total) / scale));
 }
 
 void FrmSave::CloseWindow() {

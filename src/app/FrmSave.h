@@ -10,12 +10,14 @@
 
 class QGroupBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace velmora::app {
 
-// The export window: shows what the export run tells it and refuses to close while the
-// run is under way.
+// The export window: shows what the export run tells it. Closing it while the run is under
+// way (close box or Escape) asks whether to stop; the run then ends after the messages in hand
+// and closes the window itself.
 class FrmSave : public QDialog, private exporting::ExportView {
     Q_OBJECT
   public:
@@ -37,6 +39,7 @@ class FrmSave : public QDialog, private exporting::ExportView {
 
   private:
     void ResetToDesignState();
+    void AskToStop();
 
     // ExportView
     void SetSaveHeader(const QString& text) override;
@@ -44,15 +47,19 @@ class FrmSave : public QDialog, private exporting::ExportView {
     void SetFound(const QString& text) override;
     void SetCurrent(const QString& text) override;
     void SetSubjectCaptionVisible(bool visible) override;
+    void SetOverallProgress(std::int64_t done, std::int64_t total) override;
     void CloseWindow() override;
 
+    UserInterface& m_ui;
     exporting::ExportRun m_run;
+    bool m_asking = false;
     QGroupBox* m_frame = nullptr;
     QLabel* m_lblSaveHeader = nullptr;
     QLabel* m_lblSubject = nullptr;
     QLabel* m_lblProcessing = nullptr;
     QLabel* m_lblFound = nullptr;
     QLabel* m_lblCurrent = nullptr;
+    QProgressBar* m_prgOverall = nullptr;
     QPushButton* m_cmdConversion = nullptr;
 };
 

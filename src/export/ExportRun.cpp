@@ -2,6 +2,7 @@
 
 #include "automation/Automation.h"
 #include "components/mailconverter/MailConverterX.h"
+#include "export/Destination.h"
 #include "export/FileNames.h"
 #include "export/MessageFile.h"
 #include "notes/FolderNames.h"
@@ -12,9 +13,10 @@
 #include "util/Global.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <limits>
@@ -35,6 +37,11 @@ struct SystemSection {
 
 namespace {
 
+// How long the reading thread waits for a conversion before it lets the window repaint.
+constexpr auto kYieldEvery = std::chrono::milliseconds(50);
+// Messages read ahead of the conversions, per worker thread.
+constexpr std::size_t kWaitingPerThread = 2;
+
 QString Separator() {
     return QString(QDir::separator());
 }
@@ -49,11 +56,22 @@ const SystemSection kSections[] = {
     {"JunkMail", ViewKind::JunkMail, "($JunkMail)", "Saving Emails (Junk Mail)...", false},
 };
 
+// The universal ID where the document has one, else its note ID.
+QString DocumentId(notes::NotesDocument& document) {
+    const QString universal = document.UniversalID();
+    return universal.isEmpty() ? document.NoteID() : universal;
+}
+
+int AttachmentsIn(const MailRecord& record) {
+    const auto paths = record.eAttachFileName.count(QLatin1Char('|'));
+    return static_cast<int>(std::max<qsizetype>(0, paths - record.missingAttachments.size()));
+}
+
 }  // namespace
 
 ExportRun::ExportRun(notes::MailboxState& mailbox, ExportState& state, ExportView& view,
                      UserInterface& ui)
-    : m_mailbox(mailbox), m_state(state), m_view(view), m_ui(ui) {}
+    : m_mailbox(mailbox), m_state(state), m_view(view), m_ui(ui), m_recorder(view) {}
 
 ExportRun::~ExportRun() = default;
 
@@ -62,12 +80,18 @@ void ExportRun::CmdConversion_Click() {
         return;  // a nested run would replace the Notes objects of the one under way
     }
     m_running = true;
-    m_summary = {};
+    m_stopRequested = false;
+    m_recorder.Reset();
+    m_manifestPath.clear();
+    m_ending = Ending::None;
     notes::NotesContext& context = m_mailbox.context;
     QTemporaryDir spoolFolder(Global::GetTempFolder() + QStringLiteral("velmora-export-XXXXXX"));
     auto end = qScopeGuard([&] {
+        m_pool.reset();
         m_writer.reset();
         m_spool.reset();
+        m_resume = {};
+        m_lock.reset();
         m_running = false;
     });
 
@@ -91,6 +115,16 @@ void ExportRun::CmdConversion_Click() {
                             MsgButtons::Ok);
         });
     if (!setUp) {
+        m_ending = Ending::NotesUnavailable;
+        m_view.CloseWindow();
+        return;
+    }
+    m_manifestPath = m_state.ManifestPath.isEmpty()
+                         ? m_state.ExportRoot + QLatin1String(kManifestFileName)
+                         : QFileInfo(m_state.ManifestPath).absoluteFilePath();
+    if (!CheckDestination()) {
+        m_ending = Ending::DestinationRefused;
+        m_view.CloseWindow();
         return;
     }
 
@@ -111,6 +145,15 @@ void ExportRun::CmdConversion_Click() {
                             MsgButtons::Ok);
         });
     if (!opened) {
+        // Nothing was written: the database's folder goes again unless it held something.
+        QDir().rmdir(m_state.ExportRoot);
+        m_ending = Ending::DatabaseUnreadable;
+        m_view.CloseWindow();
+        return;
+    }
+    if (!LockManifest()) {
+        m_ending = Ending::DestinationRefused;
+        m_view.CloseWindow();
         return;
     }
 
@@ -120,17 +163,24 @@ void ExportRun::CmdConversion_Click() {
     m_namesakes.clear();
     const QStringList folders = DiscoverUserFolders(*views, selection);
     views.reset();
+    const std::int64_t total = CountSelected(folders, selection);
 
-    std::shared_ptr<mailconverter::MailConverterX> converter;
-    TolerantStep([&] {
-        converter = automation::CreateObject<mailconverter::MailConverterX>(
-            QStringLiteral("MailConverter.MailConverterX"));
-    });
-    m_writer = std::make_unique<MessageFileWriter>(m_ui, std::move(converter));
+    const int threads = std::max(1, m_state.Jobs > 0 ? m_state.Jobs : QThread::idealThreadCount());
+    m_recorder.Begin(m_manifestPath);
+    m_resume = ResumePlan::Load(m_manifestPath, threads, [this] { m_ui.DoEvents(); });
+    m_recorder.SetTotal(total);
+    StartConversions(threads);
+
     for (const QString& name : folders) {
+        if (Stopping()) {
+            break;
+        }
         TolerantStep([&] { WalkUserFolder(name); });
     }
     for (const SystemSection& section : kSections) {
+        if (Stopping()) {
+            break;
+        }
         RunSection(section, selection);
     }
     Complete();
@@ -147,6 +197,29 @@ void ExportRun::RewriteExportRoot() {
            SafeFolderName(TrimBlanks(m_mailbox.databaseTitle), QStringLiteral("Untitled"));
     Global::EnsureDirectory(root);
     m_state.ExportRoot = TrimBlanks(root) + separator;
+}
+
+// A destination that cannot take a file would fail every message, and the list of failures
+// with them: it is refused before anything is read.
+bool ExportRun::CheckDestination() {
+    const QString reason = PrepareDestination(m_state.ExportRoot);
+    if (reason.isEmpty()) {
+        return true;
+    }
+    m_ui.MessageBox(QStringLiteral("The export cannot write to the folder\r\n%1\r\n%2.")
+                        .arg(QDir::toNativeSeparators(m_state.ExportRoot), reason),
+                    QStringLiteral("Destination Not Writable"), MsgIcon::Warning, MsgButtons::Ok);
+    return false;
+}
+
+bool ExportRun::LockManifest() {
+    QString refusal;
+    m_lock = LockBeside(m_manifestPath, &refusal);
+    if (!m_lock) {
+        m_ui.MessageBox(refusal, QStringLiteral("Destination Not Writable"), MsgIcon::Warning,
+                        MsgButtons::Ok);
+    }
+    return m_lock != nullptr;
 }
 
 QStringList ExportRun::DiscoverUserFolders(const notes::ViewList& views, const QString& selection) {
@@ -179,33 +252,86 @@ QStringList ExportRun::DiscoverUserFolders(const notes::ViewList& views, const Q
     return folders;
 }
 
+// The messages of every folder the run will walk, for the overall progress; a count that
+// cannot be read counts none.
+std::int64_t ExportRun::CountSelected(const QStringList& folders, const QString& selection) {
+    std::int64_t total = 0;
+    auto count = [&total](const notes::ViewPtr& view) {
+        TolerantStep([&] { total += RequireObject(view, "view")->AllEntries()->Count(); });
+    };
+    TolerantStep([&] {
+        auto database = RequireObject(m_mailbox.context.session, "session")
+                            ->GetDatabase(QString(), m_mailbox.databasePath);
+        for (const QString& name : folders) {
+            TolerantStep([&] {
+                for (const notes::ViewPtr& view : FolderViews(*database, name)) {
+                    count(view);
+                }
+            });
+        }
+        for (const SystemSection& section : kSections) {
+            if (selection.contains(QLatin1String(section.word))) {
+                TolerantStep([&] { count(database->GetView(QLatin1String(section.viewName))); });
+            }
+        }
+    });
+    return total;
+}
+
+void ExportRun::StartConversions(int threads) {
+    std::vector<Converter> converters;
+    for (int i = 0; i < threads; ++i) {
+        Converter converter;
+        TolerantStep([&] {
+            converter = automation::CreateObject<mailconverter::MailConverterX>(
+                QStringLiteral("MailConverter.MailConverterX"));
+        });
+        converters.push_back(std::move(converter));
+    }
+    m_writer = std::make_unique<MessageFileWriter>(m_ui, converters.front());
+    m_pool = std::make_unique<Pool>(std::move(converters),
+                                    static_cast<std::size_t>(threads) * kWaitingPerThread);
+}
+
+// The views the walk of a user folder visits: a lookup by name finds only one of the folders
+// that answer to it (Notes finds views by name regardless of case), so namesakes are found in
+// the view list instead.
+notes::ViewList ExportRun::FolderViews(notes::NotesDatabase& database, const QString& name) {
+    const QStringList ownNames = m_namesakes.value(name.toCaseFolded());
+    if (ownNames.size() < 2) {
+        // By the folder's own name: the trimmed one may not find it.
+        return {database.GetView(ownNames.isEmpty() ? name : ownNames.front())};
+    }
+    notes::ViewList walked;
+    int namesake = 0;
+    for (const notes::ViewPtr& view : database.Views().value_or(notes::ViewList{})) {
+        TolerantStep([&] {
+            if (view && notes::IsNamesake(*view, name) &&
+                m_state.ExportsNamesake(name, namesake++)) {
+                walked.push_back(view);
+            }
+        });
+    }
+    return walked;
+}
+
 void ExportRun::WalkUserFolder(const QString& name) {
     notes::NotesContext& context = m_mailbox.context;
     m_view.SetSaveHeader(QStringLiteral("Saving Emails (Custom Folders)... [") + name +
                          QLatin1Char(']'));
+    m_recorder.Reach(SafeFolderName(name));
     context.document.reset();
     context.database =
         RequireObject(context.session, "session")->GetDatabase(QString(), m_mailbox.databasePath);
-    // Notes finds views by name regardless of case.
-    const QStringList ownNames = m_namesakes.value(name.toCaseFolded());
-    if (ownNames.size() < 2) {
-        // By the folder's own name: the trimmed one may not find it.
-        WalkFolderView(RequireObject(context.database, "database")
-                           ->GetView(ownNames.isEmpty() ? name : ownNames.front()),
-                       name);
+    const notes::ViewList views = FolderViews(*RequireObject(context.database, "database"), name);
+    if (views.size() == 1) {
+        WalkFolderView(views.front(), name);
         return;
     }
-    // A lookup by name finds only one of the folders that answer to it; walk each that carries
-    // this name.
-    const notes::ViewList views = context.database->Views().value_or(notes::ViewList{});
-    int namesake = 0;
     for (const notes::ViewPtr& view : views) {
-        TolerantStep([&] {
-            if (view && notes::IsNamesake(*view, name) &&
-                m_state.ExportsNamesake(name, namesake++)) {
-                WalkFolderView(view, name);
-            }
-        });
+        if (!Stopping()) {
+            TolerantStep([&] { WalkFolderView(view, name); });
+        }
     }
 }
 
@@ -228,6 +354,7 @@ void ExportRun::RunSection(const SystemSection& section, const QString& selectio
     try {
         if (selection.contains(QLatin1String(section.word))) {
             Global::EnsureDirectory(m_state.ExportRoot + folderName);
+            m_recorder.Reach(folderName);
             m_view.SetSaveHeader(QLatin1String(section.header));
             context.database = RequireObject(context.session, "session")
                                    ->GetDatabase(QString(), m_mailbox.databasePath);
@@ -260,19 +387,21 @@ void ExportRun::DocumentLoop(ViewKind kind, const QString& folderName, bool stri
                              Progress& progress) {
     notes::NotesContext& context = m_mailbox.context;
     bool strict = strictUntilFirstRead;
-    auto step = [&](auto&& body) {
-        if (strict) {
-            body();
-            return true;
-        }
-        return TolerantStep(body);
-    };
+    const std::function<bool(const std::function<void()>&)> step =
+        [&strict](const std::function<void()>& body) {
+            if (strict) {
+                body();
+                return true;
+            }
+            return TolerantStep(body);
+        };
 
     step([&] {
         progress.known = EntryCount();
         m_view.SetFound(QString::number(progress.known));
+        m_recorder.Reach(folderName, progress.known);
     });
-    while (true) {
+    while (!Stopping()) {
         std::int64_t count = 0;
         if (!step([&] { count = progress.known = EntryCount(); }) || progress.handled >= count) {
             break;
@@ -281,42 +410,45 @@ void ExportRun::DocumentLoop(ViewKind kind, const QString& folderName, bool stri
         if (!document) {
             break;  // the view ended before its count
         }
-        QString subject;
-        std::optional<MailRecord> record;
-        try {
-            record =
-                ExtractMailRecord(*document, kind, folderName, *m_spool, [&](const QString& text) {
-                    subject = text;
-                    m_view.SetProcessing(text);
-                    std::int64_t total = progress.known;
-                    TolerantStep([&] { total = EntryCount(); });
-                    m_view.SetCurrent(QString::number(progress.handled) + QLatin1Char('/') +
-                                      QString::number(total));
-                });
-        } catch (const std::exception& error) {
-            if (strict) {
-                throw;
+        WaitForRoom();  // only a few messages are read ahead of the conversions
+        auto showSubject = [&](const QString& text) {
+            m_view.SetProcessing(text);
+            std::int64_t total = progress.known;
+            TolerantStep([&] { total = EntryCount(); });
+            m_view.SetCurrent(QString::number(progress.handled) + QLatin1Char('/') +
+                              QString::number(total));
+        };
+        QString id;
+        TolerantStep([&] { id = DocumentId(*document); });
+        ResumePlan::Decision decision;
+        if (Skipped(*document, id, folderName, step, decision)) {
+            showSubject(decision.subject);
+        } else {
+            QString subject;
+            std::optional<MailRecord> record;
+            try {
+                record = ExtractMailRecord(*document, kind, folderName, *m_spool,
+                                           [&](const QString& text) {
+                                               subject = text;
+                                               showSubject(text);
+                                           });
+            } catch (const std::exception& error) {
+                if (strict) {
+                    throw;
+                }
+                Fail(folderName, subject,
+                     QStringLiteral("the document could not be read: %1")
+                         .arg(QString::fromStdString(error.what())),
+                     1, id);
             }
-            Fail(folderName, subject,
-                 QStringLiteral("the document could not be read: %1")
-                     .arg(QString::fromStdString(error.what())));
+            if (record) {
+                Convert(*record, id, decision.baseName);
+            }
         }
         strict = false;
-        if (record) {
-            for (const QString& name : record->missingAttachments) {
-                ++m_summary.missingAttachments;
-                m_summary.problems.append(folderName + QLatin1Char('\t') + record->eSubject +
-                                          QStringLiteral("\tthe attachment \"") + name +
-                                          QStringLiteral("\" could not be saved"));
-            }
-            const MessageOutcome outcome = m_writer->CreateEmailItem(m_state.ExportRoot, *record);
-            if (outcome.written) {
-                ++m_summary.written;
-            } else {
-                Fail(folderName, record->eSubject, outcome.reason);
-            }
-        }
         ++progress.handled;
+        m_ui.DoEvents();
+        Drain(false);
         if (!TolerantStep([&] {
                 context.document = RequireObject(context.view, "view")->GetNextDocument(document);
             })) {
@@ -330,53 +462,123 @@ void ExportRun::DocumentLoop(ViewKind kind, const QString& folderName, bool stri
     }
 }
 
-void ExportRun::Fail(const QString& folder, const QString& subject, const QString& reason,
-                     std::int64_t messages) {
-    m_summary.failed += messages;
-    QString line = folder + QLatin1Char('\t') + subject + QLatin1Char('\t') + reason;
-    if (messages != 1) {
-        line += QStringLiteral(" (%1 messages)").arg(messages);
-    }
-    m_summary.problems.append(line);
-}
-
-bool ExportRun::WriteProblems() const {
-    QSaveFile file(m_state.ExportRoot + QLatin1String(kProblemsFileName));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+// A message an earlier run exported, whose PDF is there as it was written, is not read again.
+bool ExportRun::Skipped(notes::NotesDocument& document, const QString& id,
+                        const QString& folderName,
+                        const std::function<bool(const std::function<void()>&)>& step,
+                        ResumePlan::Decision& decision) {
+    if (m_resume.IsEmpty() || id.isEmpty()) {
         return false;
     }
-    QByteArray text = "Folder\tSubject\tWhat went wrong\n";
-    for (const QString& line : m_summary.problems) {
-        text += line.toUtf8() + '\n';
+    QString subject;
+    const QString item = QStringLiteral("Subject");
+    if (!step([&] {
+            // As the extraction gives it, so that it meets the manifest's.
+            subject = TrimBlanks(document.hasitem(item)
+                                     ? notes::FirstValueText(document.GetItemValue(item))
+                                     : QString());
+        })) {
+        return false;
     }
-    return file.write(text) == text.size() && file.commit();
+    decision = m_resume.Decide(folderName, id, subject);
+    if (decision.kind != ResumePlan::Kind::Skip) {
+        return false;
+    }
+    RunOutcome outcome;
+    outcome.kind = RunOutcome::Kind::Skipped;
+    outcome.entry.folder = folderName;
+    Submit(std::move(outcome));
+    return true;
+}
+
+void ExportRun::Convert(const MailRecord& record, const QString& id, const QString& baseName) {
+    ManifestEntry entry;
+    entry.folder = record.FolderName;
+    entry.id = id;
+    entry.subject = record.eSubject;
+    entry.date = record.eDate;
+    entry.from = record.eFrom;
+    entry.attachments = AttachmentsIn(record);
+    const PreparedMessage prepared = m_writer->Prepare(m_state.ExportRoot, record, baseName);
+    m_recorder.Promise(prepared.pdfPath);
+    const QString manifestFolder = QFileInfo(m_manifestPath).absolutePath();
+    WaitForRoom();
+    m_pool->Submit([prepared, entry, manifestFolder, missing = record.missingAttachments,
+                    reasons = record.missingReasons](Converter& converter) mutable {
+        RunOutcome outcome =
+            ConvertOnWorker(prepared, std::move(entry), manifestFolder, converter.get());
+        outcome.missingAttachments = std::move(missing);
+        outcome.missingReasons = std::move(reasons);
+        return outcome;
+    });
+}
+
+void ExportRun::WaitForRoom() {
+    while (!m_pool->HasRoom()) {
+        if (auto outcome = m_pool->TakeNext(kYieldEvery)) {
+            Record(std::move(*outcome));
+        }
+        m_ui.DoEvents();
+    }
+}
+
+void ExportRun::Fail(const QString& folder, const QString& subject, const QString& reason,
+                     std::int64_t messages, const QString& id) {
+    RunOutcome outcome;
+    outcome.messages = messages;
+    outcome.entry.folder = folder;
+    outcome.entry.id = id;
+    outcome.entry.subject = subject;
+    outcome.entry.reason = reason;
+    Submit(std::move(outcome));
+}
+
+// An outcome known without conversion keeps its place in the order all the same.
+void ExportRun::Submit(RunOutcome outcome) {
+    if (m_pool) {
+        m_pool->SubmitDone(std::move(outcome));
+    } else {
+        Record(std::move(outcome));
+    }
+}
+
+void ExportRun::Drain(bool everything) {
+    while (m_pool && m_pool->Pending() > 0) {
+        auto outcome = m_pool->TakeNext(everything ? kYieldEvery : std::chrono::milliseconds(0));
+        if (!outcome) {
+            if (!everything) {
+                return;
+            }
+            m_ui.DoEvents();
+            continue;
+        }
+        Record(std::move(*outcome));
+        m_ui.DoEvents();
+    }
+}
+
+void ExportRun::Record(RunOutcome outcome) {
+    if (!outcome.pdfPath.isEmpty()) {
+        m_writer->Release({nullptr, QString(), outcome.pdfPath});
+    }
+    m_recorder.Record(std::move(outcome));
 }
 
 void ExportRun::Complete() {
+    Drain(true);
+    m_pool.reset();
+    m_recorder.End();
+    ExportSummary& summary = m_recorder.Summary();
+    // A stop asked for after the last message was read cut nothing short.
+    summary.stopped = Stopping() && !m_recorder.AllDone();
     m_mailbox.context.ReleaseCurrent();
     m_writer.reset();
-    QStringList lines = {QStringLiteral("Migration Completed Successfully !"), m_state.ExportRoot,
-                         m_mailbox.databaseTitle};
-    if (m_summary.failed > 0 || m_summary.missingAttachments > 0) {
-        const bool listed = WriteProblems();
-        QString line;
-        if (m_summary.failed > 0) {
-            line = m_summary.failed == 1
-                       ? QStringLiteral("1 message could not be converted")
-                       : QStringLiteral("%1 messages could not be converted").arg(m_summary.failed);
-        }
-        if (m_summary.missingAttachments > 0) {
-            line += line.isEmpty() ? QString() : QStringLiteral("; ");
-            line += QStringLiteral("%1 attachment(s) could not be saved")
-                        .arg(m_summary.missingAttachments);
-        }
-        line += listed ? QStringLiteral(" (their folders are listed in \"%1\" in the destination).")
-                             .arg(QLatin1String(kProblemsFileName))
-                       : QStringLiteral(".");
-        lines.append(line);
-    }
-    m_ui.MessageBox(lines.join(QStringLiteral("\r\n")), QStringLiteral("Export Complete"),
-                    MsgIcon::Information, MsgButtons::Ok);
+    const QString listError =
+        WriteProblemList(m_state.ExportRoot + QLatin1String(kProblemsFileName), summary.problems);
+    const CompletionMessage message =
+        CompletionFor(summary, m_state.ExportRoot, m_mailbox.databaseTitle, listError);
+    m_ending = Ending::Completed;
+    m_ui.MessageBox(message.text, message.title, message.icon, MsgButtons::Ok);
     m_view.CloseWindow();
 }
 

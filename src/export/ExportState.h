@@ -13,6 +13,10 @@ struct ExportState {
     QStringList SelectedFolders;
     // The destination; the run extends it by the database title and a separator.
     QString ExportRoot;
+    // Conversions side by side; 0 gives one per core.
+    int Jobs = 0;
+    // Where the manifest goes; "" puts it in the database's output folder.
+    QString ManifestPath;
     // For each view name that several folders carry: the namesake numbers of its ticked
     // nodes (notes::FolderNamesakes). A name not listed has every folder of it exported.
     QHash<QString, QList<int>> SelectedNamesakes;

@@ -2,9 +2,12 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace velmora::exporting {
 
-// The export window as the run sees it: its progress labels and its closing.
+// The export window as the run sees it: its progress labels and its closing. The command
+// line shows the same run in a terminal.
 class ExportView {
   public:
     virtual ~ExportView() = default;
@@ -13,6 +16,8 @@ class ExportView {
     virtual void SetFound(const QString& text) = 0;
     virtual void SetCurrent(const QString& text) = 0;
     virtual void SetSubjectCaptionVisible(bool visible) = 0;
+    // Messages done (written, failed or skipped) of those in every folder the run walks.
+    virtual void SetOverallProgress(std::int64_t done, std::int64_t total) = 0;
     virtual void CloseWindow() = 0;
 };
 

@@ -25,6 +25,8 @@ struct MailRecord {
 
     // Attachments whose bytes could not be written out; their messages go without them.
     QStringList missingAttachments;
+    // Why each of them could not, in the same order.
+    QStringList missingReasons;
 };
 
 }  // namespace velmora::exporting

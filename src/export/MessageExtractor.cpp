@@ -130,13 +130,15 @@ void ExtractObject(notes::NotesEmbeddedObject& object, int type, AttachmentSpool
     QString fileName = type == notes::kEmbedAttachment ? name : ObjectFileName(name, type, false);
     QString path = spool.NextPath(fileName);
     bool written = false;
+    QString reason;
     try {
         if (path.isEmpty()) {
             throw notes::NotesError(QStringLiteral("No folder for attachments"));
         }
         object.ExtractFile(path);
         written = QFileInfo(path).size() > 0 || type == notes::kEmbedAttachment;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        reason = QString::fromUtf8(error.what());
     }
     if (!written && type == notes::kEmbedObjectLink && !path.isEmpty()) {
         // A link carries no object of its own: what it is goes in its place.
@@ -151,6 +153,7 @@ void ExtractObject(notes::NotesEmbeddedObject& object, int type, AttachmentSpool
     }
     if (!written) {
         record.missingAttachments.append(fileName);
+        record.missingReasons.append(reason);
     }
     record.eAttachFileName += QLatin1Char('|') + path;
 }

@@ -10,6 +10,7 @@
 #include "export/MessageExtractor.h"
 #include "notes/FolderNames.h"
 #include "util/Global.h"
+#include "util/WriteAll.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,11 +35,6 @@ void Tolerant(Step&& step) {
     }
 }
 
-bool Taken(const QString& folder, const QString& base) {
-    return QFileInfo::exists(folder + base + QStringLiteral(".pdf")) ||
-           QFileInfo::exists(folder + base + QStringLiteral(".eml"));
-}
-
 QString ReasonOf(const std::exception& error) {
     return QString::fromStdString(error.what());
 }
@@ -52,6 +48,12 @@ MessageFileWriter::MessageFileWriter(UserInterface& ui,
     if (!m_drawNumber) {
         m_drawNumber = [] { return Global::RandomBetween(1, 40000); };
     }
+}
+
+bool MessageFileWriter::Taken(const QString& folder, const QString& base) const {
+    return m_reserved.contains(folder + base) ||
+           QFileInfo::exists(folder + base + QStringLiteral(".pdf")) ||
+           QFileInfo::exists(folder + base + QStringLiteral(".eml"));
 }
 
 QString MessageFileWriter::FreeBaseName(const QString& folder, const QString& sanitisedSubject) {
@@ -74,7 +76,19 @@ QString MessageFileWriter::FreeBaseName(const QString& folder, const QString& sa
 
 MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
                                                   const MailRecord& record) {
-    MessageOutcome outcome;
+    const PreparedMessage prepared = Prepare(exportRoot, record);
+    const MessageOutcome outcome = Finish(prepared, m_converter.get(), [this] { m_ui.DoEvents(); });
+    Release(prepared);
+    return outcome;
+}
+
+void MessageFileWriter::Release(const PreparedMessage& prepared) {
+    m_reserved.remove(prepared.pdfPath.chopped(4));
+}
+
+PreparedMessage MessageFileWriter::Prepare(const QString& exportRoot, const MailRecord& record,
+                                           const QString& baseName) {
+    PreparedMessage prepared;
     auto message = automation::CreateObject<mime::MailMessage>(mime::kMailMessageClassId);
     if (message) {
         Tolerant([&] { message->AddTo(record.eTo, record.eTo); });
@@ -106,14 +120,32 @@ MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
     }
 
     const QString folder = exportRoot + record.FolderName + QDir::separator();
-    const QString base = FreeBaseName(folder, SanitizeSubject(record.eSubject));
-    const QString emlPath = folder + base + QStringLiteral(".eml");
-    outcome.pdfPath = folder + base + QStringLiteral(".pdf");
-    if (!message) {
+    const QString base = !baseName.isEmpty() && !Taken(folder, baseName)
+                             ? baseName
+                             : FreeBaseName(folder, SanitizeSubject(record.eSubject));
+    m_reserved.insert(folder + base);
+    prepared.message = std::move(message);
+    prepared.emlPath = folder + base + QStringLiteral(".eml");
+    prepared.pdfPath = folder + base + QStringLiteral(".pdf");
+    return prepared;
+}
+
+MessageOutcome MessageFileWriter::Finish(const PreparedMessage& prepared,
+                                         mailconverter::MailConverterX* converter,
+                                         const std::function<void()>& between) {
+    MessageOutcome outcome;
+    const QString& emlPath = prepared.emlPath;
+    outcome.pdfPath = prepared.pdfPath;
+    auto yield = [&between] {
+        if (between) {
+            between();
+        }
+    };
+    if (!prepared.message) {
         outcome.reason = QStringLiteral("the mail-message component is not available");
         return outcome;
     }
-    if (!m_converter) {
+    if (converter == nullptr) {
         outcome.reason = QStringLiteral("the PDF converter is not available");
         return outcome;
     }
@@ -124,7 +156,7 @@ MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
         if (!composer) {
             throw mime::MailError(QStringLiteral("the mail-message writer is not available"));
         }
-        text = composer->ComposeText(*message);
+        text = composer->ComposeText(*prepared.message);
     } catch (const std::exception& error) {
         outcome.reason = ReasonOf(error);
         return outcome;
@@ -135,17 +167,20 @@ MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
         QFile eml(emlPath);
         // The composed text is 7-bit, so any 8-bit code page holds it unchanged.
         const QByteArray bytes = text.toLatin1();
-        if (!eml.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            eml.write(bytes) != bytes.size() || !eml.flush()) {
-            outcome.reason =
-                QStringLiteral("the message file cannot be written: %1").arg(eml.errorString());
+        // Unbuffered: a full disk shows at the write, with its reason.
+        const QString reason =
+            eml.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+                ? WriteAll(eml, bytes)
+                : eml.errorString();
+        if (!reason.isEmpty()) {
+            outcome.reason = QStringLiteral("the message file cannot be written: %1").arg(reason);
         }
     }
-    m_ui.DoEvents();
+    yield();
     if (outcome.reason.isEmpty()) {
         try {
-            m_converter->Convert(notes::TrimBlanks(emlPath), notes::TrimBlanks(outcome.pdfPath),
-                                 QStringLiteral("-c PDF"));
+            converter->Convert(notes::TrimBlanks(emlPath), notes::TrimBlanks(outcome.pdfPath),
+                               QStringLiteral("-c PDF"));
             outcome.written = QFileInfo(outcome.pdfPath).isFile();
             if (!outcome.written) {
                 outcome.reason = QStringLiteral("the converter wrote no PDF");
@@ -154,7 +189,7 @@ MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,
             outcome.reason = ReasonOf(error);
         }
     }
-    m_ui.DoEvents();
+    yield();
     return outcome;
 }
 

@@ -81,6 +81,14 @@ class FaultyDocument : public NotesDocument {
         auto item = m_inner->GetFirstItem(name);
         return item ? std::make_shared<FaultyItem>(item, m_plan) : nullptr;
     }
+    QString UniversalID() override {
+        m_plan->Check(QStringLiteral("Document.UniversalID"));
+        return m_inner->UniversalID();
+    }
+    QString NoteID() override {
+        m_plan->Check(QStringLiteral("Document.NoteID"));
+        return m_inner->NoteID();
+    }
     std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
         m_plan->Check(QStringLiteral("Document.GetMIMEEntity"), itemName);
         return m_inner->GetMIMEEntity(itemName);

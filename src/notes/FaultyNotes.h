@@ -17,7 +17,8 @@ namespace velmora::notes {
 // "Database.Views", "Database.GetView", "View.Name", "View.isfolder", "View.AllEntries",
 // "Entries.Count", "View.GetFirstDocument", "View.GetNextDocument", "Document.hasitem",
 // "Document.GetItemValue", "Document.Size", "Document.HasEmbedded",
-// "Document.GetFirstItem", "Document.GetMIMEEntity", "Document.Created", "Item.Type",
+// "Document.GetFirstItem", "Document.UniversalID", "Document.NoteID",
+// "Document.GetMIMEEntity", "Document.Created", "Item.Type",
 // "Item.EmbeddedObjects", "Embedded.Type", "Embedded.Name", "Embedded.ExtractFile".
 class FaultPlan {
   public:

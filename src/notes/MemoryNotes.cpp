@@ -1,5 +1,7 @@
 #include "notes/MemoryNotes.h"
 
+#include "util/WriteAll.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -17,9 +19,15 @@ class MemEmbedded : public NotesEmbeddedObject {
     void ExtractFile(const QString& path) override {
         QSaveFile file(path);
         // Unbuffered: a buffered QSaveFile can commit a truncated file on a full disk.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-            file.write(m_object.data) != m_object.data.size() || !file.commit()) {
-            throw NotesError(QStringLiteral("Cannot write the attachment to %1").arg(path));
+        QString reason = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+                             ? WriteAll(file, m_object.data)
+                             : file.errorString();
+        if (reason.isEmpty() && !file.commit()) {
+            reason = file.errorString();
+        }
+        if (!reason.isEmpty()) {
+            throw NotesError(
+                QStringLiteral("Cannot write the attachment to %1: %2").arg(path, reason));
         }
     }
 
@@ -71,6 +79,9 @@ class MemDocument : public NotesDocument {
         const MemoryItem* item = Find(name);
         return item ? std::make_shared<MemItem>(*item) : nullptr;
     }
+    QString UniversalID() override { return Doc().universalId; }
+    // Notes numbers notes in steps of four.
+    QString NoteID() override { return QString::number((m_index + 1) * 4, 16).toUpper(); }
     std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
         const MemoryItem* item = Find(itemName);
         if (item == nullptr || item->entity.isEmpty()) {

@@ -29,6 +29,7 @@ struct MemoryItem {
 struct MemoryDocument {
     std::vector<MemoryItem> items;
     std::int64_t size = 0;
+    QString universalId;  // none unless a test gives one
     std::optional<QDateTime> created;
 
     // Convenience for building test data: adds or replaces an item.

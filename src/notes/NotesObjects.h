@@ -60,6 +60,10 @@ class NotesDocument {
     virtual std::int64_t Size() = 0;
     virtual bool HasEmbedded() = 0;
     virtual std::shared_ptr<NotesItem> GetFirstItem(const QString& name) = 0;
+    // The document's identity: its universal ID (32 hex digits; "" where the file keeps
+    // none) and its note ID (hex, unique within the database).
+    virtual QString UniversalID() = 0;
+    virtual QString NoteID() = 0;
     // The item as one MIME entity (its headers, then its content with any child parts), as
     // the Notes client offers the MIME entity of an item: MIME mail as it was stored, rich
     // text as its HTML rendering with its pictures. Nothing when the item is missing or

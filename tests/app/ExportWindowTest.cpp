@@ -11,6 +11,7 @@
 #include "components/notesstore/StoreSession.h"
 #include "components/notesstore/StoreWriter.h"
 #include "export/FileNames.h"
+#include "export/Manifest.h"
 #include "notes/MailboxState.h"
 #include "notes/NotesObjects.h"
 #include "notes/NotesValue.h"
@@ -18,6 +19,7 @@
 #include <QDirIterator>
 #include <QLabel>
 #include <QMap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -163,6 +165,15 @@ QStringList Below(const QString& root, const QStringList& patterns) {
     return found;
 }
 
+// Records as the recorder does, but lets the windows handle their events when the run yields.
+class LiveUserInterface : public RecordingUserInterface {
+  public:
+    void DoEvents() override {
+        RecordingUserInterface::DoEvents();
+        QCoreApplication::processEvents();
+    }
+};
+
 }  // namespace
 
 class ExportWindowTest : public QObject {
@@ -185,12 +196,7 @@ class ExportWindowTest : public QObject {
         notes::MailboxState mailbox;
         RecordingUserInterface ui;
         app::FrmMain window(mailbox, ui);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        ui.openFileResults.push_back(m_database);
-        window.findChild<QPushButton*>(QStringLiteral("CmdBrowse"))->click();
-        window.findChild<QPushButton*>(QStringLiteral("CmdScan"))->click();
-        QCOMPARE(ui.messages.back().title, QStringLiteral("Scan Completed..."));
+        Scan(window, ui);
 
         const QString destination = m_dir.filePath(QStringLiteral("out"));
         QVERIFY(QDir().mkpath(destination));
@@ -271,6 +277,104 @@ class ExportWindowTest : public QObject {
             QCOMPARE(attachments, mail.attachments);
             candidates.erase(match);
         }
+
+        // The window's export keeps the manifest the command line keeps.
+        const exporting::VerifyReport report =
+            exporting::VerifyManifest(root + QStringLiteral("manifest.jsonl"), 2);
+        QVERIFY2(report.Clean(),
+                 qPrintable((report.missing + report.changed + report.extra).join(' ')));
+        QCOMPARE(report.checked, pdfs);
+
+        // The same export again writes nothing and says so.
+        ExportThroughWindow(window, ui, destination, {});
+        QCOMPARE(ui.messages.back().text,
+                 QStringLiteral("Migration Completed Successfully !\r\n") + root +
+                     QStringLiteral("\r\n") + title +
+                     QStringLiteral("\r\n%1 already exported, skipped").arg(pdfs));
+        QCOMPARE(Below(root, {QStringLiteral("*.pdf")}).size(), pdfs);
+    }
+
+    // The close box asks, and No goes on; Escape asks, and Yes stops after the messages in hand.
+    void stop_isAskedAndEndsTheRunKeepingWhatWasWritten() {
+        notes::MailboxState mailbox;
+        LiveUserInterface ui;
+        app::FrmMain window(mailbox, ui);
+        Scan(window, ui);
+        const QString destination = m_dir.filePath(QStringLiteral("stopped"));
+        QVERIFY(QDir().mkpath(destination));
+        int asked = 0;
+        int shownAtStop = 0;
+        QProgressBar* bar = nullptr;
+        ExportThroughWindow(window, ui, destination, [&](QWidget* modal) {
+            bar = modal->findChild<QProgressBar*>(QStringLiteral("PrgOverall"));
+            if (bar == nullptr) {
+                return true;
+            }
+            if (asked == 0 && bar->value() >= 2) {
+                ui.answers.push_back(MsgAnswer::No);
+                modal->close();
+                ++asked;
+            } else if (asked == 1 && bar->value() >= 4) {
+                ui.answers.push_back(MsgAnswer::Yes);
+                shownAtStop = bar->value();
+                QTest::keyClick(modal, Qt::Key_Escape);
+                ++asked;
+            }
+            return asked < 2;
+        });
+        QVERIFY(bar != nullptr);
+        QCOMPARE(asked, 2);
+        int questions = 0;
+        for (const auto& message : ui.messages) {
+            questions += message.buttons == MsgButtons::YesNo ? 1 : 0;
+        }
+        QCOMPARE(questions, 2);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(ui.messages.back().title, QStringLiteral("Export Stopped"));
+        const QString root = destination + QStringLiteral("/Demo Mail (Demo User)/");
+        const int pdfs = int(Below(root, {QStringLiteral("*.pdf")}).size());
+        QVERIFY2(pdfs >= shownAtStop && pdfs < 90, qPrintable(QString::number(pdfs)));
+        QVERIFY2(ui.messages.back().text.startsWith(
+                     QStringLiteral(
+                         "The export was stopped.\r\n%1 messages were exported before it stopped.")
+                         .arg(pdfs)),
+                 qPrintable(ui.messages.back().text));
+        QCOMPARE(Below(destination, {QStringLiteral("*.eml"), QStringLiteral("*.pending")}),
+                 QStringList());
+        QCOMPARE(Below(QDir::tempPath(), {QStringLiteral("velmora-export-*")}), QStringList());
+        QVERIFY(exporting::VerifyManifest(root + QStringLiteral("manifest.jsonl"), 2).Clean());
+    }
+
+  private:
+    void Scan(app::FrmMain& window, RecordingUserInterface& ui) {
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        ui.openFileResults.push_back(m_database);
+        window.findChild<QPushButton*>(QStringLiteral("CmdBrowse"))->click();
+        window.findChild<QPushButton*>(QStringLiteral("CmdScan"))->click();
+        QCOMPARE(ui.messages.back().title, QStringLiteral("Scan Completed..."));
+    }
+
+    // Launches the export into destination and presses the export window's button; during the
+    // run, whileRunning is called every few milliseconds as long as it answers true.
+    static void ExportThroughWindow(app::FrmMain& window, RecordingUserInterface& ui,
+                                    const QString& destination,
+                                    std::function<bool(QWidget*)> whileRunning) {
+        ui.folderResults.push_back(destination);
+        OnNextModal([&](QWidget* modal) {
+            QVERIFY(modal != nullptr);
+            QTimer watch;
+            if (whileRunning) {
+                QObject::connect(&watch, &QTimer::timeout, [&] {
+                    if (!whileRunning(modal)) {
+                        watch.stop();
+                    }
+                });
+                watch.start(2);
+            }
+            modal->findChild<QPushButton*>(QStringLiteral("CmdConversion"))->click();
+        });
+        window.findChild<QPushButton*>(QStringLiteral("CmdStartConversion"))->click();
     }
 };
 

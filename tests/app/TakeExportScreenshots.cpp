@@ -1,18 +1,22 @@
-// Saves pictures of the About window and of the export window before and during an export
-// of the demo database, for the README.
+// Saves pictures of the About window, of the export window before and during an export of the
+// demo database, and of the question its close box asks, for the README.
 //
 //   take_export_screenshots DEMO.nsf OUT_FOLDER DESTINATION
 //
-// Questions are answered by a recorder, so the run needs no one at the screen.
+// Messages are answered by a recorder, so the run needs no one at the screen; the stop
+// question is shown for real, pictured and answered No.
 
 #include "ModalDriver.h"
 #include "RecordingUserInterface.h"
 #include "app/FrmMain.h"
+#include "app/QtUserInterface.h"
 #include "components/StandardComponents.h"
 #include "notes/MailboxState.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include <cstdio>
@@ -28,21 +32,40 @@ bool Save(QWidget* window, const QString& path) {
     return true;
 }
 
-// Takes the picture of the running export when the run yields for the nth time.
+// Takes the picture of the running export well into the run, then asks to close the window.
 class PictureTakingInterface : public velmora::testing::RecordingUserInterface {
   public:
     void DoEvents() override {
         RecordingUserInterface::DoEvents();
-        if (++m_yields == at) {
-            saved = Save(QApplication::activeModalWidget(), path);
+        QApplication::processEvents();
+        QWidget* exportWindow = QApplication::activeModalWidget();
+        auto* bar = exportWindow
+                        ? exportWindow->findChild<QProgressBar*>(QStringLiteral("PrgOverall"))
+                        : nullptr;
+        if (!saved && bar != nullptr && bar->value() >= at) {
+            saved = Save(exportWindow, path);
+            exportWindow->close();
         }
+    }
+    velmora::MsgAnswer MessageBox(const QString& text, const QString& title, velmora::MsgIcon icon,
+                                  velmora::MsgButtons buttons) override {
+        if (buttons != velmora::MsgButtons::YesNo) {
+            return RecordingUserInterface::MessageBox(text, title, icon, buttons);
+        }
+        velmora::testing::OnNextModal([this](QWidget* box) {
+            asked = Save(box, questionPath);
+            if (auto* question = qobject_cast<QMessageBox*>(box)) {
+                question->button(QMessageBox::No)->click();  // the export goes on
+            }
+        });
+        velmora::app::QtUserInterface screen(QApplication::activeModalWidget());
+        return screen.MessageBox(text, title, icon, buttons);
     }
     int at = 0;
     QString path;
+    QString questionPath;
     bool saved = false;
-
-  private:
-    int m_yields = 0;
+    bool asked = false;
 };
 
 }  // namespace
@@ -75,8 +98,9 @@ int main(int argc, char* argv[]) {
     window.findChild<QPushButton*>(QStringLiteral("CmdBrowse"))->click();
     window.findChild<QPushButton*>(QStringLiteral("CmdScan"))->click();
     ui.folderResults.push_back(args[3]);
-    ui.at = 60;  // well into the inbox
+    ui.at = 60;  // well into the run
     ui.path = out.filePath(QStringLiteral("export-running.png"));
+    ui.questionPath = out.filePath(QStringLiteral("export-stop-question.png"));
     velmora::testing::OnNextModal([&](QWidget* exportWindow) {
         ok = Save(exportWindow, out.filePath(QStringLiteral("export-window.png"))) && ok;
         if (exportWindow != nullptr) {
@@ -89,5 +113,5 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     std::printf("%s\n", qPrintable(ui.messages.back().text));
-    return ok && ui.saved ? 0 : 1;
+    return ok && ui.saved && ui.asked ? 0 : 1;
 }

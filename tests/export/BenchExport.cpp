@@ -1,25 +1,29 @@
-// Prints figures of a whole export of a generated store through the run the window uses:
-// messages per second, peak memory, the time per message of each thousand, and the shares of
-// extraction, conversion and the rest (composition and file handling). Conversion is timed
-// inside the run; extraction by a second pass of the same code over every exported view.
-// Usage: bench_export [messages] (default 10000)
+// Prints figures of whole exports of a generated store, through the run the window uses and
+// through velmora-export: messages per second with one conversion at a time and with one per
+// core, the time per message of the first and the last thousand, peak memory, and the time a
+// second run takes when nothing is left to do, and the rate of a mix of formatted mail.
+// Usage: bench_export [MESSAGES...]   (default 10000; e.g. bench_export 10000 100000)
+// Run it on a machine as quiet as you can get, and say how loaded it was.
 
-#include "RecordingUserInterface.h"
 #include "automation/Automation.h"
 #include "components/StandardComponents.h"
-#include "components/mailconverter/MailConverterX.h"
 #include "components/notesstore/DemoGenerator.h"
 #include "components/notesstore/StoreWriter.h"
+#include "export/ExportLauncher.h"
 #include "export/ExportRun.h"
-#include "export/MessageExtractor.h"
+#include "export/TerminalView.h"
+#include "notes/MailboxScanner.h"
+#include "notes/SilentMailboxView.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
@@ -28,17 +32,28 @@ using namespace velmora;
 
 namespace {
 
-class SilentView : public exporting::ExportView {
-  public:
-    void SetSaveHeader(const QString&) override {}
-    void SetProcessing(const QString&) override {}
-    void SetFound(const QString&) override {}
-    void SetCurrent(const QString&) override {}
-    void SetSubjectCaptionVisible(bool) override {}
-    void CloseWindow() override {}
-};
+// Peak resident memory since the last reset, in KiB (VmHWM).
+long PeakKib() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').front().toLong();
+        }
+    }
+    return -1;
+}
 
-// Resident memory now, unlike the peak, which the largest message sets.
+// Lets the next peak be the next run's own.
+void ResetPeak() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly)) {
+        clear.write("5");
+    }
+}
+
 long ResidentKib() {
     long pages = 0;
     long resident = 0;
@@ -51,171 +66,191 @@ long ResidentKib() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// Two yields per message: the second marks a message done.
-class ClockUserInterface : public UserInterface {
+// Marks the time and resident memory at every thousandth message done.
+class ClockView : public exporting::ExportView {
   public:
-    MsgAnswer MessageBox(const QString& text, const QString&, MsgIcon, MsgButtons) override {
-        std::printf("%s\n", qPrintable(QString(text).replace("\r\n", " | ")));
-        return MsgAnswer::Ok;
-    }
-    QString OpenFileDialog(const QString&, const QString&) override { return {}; }
-    QString BrowseFolderDialog(const QString&) override { return {}; }
-    void Pause(int) override {}
-    void DoEvents() override {
-        if (++m_yields % 2 == 0 && (m_yields / 2) % 1000 == 0) {
+    void SetSaveHeader(const QString&) override {}
+    void SetProcessing(const QString&) override {}
+    void SetFound(const QString&) override {}
+    void SetCurrent(const QString&) override {}
+    void SetSubjectCaptionVisible(bool) override {}
+    void SetOverallProgress(std::int64_t done, std::int64_t) override {
+        while (done >= static_cast<std::int64_t>(marks.size() + 1) * 1000) {
             marks.push_back(clock.nsecsElapsed());
             resident.push_back(ResidentKib());
         }
     }
+    void CloseWindow() override {}
+
     QElapsedTimer clock;
     std::vector<qint64> marks;
-    std::vector<long> resident;  // KiB at each mark
-
-  private:
-    long long m_yields = 0;
+    std::vector<long> resident;
 };
 
-// The real converter, with a stopwatch around it.
-class TimedConverter : public mailconverter::MailConverterX {
-  public:
-    explicit TimedConverter(std::shared_ptr<mailconverter::MailConverterX> real)
-        : m_real(std::move(real)) {}
-    void Convert(const QString& emlPath, const QString& pdfPath, const QString& switches) override {
-        QElapsedTimer timer;
-        timer.start();
-        m_real->Convert(emlPath, pdfPath, switches);
-        nanoseconds += timer.nsecsElapsed();
-    }
-    qint64 nanoseconds = 0;
-
-  private:
-    std::shared_ptr<mailconverter::MailConverterX> m_real;
-};
-
-// Reads every document of the views the run walked, as the run reads them.
-qint64 ExtractionNanoseconds(notes::NotesSession& session, const QString& store,
-                             const QString& spoolFolder, long long& documents) {
-    exporting::AttachmentSpool spool(spoolFolder);
-    QElapsedTimer timer;
-    timer.start();
-    const auto database = session.GetDatabase(QString(), store);
-    for (const auto& view : database->Views().value_or(notes::ViewList{})) {
-        static const QStringList kSystem{"($Inbox)", "($Sent)",      "($Drafts)",
-                                         "($Trash)", "($Follow-Up)", "($JunkMail)"};
-        const bool user = view->isfolder() && !view->Name().startsWith(QLatin1Char('('));
-        if (!user && !kSystem.contains(view->Name())) {
-            continue;
-        }
-        for (auto document = view->GetFirstDocument(); document;
-             document = view->GetNextDocument(document)) {
-            exporting::ExtractMailRecord(*document, exporting::ViewKind::UserFolder, view->Name(),
-                                         spool);
-            ++documents;
-        }
-    }
-    return timer.nsecsElapsed();
-}
-
-// The same export of a store whose mail is a third each plain text, HTML (MIME) and rich text
-// (CD records): messages per second.
-double FormattedMixRate(int messages, const QString& folder) {
-    const QString store = QDir(folder).filePath(QStringLiteral("formatted.nsf"));
-    {
-        auto writer = notesstore::StoreWriter::Create(store);
-        notesstore::GenerateScaled(*writer, messages, notesstore::ScaledMix::Formatted);
-        writer->Commit();
-    }
-    notes::MailboxState mailbox;
-    mailbox.databasePath = store;
-    mailbox.databaseTitle = QStringLiteral("Formatted");
-    exporting::ExportState state;
-    state.ExportRoot = QDir(folder).filePath(QStringLiteral("formatted-out"));
-    auto session =
-        automation::CreateObject<notes::NotesSession>(QStringLiteral("Notes.NotesSession"));
-    const auto views = session->GetDatabase(QString(), store)->Views();
-    for (const auto& view : views.value()) {
-        state.SelectedFolders << view->Name();
-    }
-    state.SelectedFolders << QStringLiteral("Inbox Sent Drafts Trash Follow-Up JunkMail") << ""
-                          << "";
-    SilentView view;
-    ClockUserInterface ui;
-    exporting::ExportRun run(mailbox, state, view, ui);
-    ui.clock.start();
-    run.CmdConversion_Click();
-    return run.Summary().written / (ui.clock.nsecsElapsed() / 1e9);
-}
-
-long PeakKib() {
+double CpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Figures {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    std::int64_t written = 0, failed = 0, skipped = 0;
+    double firstMs = 0, lastMs = 0;  // per message, first and last thousand
+    long peakKib = 0;
+    long residentMin = 0, residentMax = 0;  // at the thousand marks after the first
+};
+
+Figures RunExport(const QString& store, const QString& destination, int jobs) {
+    notes::MailboxState mailbox;
+    mailbox.databasePath = store;
+    exporting::TerminalUserInterface ui;
+    notes::SilentMailboxView mailboxView;
+    notes::MailboxScanner(mailbox, mailboxView, ui).CmdScan_Click();
+    exporting::ExportState state;
+    int ticked = 0;
+    state.SelectedFolders = exporting::CollectSelectedFolders(mailbox.tree, ticked);
+    state.ExportRoot = destination;
+    state.Jobs = jobs;
+    ClockView view;
+    exporting::ExportRun run(mailbox, state, view, ui);
+    ResetPeak();
+    const double cpuBefore = CpuSeconds();
+    view.clock.start();
+    run.CmdConversion_Click();
+    Figures f;
+    f.seconds = view.clock.nsecsElapsed() / 1e9;
+    f.cpuSeconds = CpuSeconds() - cpuBefore;
+    f.peakKib = PeakKib();
+    f.written = run.Summary().written;
+    f.failed = run.Summary().failed;
+    f.skipped = run.Summary().skipped;
+    const auto& marks = view.marks;
+    if (!marks.empty()) {
+        f.firstMs = marks.front() / 1e6 / 1000.0;
+        f.lastMs =
+            marks.size() > 1 ? (marks.back() - marks[marks.size() - 2]) / 1e6 / 1000.0 : f.firstMs;
+        f.residentMin = f.residentMax =
+            view.resident.size() > 1 ? view.resident[1] : view.resident[0];
+        for (std::size_t i = 1; i < view.resident.size(); ++i) {
+            f.residentMin = std::min(f.residentMin, view.resident[i]);
+            f.residentMax = std::max(f.residentMax, view.resident[i]);
+        }
+    }
+    return f;
+}
+
+struct CommandFigures {
+    double seconds = 0;
+    int exitCode = -1;
+    long peakKib = 0;
+};
+
+CommandFigures RunCommand(const QString& tool, const QStringList& args) {
+    QElapsedTimer clock;
+    clock.start();
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(tool, args);
+    process.waitForFinished(-1);
+    CommandFigures f;
+    f.seconds = clock.nsecsElapsed() / 1e9;
+    f.exitCode = process.exitCode();
+    // Children are waited for one at a time, so the largest so far is this one's when it grows.
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    f.peakKib = usage.ru_maxrss;
+    return f;
+}
+
+void Print(const char* what, const Figures& f) {
+    std::printf(
+        "  %-22s %7.1f s  %7.1f messages/s  CPU %.1f s  written %lld failed %lld skipped %lld\n"
+        "  %-22s first thousand %.2f ms/message, last thousand %.2f ms/message\n"
+        "  %-22s peak %ld KiB; resident from the second thousand on %ld..%ld KiB\n",
+        what, f.seconds, (f.written + f.failed + f.skipped) / f.seconds, f.cpuSeconds,
+        static_cast<long long>(f.written), static_cast<long long>(f.failed),
+        static_cast<long long>(f.skipped), "", f.firstMs, f.lastMs, "", f.peakKib, f.residentMin,
+        f.residentMax);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QGuiApplication application(argc, argv);
-    const int messages = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
     RegisterStandardComponents();
-    QTemporaryDir work;
-    const QString store = work.filePath("bench.nsf");
-    {
-        auto writer = notesstore::StoreWriter::Create(store);
-        notesstore::GenerateScaled(*writer, messages);
-        writer->Commit();
+    std::vector<int> sizes;
+    for (int i = 1; i < argc; ++i) {
+        sizes.push_back(QString::fromLocal8Bit(argv[i]).toInt());
     }
-    notes::MailboxState mailbox;
-    mailbox.databasePath = store;
-    mailbox.databaseTitle = QStringLiteral("Bench");
-    exporting::ExportState state;
-    state.ExportRoot = work.filePath("out");
-    auto session =
-        automation::CreateObject<notes::NotesSession>(QStringLiteral("Notes.NotesSession"));
-    const auto views = session->GetDatabase(QString(), store)->Views();
-    for (const auto& view : views.value()) {
-        state.SelectedFolders << view->Name();
+    if (sizes.empty()) {
+        sizes.push_back(10000);
     }
-    state.SelectedFolders << QStringLiteral("Inbox Sent Drafts Trash Follow-Up JunkMail") << ""
-                          << "";
-    auto converter =
-        std::make_shared<TimedConverter>(automation::CreateObject<mailconverter::MailConverterX>(
-            QStringLiteral("MailConverter.MailConverterX")));
-    const automation::Registry::ScopedOverride timed(QStringLiteral("MailConverter.MailConverterX"),
-                                                     [converter] { return converter; });
-    SilentView view;
-    ClockUserInterface ui;
-    exporting::ExportRun run(mailbox, state, view, ui);
-    const long residentBefore = ResidentKib();
-    ui.clock.start();
-    run.CmdConversion_Click();
-    const double seconds = ui.clock.nsecsElapsed() / 1e9;
-    const auto& summary = run.Summary();
-    std::printf("messages written %lld, failed %lld, in %.1f s: %.1f messages/s\n",
-                static_cast<long long>(summary.written), static_cast<long long>(summary.failed),
-                seconds, summary.written / seconds);
-    // The peak includes making the store in this process; the marks below show the run alone.
-    std::printf("peak memory %ld KiB, resident before the run %ld KiB\n", PeakKib(),
-                residentBefore);
-    const auto total = static_cast<qint64>(seconds * 1e9);
-    long long extracted = 0;
-    const qint64 extraction =
-        ExtractionNanoseconds(*session, store, work.filePath("spool"), extracted);
-    std::printf(
-        "shares (extraction of %lld documents): extraction %.1f %%, conversion %.1f %%, "
-        "composition and files %.1f %%\n",
-        extracted, 100.0 * extraction / total, 100.0 * converter->nanoseconds / total,
-        100.0 * (total - extraction - converter->nanoseconds) / total);
-    for (std::size_t i = 0; i < ui.marks.size(); ++i) {
-        const qint64 start = i == 0 ? 0 : ui.marks[i - 1];
-        std::printf("thousand %zu: %.2f ms per message, resident %ld KiB\n", i + 1,
-                    (ui.marks[i] - start) / 1e6 / 1000.0, ui.resident[i]);
+    const int cores = QThread::idealThreadCount();
+    const QString tool = QStringLiteral(VELMORA_EXPORT_TOOL);
+    int status = 0;
+    for (const int messages : sizes) {
+        QTemporaryDir work;
+        const QString store = work.filePath("bench.nsf");
+        {
+            auto writer = notesstore::StoreWriter::Create(store);
+            notesstore::GenerateScaled(*writer, messages);
+            writer->Commit();
+        }
+        std::printf("%d generated messages, %d cores\n", messages, cores);
+        // One job and all jobs by turns, so that a load that comes or goes on the machine
+        // weighs on both alike.
+        const int passes = messages <= 20000 ? 2 : 1;
+        double oneSeconds = 0;
+        double allSeconds = 0;
+        Figures all;
+        for (int pass = 0; pass < passes; ++pass) {
+            const QString suffix = QString::number(pass);
+            const Figures one = RunExport(store, work.filePath("one" + suffix), 1);
+            Print("run, 1 job", one);
+            all = RunExport(store, work.filePath("all" + suffix), cores);
+            Print(qPrintable(QStringLiteral("run, %1 jobs").arg(cores)), all);
+            oneSeconds += one.seconds;
+            allSeconds += all.seconds;
+            status |= one.failed + all.failed > 0 ? 1 : 0;
+            if (pass + 1 < passes) {
+                QDir(work.filePath("one" + suffix)).removeRecursively();
+            }
+        }
+        std::printf("  all jobs / 1 job: %.2f times the rate\n", oneSeconds / allSeconds);
+        const QString lastAll = work.filePath("all" + QString::number(passes - 1));
+        const Figures again = RunExport(store, lastAll, cores);
+        std::printf("  resume with nothing left: %.1f s, %.3f of the export (skipped %lld)\n",
+                    again.seconds, again.seconds / all.seconds,
+                    static_cast<long long>(again.skipped));
+
+        // Mail a third each plain text, HTML (MIME) and rich text (CD records).
+        const QString formattedStore = work.filePath("formatted.nsf");
+        {
+            auto writer = notesstore::StoreWriter::Create(formattedStore);
+            notesstore::GenerateScaled(*writer, messages, notesstore::ScaledMix::Formatted);
+            writer->Commit();
+        }
+        const Figures formatted = RunExport(formattedStore, work.filePath("formatted"), cores);
+        Print("formatted mix", formatted);
+        std::printf("  formatted mix / plain mix: %.0f %% of the rate\n",
+                    100.0 * all.seconds / formatted.seconds);
+        status |= formatted.failed > 0 ? 1 : 0;
+
+        const CommandFigures command =
+            RunCommand(tool, {store, work.filePath("command"), QStringLiteral("--quiet")});
+        std::printf("  velmora-export, %d jobs: %.1f s, %.1f messages/s, peak %ld KiB, exit %d\n",
+                    cores, command.seconds, (all.written + all.failed) / command.seconds,
+                    command.peakKib, command.exitCode);
+        const CommandFigures resumed =
+            RunCommand(tool, {store, work.filePath("command"), QStringLiteral("--quiet")});
+        std::printf("  velmora-export again: %.1f s, %.3f of the export, exit %d\n",
+                    resumed.seconds, resumed.seconds / command.seconds, resumed.exitCode);
+        if (command.exitCode != 0 || resumed.exitCode != 0) {
+            status = 1;
+        }
     }
-    const double plainRate = summary.written / seconds;
-    const double formattedRate = FormattedMixRate(messages, work.path());
-    std::printf(
-        "formatted mix (plain, HTML and rich text, a third each): %.1f messages/s, "
-        "%.0f %% of the plain mix's %.1f\n",
-        formattedRate, 100.0 * formattedRate / plainRate, plainRate);
-    return summary.failed == 0 ? 0 : 1;
+    return status;
 }

@@ -11,6 +11,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace velmora::testing {
 
@@ -22,10 +25,14 @@ class RecordingExportView : public exporting::ExportView {
     void SetFound(const QString& text) override { found << text; }
     void SetCurrent(const QString& text) override { current << text; }
     void SetSubjectCaptionVisible(bool visible) override { subjectVisible << visible; }
+    void SetOverallProgress(std::int64_t done, std::int64_t total) override {
+        overall.emplace_back(done, total);
+    }
     void CloseWindow() override { ++closed; }
 
     QStringList headers, processing, found, current;
     QList<bool> subjectVisible;
+    std::vector<std::pair<std::int64_t, std::int64_t>> overall;
     int closed = 0;
 };
 
@@ -33,7 +40,9 @@ class RecordingExportView : public exporting::ExportView {
 // read what would have been rendered.
 class CopyingConverter : public mailconverter::MailConverterX {
   public:
+    // Shared by the run's worker threads.
     void Convert(const QString& emlPath, const QString& pdfPath, const QString& switches) override {
+        const std::lock_guard lock(mutex);
         calls << emlPath + QLatin1Char('|') + pdfPath + QLatin1Char('|') + switches;
         if (fail) {
             throw mailconverter::ConversionError(QStringLiteral("refused"));
@@ -42,6 +51,7 @@ class CopyingConverter : public mailconverter::MailConverterX {
             throw mailconverter::ConversionError(QStringLiteral("cannot copy"));
         }
     }
+    std::mutex mutex;
     QStringList calls;
     bool fail = false;
 };

@@ -3,12 +3,12 @@
 
 #include "ExportTestSupport.h"
 #include "RecordingUserInterface.h"
-#include "SilentMailboxView.h"
 #include "automation/Automation.h"
 #include "components/mime/MimeComponent.h"
 #include "export/ExportLauncher.h"
 #include "export/ExportRun.h"
 #include "notes/MailboxScanner.h"
+#include "notes/SilentMailboxView.h"
 
 #include <QTemporaryDir>
 
@@ -58,7 +58,7 @@ class NamesakeExportTest : public ::testing::Test {
         "MailConverter.MailConverterX",
         [] { return std::make_shared<velmora::testing::CopyingConverter>(); }};
     notes::MailboxState mailbox;
-    velmora::testing::SilentMailboxView view;
+    velmora::notes::SilentMailboxView view;
     velmora::testing::RecordingUserInterface ui;
 };
 

@@ -3,7 +3,6 @@
 //   bench_scan [STORE.nsf]     without a store, one of 100,000 messages in 1,000 folders is
 //                              generated into a temporary folder first.
 
-#include "SilentMailboxView.h"
 #include "TimingUserInterface.h"
 #include "automation/Automation.h"
 #include "components/notesstore/DemoGenerator.h"
@@ -11,6 +10,7 @@
 #include "components/notesstore/StoreWriter.h"
 #include "notes/MailPreview.h"
 #include "notes/MailboxScanner.h"
+#include "notes/SilentMailboxView.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,7 +30,7 @@ constexpr int kMessages = 100000;
 constexpr int kScanRuns = 5;
 constexpr int kPreviewRuns = 50;
 
-class SilentView : public velmora::testing::SilentMailboxView, public PreviewList {
+class SilentView : public velmora::notes::SilentMailboxView, public PreviewList {
   public:
     void ClearRows() override { rows = 0; }
     void AddRow(const QStringList&) override { ++rows; }

@@ -89,9 +89,11 @@ img { border: 0; display: inline-block; }
 br { display: block; }
 )css";
 
+// One per thread: litehtml hands the master style sheet to every document as a mutable
+// reference, so threads converting side by side each parse their own.
 litehtml::context& SharedContext() {
-    static litehtml::context* context = [] {
-        auto* created = new litehtml::context;
+    thread_local litehtml::context context = [] {
+        litehtml::context created;
         // litehtml reads no cellpadding attribute; layout tables in mail lean on it. It
         // weighs these rules by specificity against the mail's own, so "0", where mail sets
         // its paddings itself, keeps the default.
@@ -101,10 +103,10 @@ litehtml::context& SharedContext() {
                 "table[cellpadding=\"" + std::to_string(n) + "\"] > tbody > tr > ";
             css += value + "td, " + value + "th { padding: " + std::to_string(n) + "px; }\n";
         }
-        created->load_master_stylesheet(css.c_str());
+        created.load_master_stylesheet(css.c_str());
         return created;
     }();
-    return *context;
+    return context;
 }
 
 // A CSS family list as faces of this machine; the names mail uses most map to the faces

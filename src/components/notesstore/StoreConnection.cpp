@@ -2,6 +2,7 @@
 
 #include "components/notesstore/StoreSchema.h"
 #include "notes/NotesError.h"
+#include "util/WriteAll.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -328,9 +329,9 @@ void StoreConnection::Extract(std::int64_t embeddedId, const QString& path) {
         for (std::int64_t offset = 0; offset < size; offset += kChunk) {
             const int length = static_cast<int>(std::min<std::int64_t>(kChunk, size - offset));
             blob.Read(buffer.data(), length, offset);
-            if (file.write(buffer.data(), length) != length) {
-                throw NotesError(QStringLiteral("Cannot write the attachment to %1: %2")
-                                     .arg(path, file.errorString()));
+            if (const QString reason = WriteAll(file, buffer.data(), length); !reason.isEmpty()) {
+                throw NotesError(
+                    QStringLiteral("Cannot write the attachment to %1: %2").arg(path, reason));
             }
         }
     } catch (const SqliteError& error) {

@@ -88,6 +88,8 @@ class StoreDocument : public NotesDocument, public StoredDocumentDetails {
                                                   item->type)
                     : nullptr;
     }
+    QString UniversalID() override { return {}; }
+    QString NoteID() override { return QString::number(m_entry.documentId, 16).toUpper(); }
 
     std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
         const StoredItem* first = Find(itemName);

@@ -5,6 +5,7 @@
 #include "components/nsf/NsfDatabase.h"
 #include "notes/NotesError.h"
 #include "notes/NotesObjects.h"
+#include "util/WriteAll.h"
 
 #include <QSaveFile>
 
@@ -118,9 +119,17 @@ QByteArray FileBytes(const NsfDatabase& db, const FileObject& file) {
 void Extract(const NsfDatabase& db, const FileObject& file, const QString& path) {
     const QByteArray data = FileBytes(db, file);
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit()) {
-        throw NotesError(
-            QStringLiteral("The attachment %1 cannot be written to %2").arg(file.name, path));
+    // Unbuffered: a full disk shows at the write, with its reason.
+    QString reason =
+        out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+            ? WriteAll(out, reinterpret_cast<const char*>(data.constData()), data.size())
+            : out.errorString();
+    if (reason.isEmpty() && !out.commit()) {
+        reason = out.errorString();
+    }
+    if (!reason.isEmpty()) {
+        throw NotesError(QStringLiteral("The attachment %1 cannot be written to %2: %3")
+                             .arg(file.name, path, reason));
     }
 }
 

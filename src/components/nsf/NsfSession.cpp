@@ -242,6 +242,8 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         }
         return std::make_shared<NsfItem>(type, std::move(objects));
     }
+    QString UniversalID() override { return {}; }
+    QString NoteID() override { return QString::number(Note().id, 16).toUpper(); }
     std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
         const NoteItem* first = Find(itemName);
         // A sealed body is enciphered: only its notice, read as text, can go out.

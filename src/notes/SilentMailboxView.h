@@ -2,10 +2,11 @@
 
 #include "notes/MailboxView.h"
 
-namespace velmora::testing {
+namespace velmora::notes {
 
-// A main window that shows nothing, for runs of the scan that only look at the core's state.
-class SilentMailboxView : public notes::MailboxView {
+// A main window that shows nothing, for runs of the scan that only look at the core's state:
+// the command line's and tests'.
+class SilentMailboxView : public MailboxView {
   public:
     void ShowDatabasePath(const QString&) override {}
     int SelectedTab() const override { return 1; }
@@ -15,9 +16,9 @@ class SilentMailboxView : public notes::MailboxView {
     void SetScanEnabled(bool) override {}
     void SetExportEnabled(bool) override {}
     void SetScanFrameVisible(bool) override {}
-    void SetStepMarkerVisible(notes::StepMarker, bool) override {}
+    void SetStepMarkerVisible(StepMarker, bool) override {}
     void SetFolderCaption(const QString&) override {}
     void ExpandTree() override {}
 };
 
-}  // namespace velmora::testing
+}  // namespace velmora::notes
