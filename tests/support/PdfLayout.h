@@ -57,9 +57,9 @@ inline PdfLayout LayoutOf(const QString& pdf) {
     static const QRegularExpression page(QStringLiteral("<page [^>]*width=\"([\\d.]+)\""));
     layout.pageWidth = page.match(xml).captured(1).toDouble();
     QHash<QString, QString> fontOf;  // fontspec id -> subset tag
-    static const QRegularExpression spec(
+    static const QRegularExpression fontEntry(
         QStringLiteral("<fontspec id=\"(\\d+)\"[^>]*family=\"([^\"]*)\""));
-    for (auto it = spec.globalMatch(xml); it.hasNext();) {
+    for (auto it = fontEntry.globalMatch(xml); it.hasNext();) {
         const auto m = it.next();
         fontOf.insert(m.captured(1), m.captured(2).section(u'+', 0, 0));
     }
