@@ -290,26 +290,29 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
                 }
             }
         }
-        for (MimePart& part : parts) {
+        // A part names one of the note's files, whose bytes take the name's place. A file
+        // that cannot be read leaves the message whole: its part goes, never its name as
+        // content, and the attachment itself reports why it is missing.
+        std::erase_if(parts, [&](MimePart& part) {
             if ((part.flags & kMimeBodyInObject) == 0) {
-                continue;
+                return false;
             }
             if (files.empty()) {
                 files = Files();
             }
-            // The part names one of the note's files; its bytes take the name's place.
             const QString stored = QString::fromUtf8(part.body).trimmed();
-            for (const FileObject& file : files) {
-                if (file.name == stored) {
-                    try {
-                        FillFromAttachment(part, FileBytes(*m_model->db, file));
-                    } catch (const NotesError&) {
-                        // The name stays, and the attachment reports why it is missing.
-                    }
-                    break;
-                }
+            const auto file = std::find_if(files.begin(), files.end(),
+                                           [&](const FileObject& f) { return f.name == stored; });
+            if (file == files.end()) {
+                return true;
             }
-        }
+            try {
+                FillFromAttachment(part, FileBytes(*m_model->db, *file));
+                return false;
+            } catch (const NotesError&) {
+                return true;
+            }
+        });
         return AssembleMime(parts);
     }
 

@@ -54,6 +54,8 @@ struct RoadRow {
     int missing;                     // attachments not saved
     std::vector<const char*> texts;  // texts found in the PDFs
     std::vector<const char*> files;  // attachments embedded in the PDFs
+    // Attachments that cannot be read: reported once each, and in no PDF.
+    std::vector<const char*> unreadable = {};
 };
 
 // Real files scanned, previewed and exported as the windows do it: the scan finds the
@@ -81,7 +83,8 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
          {"MIME message(plain text)", "This is a test message.",
           "This is a text message, with a txt file attached.",
           "You can get two types of Help in Notes"},
-         {"New Text Document.txt", "Plain.txt", "Sample.jpg", "sampleBMP.bmp"}},
+         {"New Text Document.txt", "Plain.txt", "Sample.jpg", "sampleBMP.bmp"},
+         {"mswin32.mak"}},
         // No mail at all: its 69 documents are data, listed in no folder of mail.
         {"findKeyEx4.nsf", 0, "", {}, 0, 0, 0, {}, {}},
         // Four documents damaged in the file itself: counted, listed, and reported.
@@ -147,6 +150,11 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
         }
         for (const char* file : row.files) {
             EXPECT_TRUE(files.contains(QLatin1String(file))) << file << "\n" << files.toStdString();
+        }
+        for (const char* file : row.unreadable) {
+            EXPECT_FALSE(files.contains(QLatin1String(file))) << file;
+            EXPECT_EQ(run.Summary().problems.filter(QLatin1String(file)).size(), 1)
+                << run.Summary().problems.join('\n').toStdString();
         }
     }
 }
