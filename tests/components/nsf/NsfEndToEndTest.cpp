@@ -47,6 +47,8 @@ const QString kCompleted = QStringLiteral("Notes Database Scan Completed Success
 struct RoadRow {
     const char* file;
     int mail;                        // documents in "All Mail"
+    int other;                       // documents in "Other Documents"; 0: no such folder
+    bool exportOther;                // whether the export takes them too
     const char* completion;          // the completion message's second line, or ""
     std::vector<const char*> shown;  // texts the preview rows show
     int written;                     // PDFs
@@ -65,6 +67,8 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
     const std::vector<RoadRow> rows = {
         {"hfinn.nsf",
          1,
+         0,
+         false,
          "",
          {"Charles Connell", "Re: APISUPP.NSF Stub attached"},
          1,
@@ -75,6 +79,8 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
          {"APISUPP.NSF"}},
         {"MIMEMsg.nsf",
          3,
+         0,
+         false,
          "",
          {"MIME message(plain text)", "MIME message(with txt attachment)", "admin@cn.ibm.com"},
          3,
@@ -85,10 +91,21 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
           "You can get two types of Help in Notes"},
          {"New Text Document.txt", "Plain.txt", "Sample.jpg", "sampleBMP.bmp"},
          {"mswin32.mak"}},
-        // No mail at all: its 69 documents are data, listed in no folder of mail.
-        {"findKeyEx4.nsf", 0, "", {}, 0, 0, 0, {}, {}},
+        // No mail at all: its 69 documents are data, each PDF listing their fields.
+        {"findKeyEx4.nsf",
+         0,
+         69,
+         true,
+         "",
+         {},
+         69,
+         0,
+         0,
+         {"Form: SimpleDataForm", "plain_text: This is a line of simple text.",
+          "text_list: one; two; three; four", "$UpdatedBy: CN=Vicky Kumar/OU=India/O=PNPHCL"},
+         {}},
         // Four documents damaged in the file itself: counted, listed, and reported.
-        {"msearch.nsf", 4, "4 documents could not be read.", {}, 0, 4, 0, {}, {}},
+        {"msearch.nsf", 4, 448, false, "4 documents could not be read.", {}, 0, 4, 0, {}, {}},
     };
     EnsureApplication();
     for (const RoadRow& row : rows) {
@@ -108,6 +125,14 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
         const int node = mailbox.tree.IndexOfKey(QString::fromLatin1(nsf::kAllMailFolder));
         ASSERT_NE(node, 0);
         EXPECT_EQ(mailbox.tree.Node(node).caption, QStringLiteral("All Mail (%1)").arg(row.mail));
+        const int other = mailbox.tree.IndexOfKey(QString::fromLatin1(nsf::kOtherDocumentsFolder));
+        if (row.other == 0) {
+            EXPECT_EQ(other, 0);
+        } else {
+            ASSERT_NE(other, 0);
+            EXPECT_EQ(mailbox.tree.Node(other).caption,
+                      QStringLiteral("Other Documents (%1)").arg(row.other));
+        }
 
         notes::MailPreview preview(mailbox, scanView, scanView, scanUi);
         preview.ContactsTreeView_Click(node);
@@ -125,7 +150,10 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
         ASSERT_TRUE(out.isValid());
         exporting::ExportState state;
         state.ExportRoot = out.path();
-        state.SelectedFolders = {QString::fromLatin1(nsf::kAllMailFolder), QString(), QString()};
+        state.SelectedFolders = {
+            QString::fromLatin1(nsf::kAllMailFolder),
+            !row.exportOther ? QString() : QString::fromLatin1(nsf::kOtherDocumentsFolder),
+            QString()};
         velmora::testing::RecordingExportView exportView;
         velmora::testing::RecordingUserInterface exportUi;
         exporting::ExportRun run(mailbox, state, exportView, exportUi);

@@ -297,4 +297,59 @@ TEST(nsf_Session, SealedBodyReadsAsEncrypted) {
     EXPECT_THROW(objects->front()->ExtractFile(dir.filePath(QStringLiteral("x"))), NotesError);
 }
 
+struct OtherRow {
+    const char* file;
+    int other;  // documents in "Other Documents"; 0: no such folder
+    // A document of the file (its note ID) and when it was created (UTC, ISO; "": unknown).
+    std::uint32_t note;
+    const char* created;
+};
+
+// Documents that are neither mail nor filed in a folder nor profiles are found in one more
+// folder, there only when it has any; every document tells when it was created, from the
+// time its universal ID records.
+TEST(nsf_Session, OtherDocumentsAndCreationTimes) {
+    const std::vector<OtherRow> rows = {
+        {"hfinn.nsf", 0, 0x20FA, "1992-11-18T19:43:26.490Z"},
+        {"MIMEMsg.nsf", 0, 0x8F6, "2006-08-11T09:38:49.070Z"},
+        {"findKeyEx4.nsf", 69, 0x8F6, "1991-04-23T20:23:09.270Z"},
+        {"findKeyEx4.nsf", 69, 0xA06, "2022-02-03T05:12:00.770Z"},
+        // Two profile documents left out; "MyHAPIForm" is the one data document.
+        {"attachment.nsf", 1, 0, ""},
+        // 18 documents: 3 profiles, 1 filed in "Backup Role for Student".
+        {"jnx-sample.nsf", 14, 0x926, "2022-06-14T09:22:26.380Z"},
+        // Universal IDs whose time is no time at all.
+        {"jnx-invalidtimedate.nsf", 2, 0x8F6, ""},
+    };
+    for (const OtherRow& row : rows) {
+        SCOPED_TRACE(row.file);
+        FileSession session;
+        const DatabasePtr db = session.GetDatabase(QString(), velmora::nsf::test::Sample(row.file));
+        const ViewPtr other = FindView(*db, QLatin1String(kOtherDocumentsFolder));
+        if (row.other == 0) {
+            EXPECT_EQ(other, nullptr);
+        } else {
+            ASSERT_NE(other, nullptr);
+            EXPECT_TRUE(other->isfolder());
+            EXPECT_EQ(other->AllEntries()->Count(), row.other);
+        }
+        if (row.note == 0) {
+            continue;
+        }
+        std::optional<std::optional<QDateTime>> created;
+        for (const ViewPtr& view : db->Views().value_or(ViewList{})) {
+            for (auto doc = view->GetFirstDocument(); doc && !created;
+                 doc = view->GetNextDocument(doc)) {
+                if (dynamic_cast<NsfDocumentDetails&>(*doc).NoteId() == row.note) {
+                    created = doc->Created();
+                }
+            }
+        }
+        ASSERT_TRUE(created.has_value()) << "no view lists the document";
+        EXPECT_EQ(
+            created->has_value() ? (*created)->toUTC().toString(Qt::ISODateWithMs) : QString(),
+            QLatin1String(row.created));
+    }
+}
+
 }  // namespace
