@@ -4,7 +4,6 @@
 #include "components/notesstore/StoreSession.h"
 #include "components/nsf/Attachments.h"
 #include "components/nsf/Folders.h"
-#include "components/nsf/Lmbcs.h"
 #include "components/nsf/Mime.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/TimeDate.h"
@@ -306,8 +305,7 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
             {reinterpret_cast<const std::uint8_t*>(records.constData()),
              static_cast<std::size_t>(records.size())},
             {reinterpret_cast<const std::uint8_t*>(fonts.constData()),
-             static_cast<std::size_t>(fonts.size())},
-            &FromLmbcs);
+             static_cast<std::size_t>(fonts.size())});
     }
     // A $Created item overrides the time the note's universal ID records, as in Notes.
     std::optional<QDateTime> Created() override {
