@@ -164,12 +164,28 @@ QStringList CarriedByMimeBody(notes::NotesDocument& document, const MailRecord& 
     return mime::AttachedFileNames(record.mimeBody);
 }
 
+// Where the document keeps its attachments: its Body, or in a document without one (data
+// rather than mail), its first rich-text field.
+QString AttachmentItem(notes::NotesDocument& document) {
+    const QString body = QStringLiteral("Body");
+    if (document.hasitem(body)) {
+        return body;
+    }
+    for (const QString& name : document.ItemNames()) {
+        const auto item = document.GetFirstItem(name);
+        if (item && item->Type() == notes::kItemRichText) {
+            return name;
+        }
+    }
+    return body;
+}
+
 void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
                         MailRecord& record) {
     if (!document.HasEmbedded()) {
         return;
     }
-    const auto body = document.GetFirstItem(QStringLiteral("Body"));
+    const auto body = document.GetFirstItem(AttachmentItem(document));
     if (!body || body->Type() != notes::kItemRichText) {
         return;
     }

@@ -104,6 +104,18 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
          {"Form: SimpleDataForm", "plain_text: This is a line of simple text.",
           "text_list: one; two; three; four", "$UpdatedBy: CN=Vicky Kumar/OU=India/O=PNPHCL"},
          {}},
+        // A data document whose file is attached beside a rich-text field, not in a Body.
+        {"attachment.nsf",
+         0,
+         1,
+         true,
+         "",
+         {},
+         1,
+         0,
+         0,
+         {"Form: MyHAPIForm", "TextField: this is a text field"},
+         {"tms.log"}},
         // Four documents damaged in the file itself: counted, listed, and reported.
         {"msearch.nsf", 4, 448, false, "4 documents could not be read.", {}, 0, 4, 0, {}, {}},
     };
