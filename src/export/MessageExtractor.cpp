@@ -167,12 +167,28 @@ QStringList CarriedByMimeBody(notes::NotesDocument& document, const MailRecord& 
     return mime::AttachedFileNames(record.mimeBody);
 }
 
+// Where the document keeps its attachments: its Body, or in a document without one (data
+// rather than mail), its first rich-text field.
+QString AttachmentItem(notes::NotesDocument& document) {
+    const QString body = QStringLiteral("Body");
+    if (document.hasitem(body)) {
+        return body;
+    }
+    for (const QString& name : document.ItemNames()) {
+        const auto item = document.GetFirstItem(name);
+        if (item && item->Type() == notes::kItemRichText) {
+            return name;
+        }
+    }
+    return body;
+}
+
 void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
                         MailRecord& record) {
     if (!document.HasEmbedded()) {
         return;
     }
-    const auto body = document.GetFirstItem(QStringLiteral("Body"));
+    const auto body = document.GetFirstItem(AttachmentItem(document));
     if (!body || body->Type() != notes::kItemRichText) {
         return;
     }
@@ -191,6 +207,29 @@ void ExtractAttachments(notes::NotesDocument& document, AttachmentSpool& spool,
             ExtractObject(*object, type, spool, record, carried);
         }
     }
+}
+
+// A document without a Body (a data document rather than mail) shows its fields instead, so
+// that its PDF holds what it stores.
+QString FieldListing(notes::NotesDocument& document) {
+    QStringList seen;
+    QStringList lines;
+    for (const QString& name : document.ItemNames()) {
+        if (seen.contains(name, Qt::CaseInsensitive)) {
+            continue;
+        }
+        seen << name;
+        QStringList values;
+        try {
+            for (const notes::NotesValue& value : document.GetItemValue(name)) {
+                values << notes::ValueToText(value);
+            }
+        } catch (const notes::NotesError& error) {
+            values = {QStringLiteral("[cannot be read: %1]").arg(error.Message())};
+        }
+        lines << name + QStringLiteral(": ") + values.join(QStringLiteral("; "));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 // Formatting is a gain, never a loss: a body that cannot be given as MIME goes as plain text.
@@ -267,7 +306,9 @@ MailRecord ExtractMailRecord(notes::NotesDocument& document, ViewKind kind,
     const QString internetFrom = FirstValue(document, QStringLiteral("INetFrom"));
     const QString to = Recipients(document, QStringLiteral("InetSendTo"), QStringLiteral("SendTo"));
     const QString date = MessageDate(document);
-    const QString body = FirstValue(document, QStringLiteral("Body"));
+    const QString body = document.hasitem(QStringLiteral("Body"))
+                             ? notes::FirstValueText(document.GetItemValue(QStringLiteral("Body")))
+                             : FieldListing(document);
     record.mimeBody = MimeBody(document);
     ExtractAttachments(document, spool, record);
 

@@ -37,8 +37,10 @@ class AttachmentSpool {
 // Reads one document into a record, extracting the rich-text Body's file attachments, OLE
 // objects and object links into spool. Addresses keep their display names; a Notes name
 // stands where an Internet address is missing. The date is the first of posted, delivered,
-// composed and created. onSubject is told the subject as soon as it is read. A failing Notes
-// read throws NotesError; a failing extraction does not: it lands in missingAttachments.
+// composed and created. A document without a Body has its fields listed as its body text,
+// and the attachments of its first rich-text field. onSubject is told the subject as soon as
+// it is read. A failing Notes read throws NotesError; a failing extraction does not: it lands
+// in missingAttachments.
 MailRecord ExtractMailRecord(notes::NotesDocument& document, ViewKind kind,
                              const QString& userFolderName, AttachmentSpool& spool,
                              const std::function<void(const QString& subject)>& onSubject = {});

@@ -97,6 +97,10 @@ class FaultyDocument : public NotesDocument {
         m_plan->Check(QStringLiteral("Document.Created"));
         return m_inner->Created();
     }
+    QStringList ItemNames() override {
+        m_plan->Check(QStringLiteral("Document.ItemNames"));
+        return m_inner->ItemNames();
+    }
     const DocumentPtr& Inner() const { return m_inner; }
 
   private:

@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -71,6 +72,9 @@ class NotesDocument {
     virtual std::optional<QByteArray> GetMIMEEntity(const QString& itemName) = 0;
     // When the document was created; nothing when the database does not tell.
     virtual std::optional<QDateTime> Created() = 0;
+    // The names of its items in their stored order, each once, as the Notes client lists its
+    // Items; empty where the provider does not tell.
+    virtual QStringList ItemNames() { return {}; }
 };
 using DocumentPtr = std::shared_ptr<NotesDocument>;
 

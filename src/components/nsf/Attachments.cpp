@@ -1,8 +1,8 @@
 #include "components/nsf/Attachments.h"
 
 #include "components/nsf/Huffman.h"
-#include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
+#include "components/richtext/Lmbcs.h"
 #include "notes/NotesError.h"
 #include "notes/NotesObjects.h"
 #include "util/WriteAll.h"
@@ -41,7 +41,7 @@ std::optional<FileObject> ParseFileObject(std::span<const std::uint8_t> v) {
     file.host = Le16(v, 8);
     file.compression = Le16(v, 10);
     file.size = Le32(v, 16);
-    file.name = FromLmbcs(v.subspan(kFileObjectSize, nameLength));
+    file.name = richtext::FromLmbcs(v.subspan(kFileObjectSize, nameLength));
     return file;
 }
 

@@ -35,7 +35,7 @@ std::optional<MimePart> ParseMimePart(std::span<const std::uint8_t> value);
 void FillFromAttachment(MimePart& part, const QByteArray& bytes);
 
 // The whole Internet message from the parts in item order. A part whose body lives in an
-// attachment keeps its stored text (the attachment's name) in place of the bytes.
+// attachment is given with its bytes (FillFromAttachment) or left out.
 QByteArray AssembleMime(const std::vector<MimePart>& parts);
 
 // The first text/plain body of the message, its transfer encoding undone and its charset

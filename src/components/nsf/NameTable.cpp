@@ -1,7 +1,7 @@
 #include "components/nsf/NameTable.h"
 
-#include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfFile.h"
+#include "components/richtext/Lmbcs.h"
 
 namespace velmora::nsf {
 
@@ -31,8 +31,8 @@ std::optional<NameTable> ReadNameTable(std::span<const std::uint8_t> entries, st
                        .arg(next);
             return std::nullopt;
         }
-        table.names.push_back(
-            {FromLmbcs(text.subspan(offset, length)), Le16(entry, 6), Le16(entry, 8) != 0});
+        table.names.push_back({richtext::FromLmbcs(text.subspan(offset, length)), Le16(entry, 6),
+                               Le16(entry, 8) != 0});
         next += length;
     }
     if (next != text.size()) {

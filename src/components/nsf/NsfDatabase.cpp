@@ -1,6 +1,6 @@
 #include "components/nsf/NsfDatabase.h"
 
-#include "components/nsf/Lmbcs.h"
+#include "components/richtext/Lmbcs.h"
 #include "notes/NotesError.h"
 
 #include <QFileInfo>
@@ -170,7 +170,8 @@ void NsfDatabase::ReadHeader() {
 
     const auto info = f.Bytes(kInfoOffset, kInfoSize, "the database info");
     const auto end = std::find(info.begin(), info.end(), std::uint8_t{0});
-    const QString text = FromLmbcs(info.first(static_cast<std::size_t>(end - info.begin())));
+    const QString text =
+        richtext::FromLmbcs(info.first(static_cast<std::size_t>(end - info.begin())));
     m_header.infoLines = text.split(QLatin1Char('\n'));
 
     for (int i = 0; i < 4; ++i) {
@@ -355,6 +356,8 @@ void NsfDatabase::ReadSummaryBucket(std::uint64_t offset, std::uint16_t index) {
         note.id = Le32(*record, 6);
         note.noteClass = Le16(*record, 40);
         note.itemCount = Le16(*record, 50);
+        // The originator ID follows the note ID: the file's number, then this time.
+        note.created = {Le32(*record, 18), Le32(*record, 22)};
         const auto [same, added] = m_noteIndex.emplace(note.id, m_notes.size());
         if (added) {
             m_notes.push_back(note);

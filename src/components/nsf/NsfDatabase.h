@@ -7,6 +7,7 @@
 #include "components/nsf/Blocks.h"
 #include "components/nsf/NameTable.h"
 #include "components/nsf/NsfFile.h"
+#include "components/nsf/TimeDate.h"
 
 #include <QString>
 #include <QStringList>
@@ -51,6 +52,8 @@ struct NoteRecord {
     std::uint32_t id = 0;
     std::uint16_t noteClass = 0;
     std::uint16_t itemCount = 0;
+    // The note part of its universal ID: when its first copy was stored, in whatever database.
+    TimeDate created;
 
     bool IsDocument() const { return (noteClass & ~kClassDefault) == kClassDocument; }
 };

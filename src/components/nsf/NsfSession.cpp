@@ -4,9 +4,9 @@
 #include "components/notesstore/StoreSession.h"
 #include "components/nsf/Attachments.h"
 #include "components/nsf/Folders.h"
-#include "components/nsf/Lmbcs.h"
 #include "components/nsf/Mime.h"
 #include "components/nsf/NsfDatabase.h"
+#include "components/nsf/TimeDate.h"
 #include "components/nsf/Values.h"
 #include "components/richtext/RichTextMime.h"
 
@@ -41,21 +41,37 @@ class Model {
   public:
     explicit Model(const QString& path) : db(NsfDatabase::Open(path)), notes(db->Notes()) {
         std::vector<std::size_t> mail;
+        std::vector<std::size_t> other;
         for (std::size_t i = 0; i < notes.size(); ++i) {
             const NoteRecord& note = notes[i];
             if ((note.noteClass & kClassView) != 0) {
                 AddView(note);
-            } else if (note.IsDocument() && IsMail(note)) {
-                mail.push_back(i);
+            } else if (note.IsDocument()) {
+                switch (Classify(note)) {
+                    case Kind::kMail:
+                        mail.push_back(i);
+                        break;
+                    case Kind::kOther:
+                        other.push_back(i);
+                        break;
+                    case Kind::kProfile:
+                        break;
+                }
             }
         }
         unreadable += static_cast<std::int64_t>(db->Damage().documents);
-        QString allMail = QString::fromLatin1(kAllMailFolder);
-        while (std::any_of(views.begin(), views.end(),
-                           [&](const ViewRow& v) { return v.name == allMail; })) {
-            allMail += QLatin1Char('+');
+        AddCatchAll(QString::fromLatin1(kAllMailFolder), std::move(mail));
+        // Documents no folder lists (data documents of any form) are not lost either.
+        std::vector<bool> filed(notes.size(), false);
+        for (const ViewRow& view : views) {
+            for (const std::size_t i : view.documents) {
+                filed[i] = true;
+            }
         }
-        views.push_back({allMail, true, std::move(mail)});
+        std::erase_if(other, [&](std::size_t i) { return filed[i]; });
+        if (!other.empty()) {
+            AddCatchAll(QString::fromLatin1(kOtherDocumentsFolder), std::move(other));
+        }
     }
 
     std::vector<NoteItem> ItemsOf(std::size_t index) const { return db->Items(notes[index]); }
@@ -112,21 +128,38 @@ class Model {
         }
     }
 
-    bool IsMail(const NoteRecord& note) {
+    // A folder the reader adds, named apart from the database's own views.
+    void AddCatchAll(QString name, std::vector<std::size_t> documents) {
+        while (std::any_of(views.begin(), views.end(),
+                           [&](const ViewRow& v) { return v.name == name; })) {
+            name += QLatin1Char('+');
+        }
+        views.push_back({name, true, std::move(documents)});
+    }
+
+    enum class Kind { kMail, kProfile, kOther };
+
+    Kind Classify(const NoteRecord& note) {
         try {
             const auto items = db->Items(note);
             const QString form = FirstText(Find(items, "Form")).trimmed();
             if (form.compare(QLatin1String("Memo"), Qt::CaseInsensitive) == 0 ||
-                form.startsWith(QLatin1String("Reply"), Qt::CaseInsensitive)) {
-                return true;
+                form.startsWith(QLatin1String("Reply"), Qt::CaseInsensitive) ||
+                Find(items, "PostedDate") != nullptr || Find(items, "SendTo") != nullptr ||
+                Find(items, "$MessageID") != nullptr) {
+                return Kind::kMail;
             }
-            return Find(items, "PostedDate") != nullptr || Find(items, "SendTo") != nullptr ||
-                   Find(items, "$MessageID") != nullptr;
+            // Settings kept by the database's design, not content of its own.
+            if (FirstText(Find(items, "$Name"))
+                    .startsWith(QLatin1String("$profile"), Qt::CaseInsensitive)) {
+                return Kind::kProfile;
+            }
+            return Kind::kOther;
         } catch (const NotesError&) {
             // Unreadable, but not to be lost: counted, and listed so that the export
             // reports it with its reason.
             ++unreadable;
-            return true;
+            return Kind::kMail;
         }
     }
 };
@@ -274,11 +307,36 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
             {reinterpret_cast<const std::uint8_t*>(records.constData()),
              static_cast<std::size_t>(records.size())},
             {reinterpret_cast<const std::uint8_t*>(fonts.constData()),
-             static_cast<std::size_t>(fonts.size())},
-            &FromLmbcs);
+             static_cast<std::size_t>(fonts.size())});
     }
-    // The note header's creation time is not read yet.
-    std::optional<QDateTime> Created() override { return std::nullopt; }
+    // A $Created item overrides the time the note's universal ID records, as in Notes.
+    std::optional<QDateTime> Created() override {
+        if (const NoteItem* item = Find(QStringLiteral("$Created"));
+            item != nullptr && !IsSealed(*item) && ModelType(*item) == kItemDateTime) {
+            try {
+                const NotesValues values = DecodeValues(item->type, item->value);
+                if (!values.empty()) {
+                    if (const auto* time = std::get_if<QDateTime>(&values.front());
+                        time != nullptr && time->isValid()) {
+                        return *time;
+                    }
+                }
+            } catch (const NotesError&) {
+                // A damaged item: the universal ID still tells.
+            }
+        }
+        return ToDateTime(Note().created);
+    }
+    QStringList ItemNames() override {
+        Load();
+        QStringList names;
+        for (const NoteItem& item : *m_items) {
+            if (!names.contains(item.name, Qt::CaseInsensitive)) {
+                names << item.name;
+            }
+        }
+        return names;
+    }
     std::uint32_t NoteId() override { return Note().id; }
     std::uint16_t NoteClass() override { return Note().noteClass; }
     QByteArray MimeMessage(const QString& name) override {
@@ -292,26 +350,29 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
                 }
             }
         }
-        for (MimePart& part : parts) {
+        // A part names one of the note's files, whose bytes take the name's place. A file
+        // that cannot be read leaves the message whole: its part goes, never its name as
+        // content, and the attachment itself reports why it is missing.
+        std::erase_if(parts, [&](MimePart& part) {
             if ((part.flags & kMimeBodyInObject) == 0) {
-                continue;
+                return false;
             }
             if (files.empty()) {
                 files = Files();
             }
-            // The part names one of the note's files; its bytes take the name's place.
             const QString stored = QString::fromUtf8(part.body).trimmed();
-            for (const FileObject& file : files) {
-                if (file.name == stored) {
-                    try {
-                        FillFromAttachment(part, FileBytes(*m_model->db, file));
-                    } catch (const NotesError&) {
-                        // The name stays, and the attachment reports why it is missing.
-                    }
-                    break;
-                }
+            const auto file = std::find_if(files.begin(), files.end(),
+                                           [&](const FileObject& f) { return f.name == stored; });
+            if (file == files.end()) {
+                return true;
             }
-        }
+            try {
+                FillFromAttachment(part, FileBytes(*m_model->db, *file));
+                return false;
+            } catch (const NotesError&) {
+                return true;
+            }
+        });
         return AssembleMime(parts);
     }
 

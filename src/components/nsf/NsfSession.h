@@ -16,6 +16,9 @@ namespace velmora::nsf {
 // The name of the folder view that lists every mail document of a real database, so that
 // mail no readable folder lists still reaches the scan and the export.
 inline constexpr const char* kAllMailFolder = "All Mail";
+// The folder view of the documents that are neither mail nor listed by any folder, such as
+// the data documents of an application database; there only when it has such documents.
+inline constexpr const char* kOtherDocumentsFolder = "Other Documents";
 
 // What a sealed (encrypted) item reads as: the document is listed and exported, and its
 // PDF says why its body is missing.

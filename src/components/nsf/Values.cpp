@@ -1,8 +1,8 @@
 #include "components/nsf/Values.h"
 
-#include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfFile.h"
 #include "components/nsf/TimeDate.h"
+#include "components/richtext/Lmbcs.h"
 #include "notes/NotesError.h"
 
 #include <algorithm>
@@ -147,7 +147,7 @@ NotesValues DecodeValues(std::uint16_t type, std::span<const std::uint8_t> v) {
     NotesValues out;
     switch (type) {
         case kTypeText: {
-            QString text = FromLmbcs(v);
+            QString text = richtext::FromLmbcs(v);
             out.emplace_back(text);
             break;
         }
@@ -155,14 +155,14 @@ NotesValues DecodeValues(std::uint16_t type, std::span<const std::uint8_t> v) {
             // A name's type is kept once per database, and the same name can hold plain
             // text in other notes: a value that is no exact list reads as text.
             if (!IsExactList(v)) {
-                out.emplace_back(FromLmbcs(v));
+                out.emplace_back(richtext::FromLmbcs(v));
                 break;
             }
             const std::size_t count = Le16(v, 0);
             std::size_t at = 2 + 2 * count;
             for (std::size_t i = 0; i < count; ++i) {
                 const std::size_t length = Le16(v, 2 + 2 * i);
-                out.emplace_back(FromLmbcs(v.subspan(at, length)));
+                out.emplace_back(richtext::FromLmbcs(v.subspan(at, length)));
                 at += length;
             }
             break;
@@ -210,7 +210,7 @@ QString RichTextToPlain(std::span<const std::uint8_t> r) {
             }
             paragraphs = true;
         } else if (signature == kCdText && length >= header + 4) {
-            QString run = FromLmbcs(r.subspan(at + header + 4, length - header - 4));
+            QString run = richtext::FromLmbcs(r.subspan(at + header + 4, length - header - 4));
             // Inside a run a NUL is a line break.
             run.replace(QChar(0), QLatin1Char('\n'));
             text += run;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace velmora::richtext {
@@ -21,7 +22,8 @@ UConverter* Lmbcs() {
         converter.reset(ucnv_open("LMBCS-1", &status));
         if (U_FAILURE(status) || !converter) {
             converter.reset();
-            throw std::runtime_error("The LMBCS-1 converter is not available");
+            throw std::runtime_error(std::string("The LMBCS-1 converter is not available: ") +
+                                     u_errorName(status));
         }
     }
     ucnv_reset(converter.get());

@@ -47,6 +47,8 @@ const QString kCompleted = QStringLiteral("Notes Database Scan Completed Success
 struct RoadRow {
     const char* file;
     int mail;                        // documents in "All Mail"
+    int other;                       // documents in "Other Documents"; 0: no such folder
+    bool exportOther;                // whether the export takes them too
     const char* completion;          // the completion message's second line, or ""
     std::vector<const char*> shown;  // texts the preview rows show
     int written;                     // PDFs
@@ -54,6 +56,8 @@ struct RoadRow {
     int missing;                     // attachments not saved
     std::vector<const char*> texts;  // texts found in the PDFs
     std::vector<const char*> files;  // attachments embedded in the PDFs
+    // Attachments that cannot be read: reported once each, and in no PDF.
+    std::vector<const char*> unreadable = {};
 };
 
 // Real files scanned, previewed and exported as the windows do it: the scan finds the
@@ -63,6 +67,8 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
     const std::vector<RoadRow> rows = {
         {"hfinn.nsf",
          1,
+         0,
+         false,
          "",
          {"Charles Connell", "Re: APISUPP.NSF Stub attached"},
          1,
@@ -73,6 +79,8 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
          {"APISUPP.NSF"}},
         {"MIMEMsg.nsf",
          3,
+         0,
+         false,
          "",
          {"MIME message(plain text)", "MIME message(with txt attachment)", "admin@cn.ibm.com"},
          3,
@@ -81,11 +89,35 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
          {"MIME message(plain text)", "This is a test message.",
           "This is a text message, with a txt file attached.",
           "You can get two types of Help in Notes"},
-         {"New Text Document.txt", "Plain.txt", "Sample.jpg", "sampleBMP.bmp"}},
-        // No mail at all: its 69 documents are data, listed in no folder of mail.
-        {"findKeyEx4.nsf", 0, "", {}, 0, 0, 0, {}, {}},
+         {"New Text Document.txt", "Plain.txt", "Sample.jpg", "sampleBMP.bmp"},
+         {"mswin32.mak"}},
+        // No mail at all: its 69 documents are data, each PDF listing their fields.
+        {"findKeyEx4.nsf",
+         0,
+         69,
+         true,
+         "",
+         {},
+         69,
+         0,
+         0,
+         {"Form: SimpleDataForm", "plain_text: This is a line of simple text.",
+          "text_list: one; two; three; four", "$UpdatedBy: CN=Vicky Kumar/OU=India/O=PNPHCL"},
+         {}},
+        // A data document whose file is attached beside a rich-text field, not in a Body.
+        {"attachment.nsf",
+         0,
+         1,
+         true,
+         "",
+         {},
+         1,
+         0,
+         0,
+         {"Form: MyHAPIForm", "TextField: this is a text field"},
+         {"tms.log"}},
         // Four documents damaged in the file itself: counted, listed, and reported.
-        {"msearch.nsf", 4, "4 documents could not be read.", {}, 0, 4, 0, {}, {}},
+        {"msearch.nsf", 4, 448, false, "4 documents could not be read.", {}, 0, 4, 0, {}, {}},
     };
     EnsureApplication();
     for (const RoadRow& row : rows) {
@@ -105,6 +137,14 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
         const int node = mailbox.tree.IndexOfKey(QString::fromLatin1(nsf::kAllMailFolder));
         ASSERT_NE(node, 0);
         EXPECT_EQ(mailbox.tree.Node(node).caption, QStringLiteral("All Mail (%1)").arg(row.mail));
+        const int other = mailbox.tree.IndexOfKey(QString::fromLatin1(nsf::kOtherDocumentsFolder));
+        if (row.other == 0) {
+            EXPECT_EQ(other, 0);
+        } else {
+            ASSERT_NE(other, 0);
+            EXPECT_EQ(mailbox.tree.Node(other).caption,
+                      QStringLiteral("Other Documents (%1)").arg(row.other));
+        }
 
         notes::MailPreview preview(mailbox, scanView, scanView, scanUi);
         preview.ContactsTreeView_Click(node);
@@ -122,7 +162,10 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
         ASSERT_TRUE(out.isValid());
         exporting::ExportState state;
         state.ExportRoot = out.path();
-        state.SelectedFolders = {QString::fromLatin1(nsf::kAllMailFolder), QString(), QString()};
+        state.SelectedFolders = {
+            QString::fromLatin1(nsf::kAllMailFolder),
+            !row.exportOther ? QString() : QString::fromLatin1(nsf::kOtherDocumentsFolder),
+            QString()};
         velmora::testing::RecordingExportView exportView;
         velmora::testing::RecordingUserInterface exportUi;
         exporting::ExportRun run(mailbox, state, exportView, exportUi);
@@ -147,6 +190,11 @@ TEST(nsf_EndToEnd, RealFilesScanPreviewAndExport) {
         }
         for (const char* file : row.files) {
             EXPECT_TRUE(files.contains(QLatin1String(file))) << file << "\n" << files.toStdString();
+        }
+        for (const char* file : row.unreadable) {
+            EXPECT_FALSE(files.contains(QLatin1String(file))) << file;
+            EXPECT_EQ(run.Summary().problems.filter(QLatin1String(file)).size(), 1)
+                << run.Summary().problems.join('\n').toStdString();
         }
     }
 }

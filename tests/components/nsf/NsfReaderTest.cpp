@@ -1,9 +1,9 @@
 #include "NsfTestSupport.h"
 
-#include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/NsfSession.h"
 #include "components/nsf/TimeDate.h"
+#include "components/richtext/Lmbcs.h"
 #include "notes/NotesError.h"
 
 #include <QDir>
@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <vector>
 
 using namespace velmora::nsf;
@@ -60,13 +61,35 @@ TEST(nsf_TimeDate, ConvertsToTheWritersZone) {
     EXPECT_FALSE(ToDateTime({24u * 3600 * 100, 0x852563FCu}).has_value()) << "beyond a day";
 }
 
-TEST(nsf_Lmbcs, ConvertsTextThroughIcu) {
-    const std::array<std::uint8_t, 5> ascii = {'M', 'e', 'm', 'o', '!'};
-    EXPECT_EQ(FromLmbcs(ascii), QStringLiteral("Memo!"));
-    // Group 1 (code page 850) bytes stand for themselves in LMBCS-1.
-    const std::array<std::uint8_t, 3> accented = {'G', 0x81, 'r'};
-    EXPECT_EQ(FromLmbcs(accented), QString::fromUtf8("G\u00fcr"));
-    EXPECT_TRUE(FromLmbcs({}).isEmpty());
+struct LmbcsRow {
+    std::optional<std::vector<std::uint8_t>> bytes;  // nothing: only the round trip is checked
+    const char* text;                                // UTF-8
+};
+
+// The one LMBCS conversion of names, values and rich text, both ways.
+TEST(nsf_Lmbcs, ConvertsTextThroughIcuBothWays) {
+    const std::vector<LmbcsRow> rows = {
+        {std::vector<std::uint8_t>{'M', 'e', 'm', 'o', '!'}, "Memo!"},
+        // Group 1 (code page 850) bytes stand for themselves in LMBCS-1.
+        {std::vector<std::uint8_t>{'G', 0x81, 'r'}, "G\u00fcr"},
+        {std::vector<std::uint8_t>{}, ""},
+        // Characters beyond code page 850 travel in other groups and come back whole.
+        {std::nullopt, "\u20ac 5, \u65e5\u672c, \u0416"},
+    };
+    for (const LmbcsRow& row : rows) {
+        const QString text = QString::fromUtf8(row.text);
+        SCOPED_TRACE(row.text);
+        const QByteArray bytes = velmora::richtext::ToLmbcs(text);
+        EXPECT_EQ(
+            velmora::richtext::FromLmbcs({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                          static_cast<std::size_t>(bytes.size())}),
+            text);
+        if (row.bytes) {
+            EXPECT_EQ(velmora::richtext::FromLmbcs(*row.bytes), text);
+            EXPECT_EQ(bytes, QByteArray(reinterpret_cast<const char*>(row.bytes->data()),
+                                        static_cast<qsizetype>(row.bytes->size())));
+        }
+    }
 }
 
 // File permission checks of this thread as another user, while it lives.

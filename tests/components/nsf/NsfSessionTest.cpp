@@ -175,7 +175,8 @@ struct MimeRow {
 };
 
 // MIMEMsg.nsf's three messages with the structure parseMMMsg-MIMEMsg.txt shows, the texts
-// of readMMTxt-MIMEMsg.txt and their attached files, byte for byte in the message too.
+// of readMMTxt-MIMEMsg.txt and their attached files, byte for byte in the message too; the
+// one file whose bytes are not all stored is left out of the message.
 TEST(nsf_Session, MimeMessagesWithTheirPartsAndFiles) {
     const std::vector<MimeRow> rows = {
         {"MIME message(plain text)",
@@ -189,7 +190,7 @@ TEST(nsf_Session, MimeMessagesWithTheirPartsAndFiles) {
         {"MIME message with attachmetn(Txt/BMP/Jpg) and inline images",
          {"multipart/mixed", "multipart/related", "multipart/alternative", "text/plain",
           "text/html", "image/gif", "image/gif", "image/gif", "text/plain", "image/jpeg",
-          "application/octet-stream", "application/octet-stream"},
+          "application/octet-stream"},
          {"Plain.txt", "Sample.jpg", "sampleBMP.bmp", "mswin32.mak"},
          "You can get two types of Help in Notes:"},
     };
@@ -241,6 +242,9 @@ TEST(nsf_Session, MimeMessagesWithTheirPartsAndFiles) {
                 } catch (const NotesError& e) {
                     EXPECT_TRUE(e.Message().contains(QLatin1String("738 bytes stored, 749")));
                 }
+                // Nor does the message carry it: neither its name as content nor a part of
+                // its bytes.
+                EXPECT_FALSE(message.contains("mswin32.mak"));
                 continue;
             }
             object->ExtractFile(target);
@@ -291,6 +295,61 @@ TEST(nsf_Session, SealedBodyReadsAsEncrypted) {
     EXPECT_FALSE(dynamic_cast<NsfAttachmentDetails&>(*objects->front()).Extractable(&why));
     EXPECT_TRUE(why.contains(QLatin1String("encrypted"))) << why.toStdString();
     EXPECT_THROW(objects->front()->ExtractFile(dir.filePath(QStringLiteral("x"))), NotesError);
+}
+
+struct OtherRow {
+    const char* file;
+    int other;  // documents in "Other Documents"; 0: no such folder
+    // A document of the file (its note ID) and when it was created (UTC, ISO; "": unknown).
+    std::uint32_t note;
+    const char* created;
+};
+
+// Documents that are neither mail nor filed in a folder nor profiles are found in one more
+// folder, there only when it has any; every document tells when it was created, from the
+// time its universal ID records.
+TEST(nsf_Session, OtherDocumentsAndCreationTimes) {
+    const std::vector<OtherRow> rows = {
+        {"hfinn.nsf", 0, 0x20FA, "1992-11-18T19:43:26.490Z"},
+        {"MIMEMsg.nsf", 0, 0x8F6, "2006-08-11T09:38:49.070Z"},
+        {"findKeyEx4.nsf", 69, 0x8F6, "1991-04-23T20:23:09.270Z"},
+        {"findKeyEx4.nsf", 69, 0xA06, "2022-02-03T05:12:00.770Z"},
+        // Two profile documents left out; "MyHAPIForm" is the one data document.
+        {"attachment.nsf", 1, 0, ""},
+        // 18 documents: 3 profiles, 1 filed in "Backup Role for Student".
+        {"jnx-sample.nsf", 14, 0x926, "2022-06-14T09:22:26.380Z"},
+        // Universal IDs whose time is no time at all.
+        {"jnx-invalidtimedate.nsf", 2, 0x8F6, ""},
+    };
+    for (const OtherRow& row : rows) {
+        SCOPED_TRACE(row.file);
+        FileSession session;
+        const DatabasePtr db = session.GetDatabase(QString(), velmora::nsf::test::Sample(row.file));
+        const ViewPtr other = FindView(*db, QLatin1String(kOtherDocumentsFolder));
+        if (row.other == 0) {
+            EXPECT_EQ(other, nullptr);
+        } else {
+            ASSERT_NE(other, nullptr);
+            EXPECT_TRUE(other->isfolder());
+            EXPECT_EQ(other->AllEntries()->Count(), row.other);
+        }
+        if (row.note == 0) {
+            continue;
+        }
+        std::optional<std::optional<QDateTime>> created;
+        for (const ViewPtr& view : db->Views().value_or(ViewList{})) {
+            for (auto doc = view->GetFirstDocument(); doc && !created;
+                 doc = view->GetNextDocument(doc)) {
+                if (dynamic_cast<NsfDocumentDetails&>(*doc).NoteId() == row.note) {
+                    created = doc->Created();
+                }
+            }
+        }
+        ASSERT_TRUE(created.has_value()) << "no view lists the document";
+        EXPECT_EQ(
+            created->has_value() ? (*created)->toUTC().toString(Qt::ISODateWithMs) : QString(),
+            QLatin1String(row.created));
+    }
 }
 
 }  // namespace

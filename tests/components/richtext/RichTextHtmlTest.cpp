@@ -1,4 +1,3 @@
-#include "components/nsf/Lmbcs.h"
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/Values.h"
 #include "components/richtext/CdRecords.h"
@@ -353,7 +352,7 @@ TEST(RichTextHtml, realRichText_keepsFontsColoursAndTheCentredParagraph) {
                 records += bytes;
             }
         }
-        body = Body(RichTextToHtml(AsBytes(records), AsBytes(fonts), &velmora::nsf::FromLmbcs));
+        body = Body(RichTextToHtml(AsBytes(records), AsBytes(fonts)));
     }
     // What the sample's readme says it shows, now with its formatting.
     for (const char* expected :
