@@ -358,6 +358,7 @@ void NsfDatabase::ReadSummaryBucket(std::uint64_t offset, std::uint16_t index) {
         note.itemCount = Le16(*record, 50);
         // The originator ID follows the note ID: the file's number, then this time.
         note.created = {Le32(*record, 18), Le32(*record, 22)};
+        note.fileId = {Le32(*record, 10), Le32(*record, 14)};
         const auto [same, added] = m_noteIndex.emplace(note.id, m_notes.size());
         if (added) {
             m_notes.push_back(note);

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -54,6 +55,8 @@ struct NoteRecord {
     std::uint16_t itemCount = 0;
     // The note part of its universal ID: when its first copy was stored, in whatever database.
     TimeDate created;
+    // The file part of its universal ID, which with created makes the ID.
+    std::array<std::uint32_t, 2> fileId{};
 
     bool IsDocument() const { return (noteClass & ~kClassDefault) == kClassDocument; }
 };

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <mutex>
 
 namespace velmora::nsf {
@@ -275,7 +276,20 @@ class NsfDocument : public NotesDocument, public NsfDocumentDetails {
         }
         return std::make_shared<NsfItem>(type, std::move(objects));
     }
-    QString UniversalID() override { return {}; }
+    // Written as Notes writes it: each half's second word first.
+    QString UniversalID() override {
+        const NoteRecord& note = Note();
+        const std::array<std::uint32_t, 4> words{note.fileId[1], note.fileId[0], note.created.date,
+                                                 note.created.time};
+        if (std::all_of(words.begin(), words.end(), [](std::uint32_t w) { return w == 0; })) {
+            return {};  // a damaged header: the note ID stands in
+        }
+        QString text;
+        for (const std::uint32_t word : words) {
+            text += QStringLiteral("%1").arg(word, 8, 16, QLatin1Char('0')).toUpper();
+        }
+        return text;
+    }
     QString NoteID() override { return QString::number(Note().id, 16).toUpper(); }
     std::optional<QByteArray> GetMIMEEntity(const QString& itemName) override {
         const NoteItem* first = Find(itemName);

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <map>
+
 using namespace velmora::nsf;
 using namespace velmora::notes;
 
@@ -350,6 +352,33 @@ TEST(nsf_Session, OtherDocumentsAndCreationTimes) {
             created->has_value() ? (*created)->toUTC().toString(Qt::ISODateWithMs) : QString(),
             QLatin1String(row.created));
     }
+}
+
+// The manifest and resume key on a document's identity: one per note, never shared.
+TEST(nsf_Session, UniversalIdsAreWholeAndOnePerNote) {
+    static const QRegularExpression kWhole(QStringLiteral("^[0-9A-F]{32}$"));
+    int documents = 0;
+    for (const char* file : velmora::nsf::test::AllSamples()) {
+        SCOPED_TRACE(file);
+        FileSession session;
+        DatabasePtr db;
+        try {
+            db = session.GetDatabase(QString(), velmora::nsf::test::Sample(file));
+        } catch (const NotesError&) {
+            continue;  // files that do not open are tested elsewhere
+        }
+        std::map<QString, QString> noteOf;  // universal ID -> note ID
+        for (const ViewPtr& view : db->Views().value_or(ViewList{})) {
+            for (auto doc = view->GetFirstDocument(); doc; doc = view->GetNextDocument(doc)) {
+                const QString id = doc->UniversalID();
+                ASSERT_TRUE(kWhole.match(id).hasMatch()) << id.toStdString();
+                const auto [at, added] = noteOf.emplace(id, doc->NoteID());
+                EXPECT_TRUE(added || at->second == doc->NoteID()) << id.toStdString();
+                ++documents;
+            }
+        }
+    }
+    EXPECT_GT(documents, 500);
 }
 
 }  // namespace
