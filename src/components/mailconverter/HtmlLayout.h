@@ -2,6 +2,7 @@
 
 #include "components/mailconverter/HtmlCaps.h"
 #include "components/mailconverter/MailContent.h"
+#include "components/mailconverter/PdfArchive.h"
 
 #include <QHash>
 #include <QRectF>
@@ -17,13 +18,6 @@ namespace velmora::mailconverter {
 
 // The families of wanted that this machine has, in the order wanted.
 QStringList InstalledFamilies(const QStringList& wanted);
-
-// A link on the page, in page points; what a PDF link annotation needs.
-struct PdfLink {
-    int page = 0;  // zero-based
-    QRectF rect;   // top-left origin, as painted
-    QString url;
-};
 
 // A vertical stretch that a page break must not cut through: one line of text, one image.
 struct Span {

@@ -330,7 +330,8 @@ void Footer(QPainter& painter, const QFont& font, const QSizeF& page, int index,
 
 }  // namespace
 
-QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* links) const {
+QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* links,
+                                const PdfArchive& archive) const {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         throw ConversionError(QStringLiteral("PDF rendering needs a running QGuiApplication."));
     }
@@ -481,17 +482,19 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
         }
         Footer(painter, footerFont, page, i, pages);
     }
+    PdfArchive whole = archive;
+    for (PdfLink link : flowLinks) {
+        link.page = pageOf(link.rect.top());
+        link.rect.translate(kMargin, kMargin - starts[link.page]);
+        whole.links.push_back(link);
+    }
     if (links) {
-        for (PdfLink link : flowLinks) {
-            link.page = pageOf(link.rect.top());
-            link.rect.translate(kMargin, kMargin - starts[link.page]);
-            links->push_back(link);
-        }
+        *links = whole.links;
     }
     if (!painter.end()) {
         throw ConversionError(QStringLiteral("The PDF canvas could not finish the document."));
     }
-    return canvas.Document();
+    return canvas.Document(whole);
 }
 
 }  // namespace velmora::mailconverter

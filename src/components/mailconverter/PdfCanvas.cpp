@@ -1,6 +1,7 @@
 #include "components/mailconverter/PdfCanvas.h"
 
 #include "components/mailconverter/MailConverterX.h"
+#include "components/mailconverter/PdfArchive.h"
 #include "components/mailconverter/PdfFont.h"
 #include "components/mailconverter/PdfObjects.h"
 
@@ -116,7 +117,7 @@ class PdfPaintEngine : public QPaintEngine {
         StartPage();
     }
 
-    QByteArray Document() {
+    QByteArray Document(const PdfArchive& archive) {
         if (isActive() || m_finished) {
             throw ConversionError(QStringLiteral("The PDF is not ready to be finished."));
         }
@@ -140,15 +141,23 @@ class PdfPaintEngine : public QPaintEngine {
         m_objects.Write(m_resources, "<</ProcSet[/PDF/Text/ImageB/ImageC]/Font<<" + fonts +
                                          ">>/XObject<<" + images + ">>/ExtGState<<" + states +
                                          ">>>>");
+        PdfArchiveWriter extras(m_objects, archive);
         QByteArray kids;
-        for (const int page : m_pageIds) {
+        for (size_t i = 0; i < m_pageIds.size(); ++i) {
+            const int page = m_pageIds[i];
+            m_objects.Write(page, "<</Type/Page/Parent " + QByteArray::number(m_pages) +
+                                      " 0 R/MediaBox[0 0 " + Num(m_page.width()) + ' ' +
+                                      Num(m_page.height()) + "]/Resources " +
+                                      QByteArray::number(m_resources) + " 0 R/Contents " +
+                                      QByteArray::number(m_pageContents[i]) + " 0 R" +
+                                      extras.Annotations(int(i), m_page.height()) + ">>");
             kids += QByteArray::number(page) + " 0 R ";
         }
         m_objects.Write(m_pages, "<</Type/Pages/Kids[" + kids.trimmed() + "]/Count " +
                                      QByteArray::number(qsizetype(m_pageIds.size())) + ">>");
-        m_objects.Write(m_catalog,
-                        "<</Type/Catalog/Pages " + QByteArray::number(m_pages) + " 0 R>>");
-        return m_objects.Finish(m_catalog);
+        m_objects.Write(m_catalog, "<</Type/Catalog/Pages " + QByteArray::number(m_pages) + " 0 R" +
+                                       extras.CatalogEntries() + ">>");
+        return m_objects.Finish(m_catalog, extras.Info(), extras.FileId());
     }
 
     void updateState(const QPaintEngineState& state) override {
@@ -609,13 +618,9 @@ class PdfPaintEngine : public QPaintEngine {
         m_content << "Q\n";
         const int contents = m_objects.Reserve();
         m_objects.WriteStream(contents, QByteArray(), m_content.Bytes());
-        const int page = m_objects.Reserve();
-        m_objects.Write(page, "<</Type/Page/Parent " + QByteArray::number(m_pages) +
-                                  " 0 R/MediaBox[0 0 " + Num(m_page.width()) + ' ' +
-                                  Num(m_page.height()) + "]/Resources " +
-                                  QByteArray::number(m_resources) + " 0 R/Contents " +
-                                  QByteArray::number(contents) + " 0 R>>");
-        m_pageIds.push_back(page);
+        // The page itself is written with the document, which knows its links.
+        m_pageIds.push_back(m_objects.Reserve());
+        m_pageContents.push_back(contents);
         m_pageOpen = false;
         m_content.Clear();
     }
@@ -817,6 +822,7 @@ class PdfPaintEngine : public QPaintEngine {
     int m_pages = 0;
     int m_resources = 0;
     std::vector<int> m_pageIds;
+    std::vector<int> m_pageContents;
     Content m_content;
     bool m_pageOpen = false;
     bool m_finished = false;
@@ -874,8 +880,8 @@ void PdfCanvas::NewPage() {
     m_engine->NewPage();
 }
 
-QByteArray PdfCanvas::Document() {
-    return m_engine->Document();
+QByteArray PdfCanvas::Document(const PdfArchive& archive) {
+    return m_engine->Document(archive);
 }
 
 int PdfCanvas::metric(PaintDeviceMetric metric) const {

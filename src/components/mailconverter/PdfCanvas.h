@@ -1,5 +1,7 @@
 #pragma once
 
+#include "components/mailconverter/PdfArchive.h"
+
 #include <QByteArray>
 #include <QPaintDevice>
 #include <QPointF>
@@ -41,8 +43,9 @@ class PdfCanvas : public QPaintDevice {
     // Ends the page being painted and begins the next; only while a painter is active.
     void NewPage();
 
-    // The finished document, once the painter has ended. Throws ConversionError.
-    QByteArray Document();
+    // The finished archival document, once the painter has ended, with what `archive`
+    // carries beside the pages. Throws ConversionError.
+    QByteArray Document(const PdfArchive& archive = {});
 
   protected:
     int metric(PaintDeviceMetric metric) const override;
