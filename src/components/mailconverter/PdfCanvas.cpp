@@ -377,9 +377,14 @@ class PdfPaintEngine : public QPaintEngine {
         }
     }
 
+    void FollowPainter(const QPainter& painter) {
+        syncState();
+        m_pen = painter.pen();
+        m_matrix = painter.combinedTransform();
+    }
+
     bool ShowGlyphs(const QByteArray& file, int index, qreal size, const QPointF& origin,
                     const uint32_t* glyphs, const double* kerning, const QChar* chars, int count) {
-        syncState();
         PdfFont* font = FontForFace(file, index);
         if (!font) {
             return false;
@@ -873,6 +878,8 @@ bool PdfCanvas::ShowGlyphs(QPainter& painter, const QByteArray& file, int index,
     if (painter.paintEngine() != m_engine.get()) {
         return false;
     }
+    // Qt hands the engine a change of pen only when it draws through it; this text does not.
+    m_engine->FollowPainter(painter);
     return m_engine->ShowGlyphs(file, index, pixelSize, origin, glyphs, kerning, chars, count);
 }
 

@@ -243,12 +243,13 @@ void PlainTextLayout::LayOutWithQt(qsizetype from, qsizetype to, qreal& y) {
     } while (start < to);
 }
 
-void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom) const {
+void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom,
+                            const QColor& colour) const {
     auto it = std::lower_bound(m_lines.begin(), m_lines.end(), top,
                                [](const Line& line, qreal y) { return line.top < y; });
     auto* canvas = dynamic_cast<PdfCanvas*>(painter.device());
     painter.save();
-    painter.setPen(Qt::black);
+    painter.setPen(colour);
     painter.setFont(m_font);
     for (; it != m_lines.end() && it->top < bottom; ++it) {
         if (it->layout >= 0) {

@@ -2,6 +2,7 @@
 
 #include "components/mailconverter/HtmlLayout.h"
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 
@@ -39,7 +40,7 @@ class PlainTextLayout {
 
     // Paints the lines whose tops fall in [top, bottom), with the text's top at the
     // painter's origin.
-    void Paint(QPainter& painter, qreal top, qreal bottom) const;
+    void Paint(QPainter& painter, qreal top, qreal bottom, const QColor& colour = Qt::black) const;
 
   private:
     struct Line {
