@@ -1,7 +1,7 @@
 #include "components/mailconverter/MailConverter.h"
 
-#include "components/mailconverter/FileName.h"
 #include "components/mailconverter/MailRenderer.h"
+#include "components/mailconverter/base/FileName.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "components/mailconverter/MailRenderer.h"
 
-#include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PlainTextLayout.h"
-#include "components/mailconverter/TextBlocks.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/layout/PlainTextLayout.h"
+#include "components/mailconverter/layout/TextBlocks.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 #include "util/UserInterface.h"
 
 #include <QFontDatabase>

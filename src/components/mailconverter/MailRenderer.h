@@ -1,7 +1,7 @@
 #pragma once
 
-#include "components/mailconverter/HtmlLayout.h"
-#include "components/mailconverter/MailContent.h"
+#include "components/mailconverter/base/MailContent.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,10 +1,10 @@
-#include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailConverter.h"
 #include "components/mailconverter/MailReader.h"
 #include "components/mailconverter/MailRenderer.h"
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/StyleCaps.h"
-#include "components/mailconverter/TableSpans.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/layout/StyleCaps.h"
+#include "components/mailconverter/layout/TableSpans.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "ArchivalCheck.h"
 #include "PdfTools.h"
 #include "components/mailconverter/MailConverter.h"
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "components/mailconverter/MailConverterX.h"
 #include "components/mailconverter/MailReader.h"
 #include "components/mailconverter/MailRenderer.h"
-#include "components/mailconverter/PdfArchive.h"
+#include "components/mailconverter/pdf/PdfArchive.h"
 
 #include <QFile>
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "PdfTools.h"
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PlainTextLayout.h"
+#include "components/mailconverter/layout/PlainTextLayout.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 
 #include <QFile>
 #include <QFontMetricsF>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "components/mailconverter/HtmlCaps.h"
-#include "components/mailconverter/MailContent.h"
-#include "components/mailconverter/PdfArchive.h"
+#include "components/mailconverter/base/MailContent.h"
+#include "components/mailconverter/layout/HtmlCaps.h"
+#include "components/mailconverter/pdf/PdfArchive.h"
 
 #include <QHash>
 #include <QRectF>

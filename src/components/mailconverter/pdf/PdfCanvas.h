@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/mailconverter/PdfArchive.h"
+#include "components/mailconverter/pdf/PdfArchive.h"
 
 #include <QByteArray>
 #include <QPaintDevice>

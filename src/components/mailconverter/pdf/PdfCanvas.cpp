@@ -1,9 +1,9 @@
-#include "components/mailconverter/PdfCanvas.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 
-#include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/PdfArchive.h"
-#include "components/mailconverter/PdfFont.h"
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/base/ConversionError.h"
+#include "components/mailconverter/pdf/PdfArchive.h"
+#include "components/mailconverter/pdf/PdfFont.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
 #include <QtGui/private/qfontengine_p.h>
 #include <QtGui/private/qtextengine_p.h>

@@ -1,7 +1,7 @@
-#include "components/mailconverter/PdfFont.h"
+#include "components/mailconverter/pdf/PdfFont.h"
 
-#include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/base/ConversionError.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
 #include <hb-ot.h>
 #include <hb-subset.h>

@@ -1,7 +1,7 @@
-#include "components/mailconverter/PdfArchive.h"
+#include "components/mailconverter/pdf/PdfArchive.h"
 
-#include "components/mailconverter/FileName.h"
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/base/FileName.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 #include "util/UserInterface.h"
 
 #include <QCryptographicHash>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "components/mailconverter/HtmlLayout.h"
-#include "components/mailconverter/PlainTextLayout.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/layout/PlainTextLayout.h"
 
 #include <QColor>
 #include <QFont>

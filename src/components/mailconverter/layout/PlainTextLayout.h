@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/mailconverter/HtmlLayout.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,4 +1,4 @@
-#include "components/mailconverter/TextBlocks.h"
+#include "components/mailconverter/layout/TextBlocks.h"
 
 #include <QPainter>
 

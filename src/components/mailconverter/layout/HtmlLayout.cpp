@@ -1,4 +1,4 @@
-#include "components/mailconverter/HtmlLayout.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
 
 // litehtml.h first: the element headers rely on its types.
 #include <litehtml.h>
@@ -6,8 +6,8 @@
 #include <el_text.h>
 // clang-format on
 
-#include "components/mailconverter/HtmlElements.h"
-#include "components/mailconverter/ImageDecoder.h"
+#include "components/mailconverter/base/ImageDecoder.h"
+#include "components/mailconverter/layout/HtmlElements.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

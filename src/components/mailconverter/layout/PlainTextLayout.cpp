@@ -1,7 +1,7 @@
-#include "components/mailconverter/PlainTextLayout.h"
+#include "components/mailconverter/layout/PlainTextLayout.h"
 
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PdfFont.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
+#include "components/mailconverter/pdf/PdfFont.h"
 
 #include <QtGui/private/qfont_p.h>
 #include <QtGui/private/qfontengine_p.h>

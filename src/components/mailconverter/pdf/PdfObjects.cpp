@@ -1,4 +1,4 @@
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
 #include <QString>
 
