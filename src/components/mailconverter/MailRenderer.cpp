@@ -231,19 +231,17 @@ QString HtmlAsText(const QString& html) {
     return text.simplified();
 }
 
-// One stretch of the page flow: header blocks and notices, a plain-text part, or an HTML
-// part laid out by litehtml.
+// A piece of the page flow where it stands in the flow.
 struct Segment {
-    std::unique_ptr<TextBlocks> blocks;
-    std::unique_ptr<PlainTextLayout> plain;
-    std::unique_ptr<HtmlLayout> html;
+    std::unique_ptr<FlowPiece> piece;
     qreal top = 0;
     qreal height = 0;
 };
 
+// The header blocks being built are complete: their lines join the flow's.
 void FinishText(Segment& segment, std::vector<Span>& lines) {
-    segment.height = segment.blocks->Height();
-    for (const Span& line : segment.blocks->Lines()) {
+    segment.height = segment.piece->Height();
+    for (const Span& line : segment.piece->Lines()) {
         lines.push_back({line.top + segment.top, line.bottom + segment.top});
     }
 }
@@ -279,23 +277,25 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     std::vector<PdfLink> flowLinks;
     qreal flowHeight = 0;
     Builder builder(m_options, contentWidth, &canvas);
-    const auto newBlocks = [&] {
-        return std::make_unique<TextBlocks>(contentWidth, &canvas, builder.Chunk());
+    // Header blocks and notices go into the last segment, always TextBlocks.
+    const auto newBlocks = [&](qreal top) {
+        auto blocks = std::make_unique<TextBlocks>(contentWidth, &canvas, builder.Chunk());
+        builder.Restart(*blocks);
+        segments.push_back({std::move(blocks), top, 0});
     };
-    segments.push_back({newBlocks(), nullptr, nullptr, 0, 0});
-    builder.Restart(*segments.back().blocks);
-    // Ends the text segment being built and goes on in a new one after `segment`.
-    auto insert = [&](Segment segment, const std::vector<Span>& segmentLines) {
+    newBlocks(0);
+    // Ends the header blocks being built, places `piece` after them and goes on in new ones.
+    auto insert = [&](std::unique_ptr<FlowPiece> piece) {
         FinishText(segments.back(), lines);
         flowHeight += segments.back().height;
-        segment.top = flowHeight;
-        for (const Span& line : segmentLines) {
+        Segment segment{nullptr, flowHeight, piece->Height()};
+        for (const Span& line : piece->Lines()) {
             lines.push_back({line.top + segment.top, line.bottom + segment.top});
         }
+        segment.piece = std::move(piece);
         flowHeight += segment.height;
         segments.push_back(std::move(segment));
-        segments.push_back({newBlocks(), nullptr, nullptr, flowHeight, 0});
-        builder.Restart(*segments.back().blocks);
+        newBlocks(flowHeight);
     };
     HtmlStyle style;
     style.families = m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
@@ -341,13 +341,10 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
         for (const QString& notice : layout->Notices()) {
             builder.AddNotice(notice);
         }
-        Segment segment;
-        segment.height = layout->Height();
-        const std::vector<Span>& spans = layout->Lines();
-        segment.html = std::move(layout);
-        insert(std::move(segment), spans);
+        const std::vector<PdfLink> partLinks = layout->Links();
+        insert(std::move(layout));
         const Segment& placed = segments[segments.size() - 2];
-        for (PdfLink link : placed.html->Links()) {
+        for (PdfLink link : partLinks) {
             link.rect.translate(0, placed.top);
             flowLinks.push_back(link);
         }
@@ -355,11 +352,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     auto plain = [&](const QString& text, const QFont& font) {
         auto layout =
             std::make_unique<PlainTextLayout>(text, font, contentWidth, &canvas, builder.Chunk());
-        Segment segment;
-        segment.height = layout->Height();
-        const std::vector<Span>& spans = layout->Lines();
-        segment.plain = std::move(layout);
-        insert(std::move(segment), spans);
+        insert(std::move(layout));
     };
     builder.SetSinks(html, plain);
     builder.AddMessage(mail, false);
@@ -400,13 +393,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             painter.translate(kMargin, kMargin + segment.top - from);
             // Wide content may use the margins, never another page's room.
             painter.setClipRect(QRectF(-kMargin, top, page.width(), bottom - top));
-            if (segment.html) {
-                segment.html->Paint(painter, top, bottom);
-            } else if (segment.plain) {
-                segment.plain->Paint(painter, top, bottom);
-            } else {
-                segment.blocks->Paint(painter, top, bottom);
-            }
+            segment.piece->Paint(painter, top, bottom);
             painter.restore();
         }
         Footer(painter, footerFont, page, i, pages);

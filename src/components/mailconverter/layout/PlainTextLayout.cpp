@@ -260,10 +260,16 @@ void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom,
             continue;
         }
         const QPointF origin(0, it->top + m_ascent);
-        if (!canvas ||
-            !canvas->ShowGlyphs(painter, m_faceFile, m_faceIndex, m_pixelSize, origin,
-                                &m_glyphs[size_t(it->start)], &m_kerning[size_t(it->start)],
-                                m_text.constData() + it->start, int(it->length))) {
+        const auto from = size_t(it->start);
+        const auto length = size_t(it->length);
+        const GlyphRun run{m_faceFile,
+                           m_faceIndex,
+                           m_pixelSize,
+                           origin,
+                           {m_glyphs.data() + from, length},
+                           {m_kerning.data() + from, length},
+                           {m_text.constData() + from, length}};
+        if (!canvas || !canvas->ShowGlyphs(painter, run)) {
             painter.drawText(origin, m_text.mid(it->start, it->length));
         }
     }

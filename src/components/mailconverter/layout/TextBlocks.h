@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/layout/FlowPiece.h"
 #include "components/mailconverter/layout/PlainTextLayout.h"
 
 #include <QColor>
@@ -26,7 +26,7 @@ struct TextStyle {
 // and its value, and rules, one below the other. Each piece is a PlainTextLayout, which
 // lays Latin, Greek and Cyrillic text out without shaping and anything else with Qt's text
 // layout. Coordinates are points from the top of the blocks.
-class TextBlocks {
+class TextBlocks : public FlowPiece {
   public:
     TextBlocks(qreal width, QPaintDevice* device, qsizetype piece);
 
@@ -36,10 +36,9 @@ class TextBlocks {
                 const TextStyle& valueStyle, qreal labelWidth);
     void AddRule();
 
-    qreal Height() const { return m_height; }
-    const std::vector<Span>& Lines() const { return m_lines; }
-    // Paints what reaches into [top, bottom), with the blocks' top at the painter's origin.
-    void Paint(QPainter& painter, qreal top, qreal bottom) const;
+    qreal Height() const override { return m_height; }
+    const std::vector<Span>& Lines() const override { return m_lines; }
+    void Paint(QPainter& painter, qreal top, qreal bottom) const override;
 
   private:
     qreal Place(const QString& text, const TextStyle& style, qreal x, qreal y, qreal width);

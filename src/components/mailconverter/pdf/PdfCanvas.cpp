@@ -383,9 +383,10 @@ class PdfPaintEngine : public QPaintEngine {
         m_matrix = painter.combinedTransform();
     }
 
-    bool ShowGlyphs(const QByteArray& file, int index, qreal size, const QPointF& origin,
-                    const uint32_t* glyphs, const double* kerning, const QChar* chars, int count) {
-        PdfFont* font = FontForFace(file, index);
+    bool ShowGlyphs(const GlyphRun& run) {
+        const int count = int(std::min(run.glyphs.size(), run.chars.size()));
+        const qreal size = run.pixelSize;
+        PdfFont* font = FontForFace(run.file, run.index);
         if (!font) {
             return false;
         }
@@ -396,17 +397,19 @@ class PdfPaintEngine : public QPaintEngine {
         ApplyAlpha(m_pen.color().alphaF(), m_pen.color().alphaF());
         SetFill(m_pen.color());
         m_content << "BT/F" << font->ObjectId() << ' ' << size << " Tf\n"
-                  << QTransform(1, 0, 0, -1, origin.x(), origin.y()) * m_matrix << " Tm[(";
+                  << QTransform(1, 0, 0, -1, run.origin.x(), run.origin.y()) * m_matrix << " Tm[(";
         for (int i = 0; i < count; ++i) {
-            PdfFont::Shown shown = font->Code(glyphs[i], chars + i, 1);
-            if (shown.code == 0 && glyphs[i] != 0) {
-                font = AnotherFace(file, index);
+            const uint32_t glyph = run.glyphs[size_t(i)];
+            PdfFont::Shown shown = font->Code(glyph, &run.chars[size_t(i)], 1);
+            if (shown.code == 0 && glyph != 0) {
+                font = AnotherFace(run.file, run.index);
                 m_content << ")]TJ/F" << font->ObjectId() << ' ' << size << " Tf[(";
-                shown = font->Code(glyphs[i], chars + i, 1);
+                shown = font->Code(glyph, &run.chars[size_t(i)], 1);
             }
             m_content.Code(shown.code);
-            if (kerning && kerning[i] != 0 && i + 1 < count) {
-                m_content << ')' << -std::round(kerning[i] * 10) / 10 << '(';
+            const double kern = size_t(i) < run.kerning.size() ? run.kerning[size_t(i)] : 0;
+            if (kern != 0 && i + 1 < count) {
+                m_content << ')' << -std::round(kern * 10) / 10 << '(';
             }
         }
         m_content << ")]TJ\nET\n";
@@ -872,15 +875,13 @@ int PdfCanvas::devType() const {
     return QInternal::Printer;
 }
 
-bool PdfCanvas::ShowGlyphs(QPainter& painter, const QByteArray& file, int index, qreal pixelSize,
-                           const QPointF& origin, const uint32_t* glyphs, const double* kerning,
-                           const QChar* chars, int count) {
+bool PdfCanvas::ShowGlyphs(QPainter& painter, const GlyphRun& run) {
     if (painter.paintEngine() != m_engine.get()) {
         return false;
     }
     // Qt hands the engine a change of pen only when it draws through it; this text does not.
     m_engine->FollowPainter(painter);
-    return m_engine->ShowGlyphs(file, index, pixelSize, origin, glyphs, kerning, chars, count);
+    return m_engine->ShowGlyphs(run);
 }
 
 void PdfCanvas::NewPage() {
