@@ -159,6 +159,16 @@ bool PlainTextLayout::Simple(qsizetype from, qsizetype to) {
     return true;
 }
 
+namespace {
+
+// An e-mail address or a URL: its hyphens are part of a name a reader searches for whole.
+bool AddressLike(const QChar* chars, qsizetype from, qsizetype to) {
+    const QStringView token(chars + from, to - from);
+    return token.contains(u'@') || token.contains(u"://") || token.startsWith(u"www.");
+}
+
+}  // namespace
+
 void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
     const QChar* chars = m_text.constData();
     const qreal unit = m_pixelSize / 1000;
@@ -172,6 +182,10 @@ void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
         return;
     }
     qsizetype pos = from;
+    // The word being measured, found once even when it spans many lines.
+    qsizetype tokenStart = from;
+    qsizetype tokenEnd = from;
+    bool address = false;
     while (pos < to) {
         qreal width = 0;
         qsizetype breakAt = -1;  // the end of the line if it breaks at the last opportunity
@@ -188,9 +202,28 @@ void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
                 break;
             }
             width += advance + kerning;
-            if (chars[i] == u'-' && i > pos && i + 1 < to && chars[i - 1].isLetter() &&
-                chars[i + 1].isLetter()) {
-                breakAt = i + 1;
+            if (i < tokenStart || i >= tokenEnd) {
+                tokenStart = i;
+                while (tokenStart > from && chars[tokenStart - 1] != u' ') {
+                    --tokenStart;
+                }
+                tokenEnd = i;
+                while (tokenEnd < to && chars[tokenEnd] != u' ') {
+                    ++tokenEnd;
+                }
+                address = AddressLike(chars, tokenStart, tokenEnd);
+            }
+            if (i > pos && i + 1 < tokenEnd) {
+                if (address) {
+                    // After "/" or ".", before "@"; never after a hyphen.
+                    if (chars[i] == u'/' || chars[i] == u'.') {
+                        breakAt = i + 1;
+                    } else if (chars[i + 1] == u'@') {
+                        breakAt = i + 1;
+                    }
+                } else if (chars[i] == u'-' && chars[i - 1].isLetter() && chars[i + 1].isLetter()) {
+                    breakAt = i + 1;
+                }
             }
         }
         const qsizetype end = i >= to ? to : breakAt > pos ? breakAt : i;
@@ -219,6 +252,10 @@ void PlainTextLayout::LayOutWithQt(qsizetype from, qsizetype to, qreal& y) {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setUseDesignMetrics(true);
+    // A paragraph that begins right to left (Hebrew, Arabic) reads from the right margin.
+    const bool rightToLeft = QStringView(m_text).mid(from, to - from).isRightToLeft();
+    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
     qsizetype start = from;
     do {
         const qsizetype end = PieceEnd(start, to);
