@@ -202,7 +202,12 @@ void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
                 break;
             }
             width += advance + kerning;
-            if (i < tokenStart || i >= tokenEnd) {
+            const bool candidate = chars[i] == u'-' || chars[i] == u'/' || chars[i] == u'.' ||
+                                   (i + 1 < to && chars[i + 1] == u'@');
+            if (!candidate || i == pos) {
+                continue;
+            }
+            if (i < tokenStart || i >= tokenEnd) {  // the word around i, looked at once
                 tokenStart = i;
                 while (tokenStart > from && chars[tokenStart - 1] != u' ') {
                     --tokenStart;
@@ -213,17 +218,16 @@ void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
                 }
                 address = AddressLike(chars, tokenStart, tokenEnd);
             }
-            if (i > pos && i + 1 < tokenEnd) {
-                if (address) {
-                    // After "/" or ".", before "@"; never after a hyphen.
-                    if (chars[i] == u'/' || chars[i] == u'.') {
-                        breakAt = i + 1;
-                    } else if (chars[i + 1] == u'@') {
-                        breakAt = i + 1;
-                    }
-                } else if (chars[i] == u'-' && chars[i - 1].isLetter() && chars[i + 1].isLetter()) {
+            if (i + 1 >= tokenEnd) {
+                continue;
+            }
+            if (address) {
+                // After "/" or ".", before "@"; never after a hyphen.
+                if (chars[i] != u'-') {
                     breakAt = i + 1;
                 }
+            } else if (chars[i] == u'-' && chars[i - 1].isLetter() && chars[i + 1].isLetter()) {
+                breakAt = i + 1;
             }
         }
         const qsizetype end = i >= to ? to : breakAt > pos ? breakAt : i;
