@@ -1,15 +1,17 @@
 #include "components/mailconverter/MailConverter.h"
 
-#include "components/mailconverter/FileName.h"
-#include "components/mailconverter/PdfFinisher.h"
+#include "components/mailconverter/MailRenderer.h"
+#include "components/mailconverter/base/FileName.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +72,67 @@ MailAttachment SourceFile(const QString& emlPath) {
     return {CapFileName(name), QStringLiteral("message/rfc822"), file.readAll()};
 }
 
+int CreateTemporary(const QString& pdfPath, QByteArray& name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = QFile::encodeName(pdfPath) + '.' +
+               QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        // The mode is narrowed by the umask, as for any new file.
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+// Written beside the destination under a temporary name, synced once and renamed into place
+// after `beforeRename` has not thrown; a PDF that stood there before keeps its permissions
+// and stays as it was on any failure. Written through the descriptor, which tells the
+// reason of a short write ("No space left on device", "File too large").
+void WriteAtomically(const QString& pdfPath, const QByteArray& bytes,
+                     const std::function<void()>& beforeRename) {
+    const auto failed = [&pdfPath](const QString& what, int error) {
+        return ConversionError(QStringLiteral("The PDF \"%1\" cannot be %2: %3")
+                                   .arg(pdfPath, what, qt_error_string(error)));
+    };
+    QByteArray temporary;
+    const int fd = CreateTemporary(pdfPath, temporary);
+    if (fd < 0) {
+        throw failed(QStringLiteral("created"), errno);
+    }
+    int error = 0;
+    struct stat before {};
+    if (::stat(QFile::encodeName(pdfPath).constData(), &before) == 0 && S_ISREG(before.st_mode)) {
+        ::fchmod(fd, before.st_mode & 07777);
+    }
+    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written > 0) {
+            done += written;
+        } else if (written == 0 || errno != EINTR) {
+            error = written == 0 ? ENOSPC : errno;  // a regular file that takes nothing is full
+        }
+    }
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR) {
+        error = errno;
+    }
+    try {
+        if (error != 0) {
+            throw failed(QStringLiteral("written"), error);
+        }
+        beforeRename();
+        if (::rename(temporary.constData(), QFile::encodeName(pdfPath).constData()) != 0) {
+            throw failed(QStringLiteral("written"), errno);
+        }
+    } catch (...) {
+        ::unlink(temporary.constData());
+        throw;
+    }
+}
+
 }  // namespace
 
 MailConverter::MailConverter(ReaderLimits limits, RenderOptions options)
@@ -87,8 +150,6 @@ void MailConverter::Convert(const QString& emlPath, const QString& pdfPath,
     }
     CheckDestination(emlPath, pdfPath);
     const MailContent mail = m_reader.ReadFile(emlPath);
-    std::vector<PdfLink> links;
-    const QByteArray painted = m_renderer.Render(mail, &links);
     std::vector<MailAttachment> files;
     CollectFiles(mail, files);
     MailAttachment source = SourceFile(emlPath);
@@ -100,31 +161,14 @@ void MailConverter::Convert(const QString& emlPath, const QString& pdfPath,
         source.name = same->name;
         files.erase(same);
     }
-    // Written beside the destination under a temporary name and renamed into place.
-    QSaveFile file(pdfPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw ConversionError(QStringLiteral("The PDF \"%1\" cannot be created: %2")
-                                  .arg(pdfPath, file.errorString()));
-    }
-    PdfFinisher::Finish(painted, {mail.subject, mail.sender, mail.date}, files, file, &source,
-                        links);
-    // A full disk may show only when the data reaches it, and commit() ignores a failed sync.
-    QString reason;
-    if (!file.flush()) {
-        reason = file.errorString();
-    } else if (::fsync(file.handle()) != 0) {
-        reason = qt_error_string(errno);
-    }
-    if (!reason.isEmpty()) {
-        file.cancelWriting();  // the temporary file goes with `file`
-        throw ConversionError(
-            QStringLiteral("The PDF \"%1\" cannot be written: %2").arg(pdfPath, reason));
-    }
-    CheckDestination(emlPath, pdfPath);  // again: the conversion took time
-    if (!file.commit()) {
-        throw ConversionError(QStringLiteral("The PDF \"%1\" cannot be written: %2")
-                                  .arg(pdfPath, file.errorString()));
-    }
+    const QByteArray pdf = m_renderer.Render(
+        mail, nullptr,
+        {{mail.subject, mail.sender, mail.date}, std::move(files), std::move(source), {}});
+    // A symbolic link keeps pointing where it did: the file it names is replaced.
+    const QFileInfo destination(pdfPath);
+    const QString target =
+        destination.isSymLink() && destination.exists() ? destination.canonicalFilePath() : pdfPath;
+    WriteAtomically(target, pdf, [&] { CheckDestination(emlPath, pdfPath); });
 }
 
 void RegisterComponent() {

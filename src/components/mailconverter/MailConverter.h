@@ -6,7 +6,7 @@
 
 namespace velmora::mailconverter {
 
-// Reads the message with GMime, paints it with Qt, finishes the PDF with qpdf and puts
+// Reads the message with GMime, paints it with Qt into an archival PDF and puts
 // it in place with one rename, so that the PDF appears whole or not at all.
 class MailConverter : public MailConverterX {
   public:

@@ -1,19 +1,11 @@
 #pragma once
 
 #include "automation/Automation.h"
+#include "components/mailconverter/base/ConversionError.h"
 
 #include <QString>
 
-#include <stdexcept>
-#include <string>
-
 namespace velmora::mailconverter {
-
-// A conversion that did not produce its PDF. No file is left at the destination.
-class ConversionError : public std::runtime_error {
-  public:
-    explicit ConversionError(const QString& what) : std::runtime_error(what.toStdString()) {}
-};
 
 // The e-mail-to-PDF converter, created by the name "MailConverter.MailConverterX".
 class MailConverterX : public automation::AutomationObject {

@@ -1,9 +1,9 @@
 #include "components/mailconverter/MailReader.h"
 
-#include "components/mailconverter/FileName.h"
-#include "components/mailconverter/ImageDecoder.h"
 #include "components/mailconverter/LibraryMessages.h"
 #include "components/mailconverter/MailConverterX.h"
+#include "components/mailconverter/base/FileName.h"
+#include "components/mailconverter/base/ImageDecoder.h"
 
 #include <QFile>
 #include <QFileInfo>

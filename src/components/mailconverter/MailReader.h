@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/mailconverter/MailContent.h"
+#include "components/mailconverter/base/MailContent.h"
 
 #include <QByteArray>
 #include <QString>

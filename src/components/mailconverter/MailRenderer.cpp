@@ -1,23 +1,18 @@
 #include "components/mailconverter/MailRenderer.h"
 
-#include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PlainTextLayout.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/layout/PlainTextLayout.h"
+#include "components/mailconverter/layout/TextBlocks.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 #include "util/UserInterface.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
 #include <QRegularExpression>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextLayout>
-#include <QTextTable>
 
 #include <algorithm>
 #include <functional>
@@ -79,26 +74,26 @@ QString VisiblePlainText(const QString& text) {
 
 class Builder {
   public:
-    Builder(QTextDocument& document, const RenderOptions& options, qreal textWidth,
-            QPaintDevice* device)
-        : m_doc(&document), m_cursor(&document), m_textWidth(textWidth), m_device(device) {
-        m_text.setFont(TextFont(options.textFamilies, QStringLiteral("DejaVu Sans"), options));
+    Builder(const RenderOptions& options, qreal textWidth, QPaintDevice* device)
+        : m_textWidth(textWidth), m_device(device) {
+        m_text.font = TextFont(options.textFamilies, QStringLiteral("DejaVu Sans"), options);
         // Every face the page uses is embedded and indexed anew in each PDF, which is most
         // of the cost of a short message: the header block sets itself apart by colour and
         // size, not by other faces, and plain text uses the text face unless told.
         m_mono = m_text;
         if (!options.plainTextFamilies.isEmpty()) {
-            m_mono.setFont(TextFont(options.plainTextFamilies, QString(), options));
+            m_mono.font = TextFont(options.plainTextFamilies, QString(), options);
         }
         m_label = m_text;
-        m_label.setForeground(QColor(0x55, 0x55, 0x55));
+        m_label.colour = QColor(0x55, 0x55, 0x55);
         m_subject = m_text;
-        m_subject.setFontPointSize(options.pointSize * 1.5);
+        m_subject.font.setPointSizeF(options.pointSize * 1.5);
         m_notice = m_text;
-        m_notice.setFontItalic(true);
-        m_notice.setForeground(QColor(0x80, 0x20, 0x20));
-        m_doc->setDefaultFont(m_text.font());
+        m_notice.font.setItalic(true);
+        m_notice.colour = QColor(0x80, 0x20, 0x20);
     }
+
+    const QFont& Font() const { return m_text.font; }
 
     // HTML parts and plain text go to their sinks, which lay them out on their own.
     void SetSinks(std::function<void(const MailBodyPart&)> html,
@@ -107,45 +102,34 @@ class Builder {
         m_plainSink = std::move(plain);
     }
 
-    // Goes on in `document`, as a new one.
-    void Restart(QTextDocument& document) {
-        m_doc = &document;
-        m_cursor = QTextCursor(&document);
-        m_started = false;
-        m_doc->setDefaultFont(m_text.font());
-    }
+    // Goes on in `blocks`, as new ones.
+    void Restart(TextBlocks& blocks) { m_blocks = &blocks; }
 
-    void AddPlainText(const QString& text) { m_plainSink(VisiblePlainText(text), m_mono.font()); }
+    void AddPlainText(const QString& text) { m_plainSink(VisiblePlainText(text), m_mono.font); }
 
-    void AddNotice(const QString& notice) {
-        NewBlock(m_notice);
-        m_cursor.insertText(notice);
-    }
+    void AddNotice(const QString& notice) { m_blocks->AddParagraph(notice, m_notice); }
 
     void AddMessage(const MailContent& mail, bool attached) {
         if (attached) {
-            NewBlock(m_label);
-            m_cursor.insertHtml(QStringLiteral("<hr/>"));
-            NewBlock(m_label);
-            m_cursor.insertText(QStringLiteral("Attached message"));
+            m_blocks->AddRule();
+            m_blocks->AddParagraph(QStringLiteral("Attached message"), m_label);
         }
-        NewBlock(m_subject);
-        m_cursor.insertText(VisiblePlainText(mail.subject.isEmpty() ? QStringLiteral("(no subject)")
-                                                                    : mail.subject));
+        m_blocks->AddParagraph(
+            VisiblePlainText(mail.subject.isEmpty() ? QStringLiteral("(no subject)")
+                                                    : mail.subject),
+            m_subject);
         AddHeaderTable(mail);
         for (const QString& notice : mail.notices) {
-            NewBlock(m_notice);
-            m_cursor.insertText(notice);
+            m_blocks->AddParagraph(notice, m_notice);
         }
-        NewBlock(m_text);
-        m_cursor.insertHtml(QStringLiteral("<hr/>"));
+        m_blocks->AddRule();
         for (const MailBodyPart& part : mail.body) {
             if (part.kind == MailBodyPart::Kind::Html) {
                 m_htmlSink(part);
             } else {
                 AddPlainText(part.text);
             }
-            NewBlock(m_text);
+            m_blocks->AddParagraph(QString(), m_text);
         }
         for (const MailContent& inner : mail.attachedMessages) {
             AddMessage(inner, true);
@@ -156,7 +140,7 @@ class Builder {
     // column. Measured, not laid out: a probe layout cost as much as a short message.
     qsizetype Chunk() {
         if (m_chunk == 0) {
-            const QFontMetricsF metrics(m_mono.font(), m_device);
+            const QFontMetricsF metrics(m_mono.font, m_device);
             const qreal advance = std::max<qreal>(0.1, metrics.horizontalAdvance(QLatin1Char('x')));
             const qsizetype perLine = std::max<qsizetype>(1, qsizetype(m_textWidth / advance));
             m_chunk = std::max<qsizetype>(200, perLine * 16);
@@ -181,22 +165,10 @@ class Builder {
         return font;
     }
 
-    void NewBlock(const QTextCharFormat& format) {
-        m_cursor.movePosition(QTextCursor::End);
-        if (m_started) {
-            m_cursor.insertBlock(QTextBlockFormat(), format);
-        } else {
-            m_cursor.setBlockFormat(QTextBlockFormat());
-            m_cursor.setBlockCharFormat(format);
-            m_started = true;
-        }
-        m_cursor.setCharFormat(format);
-    }
-
     void AddHeaderTable(const MailContent& mail) {
-        std::vector<std::pair<QString, QString>> rows;
         for (const MailContent::Field& field : mail.fields) {
-            rows.emplace_back(field.label + QLatin1Char(':'), field.value);
+            m_blocks->AddRow(field.label + QLatin1Char(':'), m_label, VisiblePlainText(field.value),
+                             m_text, kLabelWidth);
         }
         if (!mail.attachments.empty()) {
             QStringList names;
@@ -204,38 +176,24 @@ class Builder {
                 names << QStringLiteral("%1 (%2)").arg(file.name,
                                                        MailRenderer::FormatSize(file.data.size()));
             }
-            rows.emplace_back(QStringLiteral("Attachments:"), names.join(QLatin1Char('\n')));
-        }
-        NewBlock(m_text);
-        QTextTableFormat format;
-        format.setBorder(0);
-        format.setCellPadding(1);
-        format.setCellSpacing(0);
-        format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-        format.setColumnWidthConstraints({QTextLength(QTextLength::FixedLength, 96),
-                                          QTextLength(QTextLength::VariableLength, 0)});
-        QTextTable* table = m_cursor.insertTable(static_cast<int>(rows.size()), 2, format);
-        for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
-            QTextCursor label = table->cellAt(row, 0).firstCursorPosition();
-            label.insertText(rows[row].first, m_label);
-            QTextCursor value = table->cellAt(row, 1).firstCursorPosition();
-            value.insertText(VisiblePlainText(rows[row].second), m_text);
+            m_blocks->AddRow(QStringLiteral("Attachments:"), m_label,
+                             VisiblePlainText(names.join(QLatin1Char('\n'))), m_text, kLabelWidth);
         }
     }
 
-    QTextDocument* m_doc;
-    QTextCursor m_cursor;
+    static constexpr qreal kLabelWidth = 72;
+
+    TextBlocks* m_blocks = nullptr;
     qreal m_textWidth;
     QPaintDevice* m_device;
     std::function<void(const MailBodyPart&)> m_htmlSink;
     std::function<void(const QString&, const QFont&)> m_plainSink;
     qsizetype m_chunk = 0;
-    bool m_started = false;
-    QTextCharFormat m_text;
-    QTextCharFormat m_mono;
-    QTextCharFormat m_label;
-    QTextCharFormat m_subject;
-    QTextCharFormat m_notice;
+    TextStyle m_text;
+    TextStyle m_mono;
+    TextStyle m_label;
+    TextStyle m_subject;
+    TextStyle m_notice;
 };
 
 }  // namespace
@@ -273,50 +231,18 @@ QString HtmlAsText(const QString& html) {
     return text.simplified();
 }
 
-// One stretch of the page flow: header blocks and notices laid out by Qt's documents, a
-// plain-text part, or an HTML part laid out by litehtml.
+// A piece of the page flow where it stands in the flow.
 struct Segment {
-    std::unique_ptr<QTextDocument> text;
-    std::unique_ptr<PlainTextLayout> plain;
-    std::unique_ptr<HtmlLayout> html;
+    std::unique_ptr<FlowPiece> piece;
     qreal top = 0;
     qreal height = 0;
 };
 
-std::unique_ptr<QTextDocument> NewFlowDocument() {
-    auto document = std::make_unique<QTextDocument>();
-    document->setUndoRedoEnabled(false);
-    document->setDocumentMargin(0);
-    QTextOption option = document->defaultTextOption();
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    option.setUseDesignMetrics(true);
-    document->setDefaultTextOption(option);
-    return document;
-}
-
-// Lays the document out once, now that it is complete.
-// Qt drops a block's glyphs once the block is laid out and shapes its text again to
-// draw it; kept, every block is shaped once.
-void KeepGlyphs(QTextDocument& document) {
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        block.layout()->setCacheEnabled(true);
-    }
-}
-
-void FinishText(Segment& segment, QPaintDevice* device, qreal width, std::vector<Span>& lines) {
-    QTextDocument& document = *segment.text;
-    KeepGlyphs(document);
-    document.documentLayout()->setPaintDevice(device);
-    document.setTextWidth(width);
-    segment.height = document.documentLayout()->documentSize().height();
-    const QAbstractTextDocumentLayout* layout = document.documentLayout();
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const QTextLayout* text = block.layout();
-        const qreal top = layout->blockBoundingRect(block).top() + segment.top;
-        for (int i = 0; text && i < text->lineCount(); ++i) {
-            const QTextLine line = text->lineAt(i);
-            lines.push_back({top + line.y(), top + line.y() + line.height()});
-        }
+// The header blocks being built are complete: their lines join the flow's.
+void FinishText(Segment& segment, std::vector<Span>& lines) {
+    segment.height = segment.piece->Height();
+    for (const Span& line : segment.piece->Lines()) {
+        lines.push_back({line.top + segment.top, line.bottom + segment.top});
     }
 }
 
@@ -330,7 +256,8 @@ void Footer(QPainter& painter, const QFont& font, const QSizeF& page, int index,
 
 }  // namespace
 
-QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* links) const {
+QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* links,
+                                const PdfArchive& archive) const {
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         throw ConversionError(QStringLiteral("PDF rendering needs a running QGuiApplication."));
     }
@@ -349,20 +276,26 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     std::vector<Span> lines;
     std::vector<PdfLink> flowLinks;
     qreal flowHeight = 0;
-    segments.push_back({NewFlowDocument(), nullptr, nullptr, 0, 0});
-    Builder builder(*segments.back().text, m_options, contentWidth, &canvas);
-    // Ends the text segment being built and goes on in a new one after `segment`.
-    auto insert = [&](Segment segment, const std::vector<Span>& segmentLines) {
-        FinishText(segments.back(), &canvas, contentWidth, lines);
+    Builder builder(m_options, contentWidth, &canvas);
+    // Header blocks and notices go into the last segment, always TextBlocks.
+    const auto newBlocks = [&](qreal top) {
+        auto blocks = std::make_unique<TextBlocks>(contentWidth, &canvas, builder.Chunk());
+        builder.Restart(*blocks);
+        segments.push_back({std::move(blocks), top, 0});
+    };
+    newBlocks(0);
+    // Ends the header blocks being built, places `piece` after them and goes on in new ones.
+    auto insert = [&](std::unique_ptr<FlowPiece> piece) {
+        FinishText(segments.back(), lines);
         flowHeight += segments.back().height;
-        segment.top = flowHeight;
-        for (const Span& line : segmentLines) {
+        Segment segment{nullptr, flowHeight, piece->Height()};
+        for (const Span& line : piece->Lines()) {
             lines.push_back({line.top + segment.top, line.bottom + segment.top});
         }
+        segment.piece = std::move(piece);
         flowHeight += segment.height;
         segments.push_back(std::move(segment));
-        segments.push_back({NewFlowDocument(), nullptr, nullptr, flowHeight, 0});
-        builder.Restart(*segments.back().text);
+        newBlocks(flowHeight);
     };
     HtmlStyle style;
     style.families = m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
@@ -408,13 +341,10 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
         for (const QString& notice : layout->Notices()) {
             builder.AddNotice(notice);
         }
-        Segment segment;
-        segment.height = layout->Height();
-        const std::vector<Span>& spans = layout->Lines();
-        segment.html = std::move(layout);
-        insert(std::move(segment), spans);
+        const std::vector<PdfLink> partLinks = layout->Links();
+        insert(std::move(layout));
         const Segment& placed = segments[segments.size() - 2];
-        for (PdfLink link : placed.html->Links()) {
+        for (PdfLink link : partLinks) {
             link.rect.translate(0, placed.top);
             flowLinks.push_back(link);
         }
@@ -422,15 +352,11 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     auto plain = [&](const QString& text, const QFont& font) {
         auto layout =
             std::make_unique<PlainTextLayout>(text, font, contentWidth, &canvas, builder.Chunk());
-        Segment segment;
-        segment.height = layout->Height();
-        const std::vector<Span>& spans = layout->Lines();
-        segment.plain = std::move(layout);
-        insert(std::move(segment), spans);
+        insert(std::move(layout));
     };
     builder.SetSinks(html, plain);
     builder.AddMessage(mail, false);
-    FinishText(segments.back(), &canvas, contentWidth, lines);
+    FinishText(segments.back(), lines);
     flowHeight += segments.back().height;
 
     const qreal pageHeight = page.height() - 2 * kMargin - kFooterSpace;
@@ -449,10 +375,8 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     if (!painter.begin(&canvas)) {
         throw ConversionError(QStringLiteral("The PDF canvas could not start a page."));
     }
-    QFont footerFont = segments.front().text->defaultFont();
+    QFont footerFont = builder.Font();
     footerFont.setPointSizeF(m_options.pointSize * 0.8);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, Qt::black);
     for (int i = 0; i < pages; ++i) {
         if (i > 0) {
             canvas.NewPage();
@@ -469,29 +393,24 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             painter.translate(kMargin, kMargin + segment.top - from);
             // Wide content may use the margins, never another page's room.
             painter.setClipRect(QRectF(-kMargin, top, page.width(), bottom - top));
-            if (segment.html) {
-                segment.html->Paint(painter, top, bottom);
-            } else if (segment.plain) {
-                segment.plain->Paint(painter, top, bottom);
-            } else {
-                context.clip = QRectF(-kMargin, top, page.width(), bottom - top);
-                segment.text->documentLayout()->draw(&painter, context);
-            }
+            segment.piece->Paint(painter, top, bottom);
             painter.restore();
         }
         Footer(painter, footerFont, page, i, pages);
     }
+    PdfArchive whole = archive;
+    for (PdfLink link : flowLinks) {
+        link.page = pageOf(link.rect.top());
+        link.rect.translate(kMargin, kMargin - starts[link.page]);
+        whole.links.push_back(link);
+    }
     if (links) {
-        for (PdfLink link : flowLinks) {
-            link.page = pageOf(link.rect.top());
-            link.rect.translate(kMargin, kMargin - starts[link.page]);
-            links->push_back(link);
-        }
+        *links = whole.links;
     }
     if (!painter.end()) {
         throw ConversionError(QStringLiteral("The PDF canvas could not finish the document."));
     }
-    return canvas.Document();
+    return canvas.Document(whole);
 }
 
 }  // namespace velmora::mailconverter

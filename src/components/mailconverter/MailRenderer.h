@@ -1,7 +1,7 @@
 #pragma once
 
-#include "components/mailconverter/HtmlLayout.h"
-#include "components/mailconverter/MailContent.h"
+#include "components/mailconverter/base/MailContent.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -22,9 +22,11 @@ class MailRenderer {
   public:
     explicit MailRenderer(RenderOptions options = {});
 
-    // The painted PDF, before any post-processing. Throws ConversionError. `links`, when
-    // given, receives the boxes of the HTML parts' links, for annotations.
-    QByteArray Render(const MailContent& mail, std::vector<PdfLink>* links = nullptr) const;
+    // The archival PDF of the message, carrying what `archive` holds, with the links of its
+    // HTML parts as annotations. Throws ConversionError. `links`, when given, receives the
+    // boxes of those links.
+    QByteArray Render(const MailContent& mail, std::vector<PdfLink>* links = nullptr,
+                      const PdfArchive& archive = {}) const;
 
     // "12 bytes", "3.4 KB", "1.2 MB".
     static QString FormatSize(qint64 bytes);

@@ -6,6 +6,9 @@
 // then the HTML newsletter of the test corpus (cid: logo, tables, button) converted as it
 // is, next to wkhtmltopdf on its HTML part; last, resident memory over MEMORY_RUNS
 // conversions in this one process, one-page plain text and the newsletter in turn.
+// With valgrind installed, each message also gets its instructions counted by callgrind
+// (which load does not move): one conversion in a process that has converted it twice
+// already ("warm"), and a whole process of velmora-eml2pdf converting it ("process").
 
 #include "components/mailconverter/MailConverter.h"
 #include "components/mailconverter/MailReader.h"
@@ -22,6 +25,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <valgrind/callgrind.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -69,6 +74,46 @@ long StatusKb(const char* key) {
     return -1;
 }
 
+// Millions of instructions callgrind counts in `program arguments`, or -1 without valgrind.
+double CountedInstructions(const QString& program, QStringList arguments, bool fromStart) {
+    static const QString valgrind = QStandardPaths::findExecutable(QStringLiteral("valgrind"));
+    if (valgrind.isEmpty()) {
+        return -1;
+    }
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("callgrind.out"));
+    arguments.prepend(program);
+    arguments.prepend(QStringLiteral("--collect-atstart=") + (fromStart ? "yes" : "no"));
+    arguments.prepend(QStringLiteral("--callgrind-out-file=") + out);
+    arguments.prepend(QStringLiteral("--tool=callgrind"));
+    QProcess process;
+    process.start(valgrind, arguments);
+    if (!process.waitForFinished(600'000) || process.exitCode() != 0) {
+        return -1;
+    }
+    QFile file(out);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("totals:") || line.startsWith("summary:")) {
+            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').first().toDouble() / 1e6;
+        }
+    }
+    return -1;
+}
+
+// "warm / process" millions of instructions for converting `eml`.
+QString Instructions(const QString& eml, const QString& pdf) {
+    const double warm = CountedInstructions(QCoreApplication::applicationFilePath(),
+                                            {QStringLiteral("--count-steady"), eml, pdf}, false);
+    const double process = CountedInstructions(QStringLiteral(VELMORA_EML2PDF), {eml, pdf}, true);
+    if (warm < 0 || process < 0) {
+        return QStringLiteral("-");
+    }
+    return QString::number(warm, 'f', 1) + " / " + QString::number(process, 'f', 1);
+}
+
 class Road {
   public:
     Road(const QString& dir, const Scenario& scenario) : m_dir(dir), m_scenario(scenario) {
@@ -91,6 +136,20 @@ class Road {
              qint64& all) {
         QElapsedTimer timer;
         timer.start();
+        const QString eml = m_dir + "/message.eml";
+        const QString pdf = m_dir + "/message.pdf";
+        Compose(eml);
+        const qint64 composed = timer.nsecsElapsed();
+        converter.Convert(eml, pdf, QStringLiteral("-c PDF"));
+        const qint64 converted = timer.nsecsElapsed();
+        QFile::remove(eml);
+        all += timer.nsecsElapsed();
+        compose += composed;
+        convert += converted - composed;
+        QFile::remove(pdf);
+    }
+
+    void Compose(const QString& eml) const {
         auto message = automation::CreateObject<mime::MailMessage>(mime::kMailMessageClassId);
         auto composer = automation::CreateObject<mime::MailComposer>(mime::kMailComposerClassId);
         message->AddTo(QStringLiteral("Jane Roe/Sales/Acme; bob@example.com"), QString());
@@ -103,23 +162,11 @@ class Road {
             message->AddAttachment(path);
         }
         const QString text = composer->ComposeText(*message);
-        const QString eml = m_dir + "/message.eml";
-        const QString pdf = m_dir + "/message.pdf";
-        {
-            QFile file(eml);
-            if (!file.open(QIODevice::WriteOnly)) {
-                qFatal("cannot write %s", qPrintable(eml));
-            }
-            file.write(text.toLatin1());
+        QFile file(eml);
+        if (!file.open(QIODevice::WriteOnly)) {
+            qFatal("cannot write %s", qPrintable(eml));
         }
-        const qint64 composed = timer.nsecsElapsed();
-        converter.Convert(eml, pdf, QStringLiteral("-c PDF"));
-        const qint64 converted = timer.nsecsElapsed();
-        QFile::remove(eml);
-        all += timer.nsecsElapsed();
-        compose += composed;
-        convert += converted - composed;
-        QFile::remove(pdf);
+        file.write(text.toLatin1());
     }
 
     // The same message as a plain HTML page, the way a browser-based converter gets it.
@@ -162,6 +209,20 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QGuiApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--count-steady") == 0) {
+        // Under callgrind: the third conversion of the message is counted, once fonts,
+        // caches and the subsetter's prepared faces (made at a face's second subset) are in
+        // place, as in a long export.
+        mailconverter::MailConverter converter;
+        const QString eml = QString::fromLocal8Bit(argv[2]);
+        const QString pdf = QString::fromLocal8Bit(argv[3]);
+        converter.Convert(eml, pdf, "-c PDF");
+        converter.Convert(eml, pdf, "-c PDF");
+        CALLGRIND_TOGGLE_COLLECT;
+        converter.Convert(eml, pdf, "-c PDF");
+        CALLGRIND_TOGGLE_COLLECT;
+        return 0;
+    }
     const int iterations = argc > 1 ? std::max(1, atoi(argv[1])) : 50;
     const int memoryRuns = argc > 2 ? std::max(0, atoi(argv[2])) : 10000;
     mime::RegisterComponent();
@@ -175,13 +236,67 @@ int main(int argc, char** argv) {
     const Scenario scenarios[] = {{"one-page plain text", 30, 0},
                                   {"two pages, two 200 KB attachments", 90, 2},
                                   {"50 pages", 2900, 0}};
-    std::printf("%-36s %10s %10s %10s %6s %12s %8s\n", "message", "total ms", "compose", "convert",
-                "pages", "wkhtmltopdf", "ratio");
+    std::printf("%-34s %9s %9s %5s %11s %11s %14s %18s\n", "message", "total ms", "convert",
+                "pages", "wk default", "wk js 0", "ratio def/0", "M instr warm/proc");
+    const auto report = [&](const char* name, const std::vector<qint64>& totals,
+                            const std::vector<qint64>& converts, const QString& eml,
+                            const QString& html) {
+        const QString pdf = dir.filePath(QStringLiteral("count.pdf"));
+        converter.Convert(eml, pdf, "-c PDF");
+        QProcess info;
+        info.start("pdfinfo", {pdf});
+        info.waitForFinished();
+        static const QRegularExpression pagesLine(QStringLiteral("Pages:\\s+(\\d+)"));
+        const int pages =
+            pagesLine.match(QString::fromUtf8(info.readAllStandardOutput())).captured(1).toInt();
+        // wkhtmltopdf waits 200 ms for scripts before printing unless told not to: both, whole
+        // process against whole process.
+        double wk[2] = {0, 0};
+        for (int delay = 0; delay < 2 && !wkhtmltopdf.isEmpty(); ++delay) {
+            std::vector<qint64> times;
+            for (int i = 0; i < std::max(3, iterations / 10); ++i) {
+                QElapsedTimer timer;
+                timer.start();
+                QProcess process;
+                // Nothing outside the message is loaded, as in ours: remote images fail at once
+                // through a proxy that is not there.
+                QStringList arguments{"-q",
+                                      "-p",
+                                      "http://127.0.0.1:9",
+                                      "--load-error-handling",
+                                      "ignore",
+                                      "--load-media-error-handling",
+                                      "ignore",
+                                      html,
+                                      dir.filePath("wk.pdf")};
+                if (delay == 1) {
+                    arguments.prepend(QStringLiteral("0"));
+                    arguments.prepend(QStringLiteral("--javascript-delay"));
+                }
+                process.start(wkhtmltopdf, arguments);
+                process.waitForFinished(120'000);
+                times.push_back(timer.nsecsElapsed());
+            }
+            wk[delay] = MedianMs(times);
+        }
+        const double ours = MedianMs(totals);
+        const auto ms = [&](double value) {
+            return wkhtmltopdf.isEmpty() ? QStringLiteral("absent")
+                                         : QString::number(value, 'f', 1);
+        };
+        const QString ratio = wkhtmltopdf.isEmpty()
+                                  ? QStringLiteral("-")
+                                  : QString::number(wk[0] / ours, 'f', 0) + "x / " +
+                                        QString::number(wk[1] / ours, 'f', 0) + "x";
+        std::printf("%-34s %9.2f %9.2f %5d %11s %11s %14s %18s\n", name, ours, MedianMs(converts),
+                    pages, qPrintable(ms(wk[0])), qPrintable(ms(wk[1])), qPrintable(ratio),
+                    qPrintable(Instructions(eml, pdf)));
+        std::fflush(stdout);
+    };
     for (const Scenario& scenario : scenarios) {
         Road road(dir.path(), scenario);
         const int runs = scenario.lines > 1000 ? std::max(3, iterations / 5) : iterations;
         std::vector<qint64> totals;
-        std::vector<qint64> composes;
         std::vector<qint64> converts;
         qint64 compose = 0;
         qint64 convert = 0;
@@ -191,100 +306,41 @@ int main(int argc, char** argv) {
             compose = convert = all = 0;
             road.Run(converter, compose, convert, all);
             totals.push_back(all);
-            composes.push_back(compose);
             converts.push_back(convert);
         }
-        // Count the pages once, outside the timing.
-        int pages = 0;
-        {
-            const QString eml = dir.filePath("count.eml");
-            const QString pdf = dir.filePath("count.pdf");
-            auto message = automation::CreateObject<mime::MailMessage>(mime::kMailMessageClassId);
-            message->SetBody(BodyText(scenario.lines));
-            QFile file(eml);
-            file.open(QIODevice::WriteOnly);
-            file.write(automation::CreateObject<mime::MailComposer>(mime::kMailComposerClassId)
-                           ->ComposeText(*message)
-                           .toLatin1());
-            file.close();
-            converter.Convert(eml, pdf, "-c PDF");
-            QProcess info;
-            info.start("pdfinfo", {pdf});
-            info.waitForFinished();
-            static const QRegularExpression pagesLine(QStringLiteral("Pages:\\s+(\\d+)"));
-            pages = pagesLine.match(QString::fromUtf8(info.readAllStandardOutput()))
-                        .captured(1)
-                        .toInt();
-        }
-        double wkMs = 0;
-        if (!wkhtmltopdf.isEmpty()) {
-            const QString html = road.WriteHtml();
-            std::vector<qint64> wk;
-            const int wkRuns = std::max(3, runs / 10);
-            for (int i = 0; i < wkRuns; ++i) {
-                QElapsedTimer timer;
-                timer.start();
-                QProcess process;
-                process.start(wkhtmltopdf, {"-q", html, dir.filePath("wk.pdf")});
-                process.waitForFinished(120'000);
-                wk.push_back(timer.nsecsElapsed());
-            }
-            wkMs = MedianMs(wk);
-        }
-        const double ours = MedianMs(totals);
-        std::printf(
-            "%-36s %10.2f %10.2f %10.2f %6d %12s %8s\n", scenario.name, ours, MedianMs(composes),
-            MedianMs(converts), pages,
-            wkhtmltopdf.isEmpty() ? "absent" : qPrintable(QString::number(wkMs, 'f', 1)),
-            wkhtmltopdf.isEmpty() ? "-" : qPrintable(QString::number(wkMs / ours, 'f', 1) + "x"));
-        std::fflush(stdout);
+        const QString eml = dir.filePath(QStringLiteral("count.eml"));
+        road.Compose(eml);
+        report(scenario.name, totals, converts, eml, road.WriteHtml());
     }
 
+    // HTML mail of the corpus as it is, against wkhtmltopdf on its HTML part.
     const QString newsletter = QStringLiteral(VELMORA_MAIL_CORPUS "/html/newsletter.eml");
     const QString newsletterPdf = dir.filePath("newsletter.pdf");
-    {
+    const struct {
+        const char* name;
+        const char* file;
+    } htmlMail[] = {{"HTML newsletter, 3 KB (corpus)", "html/newsletter.eml"},
+                    {"HTML newsletter, 32 KB", "bench/newsletter-monthly.eml"}};
+    for (const auto& mail : htmlMail) {
+        const QString eml = QStringLiteral(VELMORA_MAIL_CORPUS "/") + mail.file;
         std::vector<qint64> totals;
-        converter.Convert(newsletter, newsletterPdf, "-c PDF");  // warm-up
+        converter.Convert(eml, newsletterPdf, "-c PDF");  // warm-up
         for (int i = 0; i < iterations; ++i) {
             QElapsedTimer timer;
             timer.start();
-            converter.Convert(newsletter, newsletterPdf, "-c PDF");
+            converter.Convert(eml, newsletterPdf, "-c PDF");
             totals.push_back(timer.nsecsElapsed());
         }
-        QProcess info;
-        info.start("pdfinfo", {newsletterPdf});
-        info.waitForFinished();
-        static const QRegularExpression pagesLine(QStringLiteral("Pages:\\s+(\\d+)"));
-        const int pages =
-            pagesLine.match(QString::fromUtf8(info.readAllStandardOutput())).captured(1).toInt();
-        double wkMs = 0;
-        if (!wkhtmltopdf.isEmpty()) {
-            const QString html = dir.filePath("newsletter.html");
-            QFile file(html);
-            if (!file.open(QIODevice::WriteOnly)) {
-                qFatal("cannot write %s", qPrintable(html));
-            }
-            for (const auto& part : mailconverter::MailReader().ReadFile(newsletter).body) {
-                file.write(part.text.toUtf8());
-            }
-            file.close();
-            std::vector<qint64> wk;
-            for (int i = 0; i < std::max(3, iterations / 10); ++i) {
-                QElapsedTimer timer;
-                timer.start();
-                QProcess process;
-                process.start(wkhtmltopdf, {"-q", html, dir.filePath("wk.pdf")});
-                process.waitForFinished(120'000);
-                wk.push_back(timer.nsecsElapsed());
-            }
-            wkMs = MedianMs(wk);
+        const QString html = dir.filePath("newsletter.html");
+        QFile file(html);
+        if (!file.open(QIODevice::WriteOnly)) {
+            qFatal("cannot write %s", qPrintable(html));
         }
-        const double ours = MedianMs(totals);
-        std::printf(
-            "%-36s %10.2f %10s %10.2f %6d %12s %8s\n", "HTML newsletter (corpus)", ours, "-", ours,
-            pages, wkhtmltopdf.isEmpty() ? "absent" : qPrintable(QString::number(wkMs, 'f', 1)),
-            wkhtmltopdf.isEmpty() ? "-" : qPrintable(QString::number(wkMs / ours, 'f', 1) + "x"));
-        std::fflush(stdout);
+        for (const auto& part : mailconverter::MailReader().ReadFile(eml).body) {
+            file.write(part.text.toUtf8());
+        }
+        file.close();
+        report(mail.name, totals, totals, eml, html);
     }
 
     if (memoryRuns > 0) {

@@ -4,9 +4,9 @@
 
 #include "ArchivalCheck.h"
 #include "PdfTools.h"
-#include "components/mailconverter/FileName.h"
 #include "components/mailconverter/MailConverter.h"
 #include "components/mailconverter/MailReader.h"
+#include "components/mailconverter/base/FileName.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,13 +1,14 @@
-#include "components/mailconverter/HtmlLayout.h"
 #include "components/mailconverter/MailConverter.h"
 #include "components/mailconverter/MailReader.h"
 #include "components/mailconverter/MailRenderer.h"
-#include "components/mailconverter/PdfFinisher.h"
-#include "components/mailconverter/StyleCaps.h"
-#include "components/mailconverter/TableSpans.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/layout/StyleCaps.h"
+#include "components/mailconverter/layout/TableSpans.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 
 #include <QDir>
 #include <QFile>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -459,19 +460,22 @@ class HtmlLayoutTest : public QObject {
 
     // Only links a reader can follow without running anything become annotations.
     void links_onlyFollowableOnesBecomeAnnotations() {
-        const MailContent mail =
-            MailReader().ReadFile(HtmlCorpus(QStringLiteral("newsletter.eml")));
-        const QByteArray painted = MailRenderer().Render(mail);
         const QRectF box(72, 72, 100, 20);
-        const std::vector<PdfLink> links{{0, box, QStringLiteral("mailto:orders@shop.example")},
-                                         {0, box, QStringLiteral("javascript:alert(1)")},
-                                         {0, box, QStringLiteral("file:///etc/passwd")},
-                                         {7, box, QStringLiteral("https://beyond.example/")},
-                                         {0, box, QStringLiteral("https://shop.example/a b")}};
+        PdfArchive archive;
+        archive.links = {{0, box, QStringLiteral("mailto:orders@shop.example")},
+                         {0, box, QStringLiteral("javascript:alert(1)")},
+                         {0, box, QStringLiteral("file:///etc/passwd")},
+                         {7, box, QStringLiteral("https://beyond.example/")},
+                         {0, box, QStringLiteral("https://shop.example/a b")}};
         const QString pdf = m_dir.filePath(QStringLiteral("links.pdf"));
+        PdfCanvas canvas(QSizeF(595, 842));
+        QPainter painter(&canvas);
+        painter.drawText(box, QStringLiteral("links"));
+        painter.end();
         QFile out(pdf);
         QVERIFY(out.open(QIODevice::WriteOnly));
-        PdfFinisher::Finish(painted, {}, {}, out, nullptr, links);
+        const QByteArray written = canvas.Document(archive);
+        QCOMPARE(out.write(written), written.size());
         out.close();
         const QString listed =
             QString::fromUtf8(RunTool(QStringLiteral("pdfinfo"), {QStringLiteral("-url"), pdf}));

@@ -1,11 +1,9 @@
 #include "ArchivalCheck.h"
 #include "PdfTools.h"
 #include "components/mailconverter/MailConverter.h"
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PdfFinisher.h"
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -259,6 +257,18 @@ class MailConverterTest : public QObject {
         QVERIFY(xmp.contains("<pdfaid:part>3</pdfaid:part>"));
         QVERIFY(xmp.contains("<pdfaid:conformance>U</pdfaid:conformance>"));
         QVERIFY(xmp.contains(QStringLiteral("Quarterly report 四半期報告 отчёт")));
+        // Each document has a file identifier of its own, even from the same message.
+        const auto fileId = [](const QString& path) {
+            QPDF read;
+            read.processFile(path.toLocal8Bit().constData());
+            QPDFObjectHandle id = read.getTrailer().getKey("/ID");
+            return id.isArray() && id.getArrayNItems() == 2 && id.getArrayItem(0).isString()
+                       ? id.getArrayItem(0).getStringValue()
+                       : std::string();
+        };
+        const std::string first = fileId(pdf);
+        QCOMPARE(first.size(), size_t(16));
+        QVERIFY(first != fileId(Convert("scripts.eml")));
     }
 
     void longMessage_pagesNumberedXofY() {
@@ -548,20 +558,19 @@ class MailConverterTest : public QObject {
 
         PdfCanvas canvas(QSizeF(100, 100));
         QPainter(&canvas).end();
-        QBuffer out;
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        PdfFinisher::Finish(canvas.Document(), {},
-                            {{"file.bin", QString::fromUtf8(text), "data"}}, out);
+        PdfArchive archive;
+        archive.files = {{"file.bin", QString::fromUtf8(text), "data"}};
+        const QByteArray written = canvas.Document(archive);
         QPDF read;
         read.setSuppressWarnings(true);
-        read.processMemoryFile("finished", out.data().constData(), size_t(out.data().size()));
+        read.processMemoryFile("finished", written.constData(), size_t(written.size()));
         const auto files = QPDFEmbeddedFileDocumentHelper(read).getEmbeddedFiles();
         QCOMPARE(int(files.size()), 1);
         QPDFObjectHandle subtype =
             files.begin()->second->getEmbeddedFileStream().getDict().getKey("/Subtype");
         QCOMPARE(QByteArray::fromStdString(subtype.getName()), name);
         QVERIFY(!read.anyWarnings());
-        m_written << WriteMessage("names.pdf", out.data());
+        m_written << WriteMessage("names.pdf", written);
     }
 
     void registry_createsConverterByName() {

@@ -1,9 +1,8 @@
 #include "components/mailconverter/MailConverterX.h"
 #include "components/mailconverter/MailReader.h"
 #include "components/mailconverter/MailRenderer.h"
-#include "components/mailconverter/PdfFinisher.h"
+#include "components/mailconverter/pdf/PdfArchive.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QTest>
 
@@ -98,7 +97,7 @@ class MailReaderTest : public QObject {
         }
         QCOMPARE(report->data, expected);
         QVERIFY(FindAttachment(mail, QStringLiteral("evil.sh")));
-        const auto names = PdfFinisher::UniqueNames(mail.attachments);
+        const auto names = PdfArchiveWriter::UniqueNames(mail.attachments);
         QCOMPARE(names,
                  (std::vector<QString>{"отчёт.bin", "notes.txt", "notes (2).txt", "evil.sh"}));
     }
@@ -108,7 +107,7 @@ class MailReaderTest : public QObject {
         const std::vector<MailAttachment> files = {file("a.txt"),  file("a (2).txt"),
                                                    file("A.TXT"),  file("a.txt"),
                                                    file("README"), file("readme")};
-        QCOMPARE(PdfFinisher::UniqueNames(files),
+        QCOMPARE(PdfArchiveWriter::UniqueNames(files),
                  (std::vector<QString>{"a.txt", "a (2).txt", "A (3).TXT", "a (4).txt", "README",
                                        "readme (2)"}));
     }
@@ -206,15 +205,6 @@ class MailReaderTest : public QObject {
             kept = kept || file.data == garbage;
         }
         QVERIFY2(kept || BodyText(mail).size() >= 1000, "garbage neither shown nor kept");
-    }
-
-    void finisher_damagedInput_throwsAndWritesNothing() {
-        QByteArray written;
-        QBuffer out(&written);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        QVERIFY_THROWS_EXCEPTION(ConversionError,
-                                 PdfFinisher::Finish("this is no PDF at all", {}, {}, out));
-        QCOMPARE(written, QByteArray());
     }
 
     void formatSize_readableUnits() {

@@ -1,8 +1,8 @@
 #include "PdfTools.h"
 #include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PdfFont.h"
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
+#include "components/mailconverter/pdf/PdfFont.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "PdfTools.h"
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PlainTextLayout.h"
+#include "components/mailconverter/layout/PlainTextLayout.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace velmora::mailconverter;
 using velmora::testing::PdfWords;
@@ -208,6 +210,61 @@ class PlainTextLayoutTest : public QObject {
         // Twice the piece this test asks for.
         const QString run = QStringLiteral("\t") + QString(10'000, QLatin1Char('x'));
         QCOMPARE(PdfWords(Render(run, "run.pdf")).remove(' ').size(), qsizetype(10'000));
+    }
+
+    // An address or URL never breaks after one of its hyphens (a search for its words must
+    // find them), only after "/" or "." or before "@"; a right-to-left paragraph reads from
+    // the right margin.
+    void addressesAndDirection_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("whole");  // on one line
+        QTest::addColumn<bool>("rightAligned");
+        PdfCanvas probe(QSizeF(100, 100));
+        const QFontMetricsF metrics(TextFont(), &probe);
+        // Room on the first line for the address up to its hyphen, not beyond it.
+        const QString lead = QStringLiteral("xxxx ").repeated(
+            int((kWidth - metrics.horizontalAdvance("linuxuser-")) /
+                metrics.horizontalAdvance("xxxx ")));
+        QTest::newRow("e-mail address") << lead + "linuxuser-admin@harbour-books.example"
+                                        << "linuxuser-admin" << false;
+        QTest::newRow("URL longer than the column")
+            << "https://harbour-books.example" +
+                   QStringLiteral("/lighthouse-keepers-diary").repeated(6) + "/page-two.html"
+            << "lighthouse-keepers-diary" << false;
+        QTest::newRow("Hebrew")  // read back letter by letter: no word to find whole
+            << QStringLiteral("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD") << QString()
+            << true;
+    }
+
+    void addressesAndDirection() {
+        QFETCH(QString, text);
+        QFETCH(QString, whole);
+        QFETCH(bool, rightAligned);
+        const QString pdf = Render(text, "address.pdf");
+        const std::vector<TextLine> lines = BoxedLines(pdf);
+        QVERIFY(!lines.empty());
+        // Right-to-left words may come back in visual order.
+        QString reversed = whole;
+        std::reverse(reversed.begin(), reversed.end());
+        QString joined;
+        bool found = false;
+        for (const TextLine& line : lines) {
+            QVERIFY2(!line.back().text.endsWith('-'), qPrintable(line.back().text));
+            for (const Word& word : line) {
+                joined += word.text;
+                found = found || word.text.contains(whole) || word.text.contains(reversed);
+            }
+        }
+        QVERIFY2(found, qPrintable(whole));
+        // Nothing lost, in whatever order a reader gives right-to-left words.
+        QString expected = QString(text).remove(' ');
+        std::sort(joined.begin(), joined.end());
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(joined, expected);
+        if (rightAligned) {
+            QVERIFY(lines[0].back().xMax > kLeft + kWidth - 2);
+            QVERIFY(lines[0].front().xMin > kLeft + kWidth / 2);
+        }
     }
 
     // Only the lines that start on the stretch asked for are painted.

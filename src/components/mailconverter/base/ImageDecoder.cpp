@@ -1,4 +1,4 @@
-#include "components/mailconverter/ImageDecoder.h"
+#include "components/mailconverter/base/ImageDecoder.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "components/mailconverter/HtmlLayout.h"
+#include "components/mailconverter/layout/FlowPiece.h"
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 
@@ -23,7 +24,7 @@ class FontFace;
 // many times faster than Qt's text layout, which lays out the other paragraphs, with its
 // fallback faces and bidi. Both kinds of line share Qt's line height. Coordinates are
 // points from the text's top.
-class PlainTextLayout {
+class PlainTextLayout : public FlowPiece {
   public:
     // `text` as it is to be shown (control characters already made visible); paragraphs
     // end at "\n". A run Qt has to lay out and cannot break (no space, no ideograph) is cut
@@ -34,12 +35,15 @@ class PlainTextLayout {
     PlainTextLayout(const PlainTextLayout&) = delete;
     PlainTextLayout& operator=(const PlainTextLayout&) = delete;
 
-    qreal Height() const { return m_height; }
-    const std::vector<Span>& Lines() const { return m_spans; }
+    qreal Height() const override { return m_height; }
+    const std::vector<Span>& Lines() const override { return m_spans; }
 
     // Paints the lines whose tops fall in [top, bottom), with the text's top at the
     // painter's origin.
-    void Paint(QPainter& painter, qreal top, qreal bottom) const;
+    void Paint(QPainter& painter, qreal top, qreal bottom, const QColor& colour) const;
+    void Paint(QPainter& painter, qreal top, qreal bottom) const override {
+        Paint(painter, top, bottom, Qt::black);
+    }
 
   private:
     struct Line {

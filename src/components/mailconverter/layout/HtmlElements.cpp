@@ -1,6 +1,6 @@
-#include "components/mailconverter/HtmlElements.h"
+#include "components/mailconverter/layout/HtmlElements.h"
 
-#include "components/mailconverter/TableSpans.h"
+#include "components/mailconverter/layout/TableSpans.h"
 
 // clang-format off
 #include <el_td.h>

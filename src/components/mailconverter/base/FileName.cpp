@@ -1,4 +1,4 @@
-#include "components/mailconverter/FileName.h"
+#include "components/mailconverter/base/FileName.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "components/mailconverter/pdf/PdfArchive.h"
+
 #include <QByteArray>
 #include <QPaintDevice>
 #include <QPointF>
@@ -8,12 +10,25 @@
 #include <cstdint>
 
 #include <memory>
+#include <span>
 
 class QPainter;
 
 namespace velmora::mailconverter {
 
 class PdfPaintEngine;
+
+// Glyphs of one face on one baseline, each at the advance of the one before plus its
+// kerning, each copying as the character beside it.
+struct GlyphRun {
+    QByteArray file;  // the face's file and index in it
+    int index = 0;
+    qreal pixelSize = 0;
+    QPointF origin;
+    std::span<const uint32_t> glyphs;
+    std::span<const double> kerning;  // thousandths of the size, by glyph; empty: none
+    std::span<const QChar> chars;     // by glyph
+};
 
 // A paint device whose pages become a PDF, at 72 units to the inch (one unit is one
 // point). Text stays text: every face is embedded as a subset, and every glyph copies as
@@ -29,20 +44,16 @@ class PdfCanvas : public QPaintDevice {
     QPaintEngine* paintEngine() const override;
     int devType() const override;
 
-    // Shows `count` glyphs of the face at `file` on one baseline from `origin`, in the
-    // coordinates and pen colour of `painter`, which paints on this canvas. Each glyph
-    // stands at the advance of the one before plus its `kerning` (thousandths of the size;
-    // none when null) and copies as the character beside it. False when the face cannot be
-    // embedded; nothing is shown then.
-    bool ShowGlyphs(QPainter& painter, const QByteArray& file, int index, qreal pixelSize,
-                    const QPointF& origin, const uint32_t* glyphs, const double* kerning,
-                    const QChar* chars, int count);
+    // Shows `run` in the coordinates and pen colour of `painter`, which paints on this
+    // canvas. False when the face cannot be embedded; nothing is shown then.
+    bool ShowGlyphs(QPainter& painter, const GlyphRun& run);
 
     // Ends the page being painted and begins the next; only while a painter is active.
     void NewPage();
 
-    // The finished document, once the painter has ended. Throws ConversionError.
-    QByteArray Document();
+    // The finished archival document, once the painter has ended, with what `archive`
+    // carries beside the pages. Throws ConversionError.
+    QByteArray Document(const PdfArchive& archive = {});
 
   protected:
     int metric(PaintDeviceMetric metric) const override;

@@ -1,4 +1,4 @@
-#include "components/mailconverter/HtmlLayout.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
 
 // litehtml.h first: the element headers rely on its types.
 #include <litehtml.h>
@@ -6,8 +6,8 @@
 #include <el_text.h>
 // clang-format on
 
-#include "components/mailconverter/HtmlElements.h"
-#include "components/mailconverter/ImageDecoder.h"
+#include "components/mailconverter/base/ImageDecoder.h"
+#include "components/mailconverter/layout/HtmlElements.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -19,6 +19,8 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace velmora::mailconverter {
@@ -159,6 +161,30 @@ bool BreaksAnywhere(char32_t c) {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
            (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
            (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+// Bytes of the UTF-8 sequence at `at`; 1 for a byte that starts none.
+size_t Utf8Length(std::string_view text, size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 1;
+    for (size_t i = 1; i < length; ++i) {
+        if (at + i >= text.size() || (static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) {
+            return 1;
+        }
+    }
+    return length;
+}
+
+char32_t Utf8Decode(std::string_view text, size_t from, size_t to) {
+    const auto lead = static_cast<unsigned char>(text[from]);
+    if (to - from == 1) {
+        return lead < 0x80 ? lead : 0xFFFD;
+    }
+    char32_t c = lead & (0x7F >> (to - from));
+    for (size_t i = from + 1; i < to; ++i) {
+        c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    }
+    return c;
 }
 
 }  // namespace
@@ -696,49 +722,64 @@ class HtmlLayout::Container final : public litehtml::document_container {
     // Words end at white space; CJK text may break after any character, and a word longer
     // than kMaxWordLength is cut into pieces that can wrap, so that no line is wider than
     // the page and no measurement is of a megabyte.
+    // Works on the UTF-8 bytes as they come: one string per word, not per character.
     void split_text(const char* text, const std::function<void(const litehtml::tchar_t*)>& on_word,
                     const std::function<void(const litehtml::tchar_t*)>& on_space) override {
-        const QString value = QString::fromUtf8(text);
-        QString word;
-        int length = 0;
+        const std::string_view value(text);
+        std::string piece;
+        size_t wordStart = 0;
+        size_t wordChars = 0;  // characters of the word since wordStart
+        int length = 0;        // characters of the whole word, pieces given out included
         bool broken = false;
-        auto flush = [&] {
-            if (!word.isEmpty()) {
-                on_word(word.toUtf8().constData());
-                word.clear();
-            }
+        const auto emit = [&](size_t from, size_t to,
+                              const std::function<void(const litehtml::tchar_t*)>& to_callback) {
+            piece.assign(value.substr(from, to - from));
+            to_callback(piece.c_str());
         };
-        for (qsizetype i = 0; i < value.size(); ++i) {
-            char32_t c = value[i].unicode();
-            QString piece(value[i]);
-            if (value[i].isHighSurrogate() && i + 1 < value.size() &&
-                value[i + 1].isLowSurrogate()) {
-                c = QChar::surrogateToUcs4(value[i], value[i + 1]);
-                piece += value[++i];
+        size_t at = 0;
+        const auto flush = [&] {
+            if (at > wordStart) {
+                emit(wordStart, at, on_word);
             }
+            wordChars = 0;
+        };
+        while (at < value.size()) {
+            const size_t next = at + Utf8Length(value, at);
+            const char32_t c = Utf8Decode(value, at, next);
             if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f') {
                 flush();
                 length = 0;
-                on_space(piece.toUtf8().constData());
+                emit(at, next, on_space);
+                wordStart = next;
             } else if (BreaksAnywhere(c)) {
                 flush();
-                on_word(piece.toUtf8().constData());
+                emit(at, next, on_word);
+                wordStart = next;
             } else {
-                word += piece;
                 ++length;
+                ++wordChars;
                 if (length == kMaxWordLength) {
                     // Too long to be a word: what came so far goes out in pieces, and so
                     // does the rest.
                     broken = true;
-                    const QString head = word;
-                    word.clear();
-                    for (qsizetype at = 0; at < head.size(); at += kPieceLength) {
-                        on_word(head.mid(at, kPieceLength).toUtf8().constData());
+                    for (size_t from = wordStart; from < next;) {
+                        size_t to = from;
+                        for (int n = 0; n < kPieceLength && to < next; ++n) {
+                            to += Utf8Length(value, to);
+                        }
+                        emit(from, to, on_word);
+                        from = to;
                     }
-                } else if (length > kMaxWordLength && word.size() >= kPieceLength) {
+                    wordStart = next;
+                    wordChars = 0;
+                } else if (length > kMaxWordLength && int(wordChars) >= kPieceLength) {
+                    at = next;
                     flush();
+                    wordStart = next;
+                    continue;
                 }
             }
+            at = next;
         }
         if (broken) {
             ++m_brokenWords;

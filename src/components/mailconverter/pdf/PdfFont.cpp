@@ -1,7 +1,7 @@
-#include "components/mailconverter/PdfFont.h"
+#include "components/mailconverter/pdf/PdfFont.h"
 
-#include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/base/ConversionError.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
 #include <hb-ot.h>
 #include <hb-subset.h>
@@ -228,7 +228,28 @@ class FontFace {
   public:
     BlobPtr blob;
     FacePtr face;
-    FacePtr prepared;  // for the subsetter: prepared, or the face itself when large
+    // For the subsetter. Preparing a face pays back only over many documents: the first
+    // subset of a face is made from the face itself, later ones from the prepared face.
+    // A large CFF face (a CJK one, 65,000 glyphs) is never prepared: that takes 340 MB and
+    // seconds, kept for the life of the process, while subsetting it unprepared takes a
+    // fraction of both.
+    hb_face_t* SubsetSource() const {
+        if (!m_preparable || m_subsets.fetch_add(1, std::memory_order_relaxed) == 0) {
+            return face.get();
+        }
+        std::call_once(m_prepareOnce,
+                       [this] { m_prepared.reset(hb_subset_preprocess(face.get())); });
+        return m_prepared ? m_prepared.get() : face.get();
+    }
+    void SetPreparable(bool preparable) { m_preparable = preparable; }
+
+  private:
+    bool m_preparable = true;
+    mutable std::atomic<int> m_subsets{0};
+    mutable std::once_flag m_prepareOnce;
+    mutable FacePtr m_prepared;
+
+  public:
     FontPtr font;
     unsigned int upem = 1000;
     unsigned int glyphCount = 0;
@@ -349,12 +370,7 @@ std::shared_ptr<FontFace> MakeFace(const QByteArray& file, int index) {
         face->cff = true;
         face->cids = *cids;
     }
-    // Prepared once, a face subsets faster for every PDF after; but preparing a large CFF
-    // face (a CJK one, 65,000 glyphs) takes 340 MB and seconds, kept for the life of the
-    // process, while subsetting it unprepared takes a fraction of both.
-    face->prepared.reset(face->cff && face->glyphCount > kMaxPreparedCffGlyphs
-                             ? hb_face_reference(face->face.get())
-                             : hb_subset_preprocess(face->face.get()));
+    face->SetPreparable(!face->cff || face->glyphCount <= kMaxPreparedCffGlyphs);
     face->font.reset(hb_font_create(face->face.get()));
     std::vector<hb_codepoint_t> glyphs(face->glyphCount);
     std::vector<hb_position_t> advances(face->glyphCount);
@@ -542,7 +558,7 @@ void PdfFont::Write(PdfObjects& objects) const {
     hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING |
                                                HB_SUBSET_FLAGS_NOTDEF_OUTLINE |
                                                (m_face->cff ? HB_SUBSET_FLAGS_RETAIN_GIDS : 0));
-    PlanPtr plan(hb_subset_plan_create_or_fail(m_face->prepared.get(), input.get()));
+    PlanPtr plan(hb_subset_plan_create_or_fail(m_face->SubsetSource(), input.get()));
     FacePtr subset(plan ? hb_subset_plan_execute_or_fail(plan.get()) : nullptr);
     if (!subset) {
         throw ConversionError(QStringLiteral("A font could not be embedded."));

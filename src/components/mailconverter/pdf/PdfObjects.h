@@ -19,8 +19,11 @@ class PdfObjects {
     // Deflated unless `compress` is false.
     void WriteStream(int id, const QByteArray& dictionary, const QByteArray& data,
                      bool compress = true);
-    // The whole file; objects reserved but never written are written as null.
-    QByteArray Finish(int catalog);
+    // A stream whose bytes are written as they are; `dictionary` names their filter if any.
+    void WriteEncodedStream(int id, const QByteArray& dictionary, const QByteArray& bytes);
+    // The whole file; objects reserved but never written are written as null. `info` is
+    // the document information dictionary (none when 0), `fileId` the file identifier's bytes.
+    QByteArray Finish(int catalog, int info = 0, const QByteArray& fileId = {});
 
     // Deflate as FlateDecode reads it, at level 1..9; run-length only (much faster on
     // base64 text, as good there) when asked. Empty when zlib fails.
@@ -39,7 +42,8 @@ QByteArray Number(double value);
 int FormatNumber(double value, char* out);
 // A text string in UTF-16BE, as a hex string.
 QByteArray TextString(const QString& text);
-// A name object: "/" followed by the bytes, with # escapes where PDF needs them.
+// A name object: "/" followed by the bytes, with # escapes where PDF needs them; NUL,
+// which has none, is left out.
 QByteArray Name(const QByteArray& name);
 }  // namespace pdf
 

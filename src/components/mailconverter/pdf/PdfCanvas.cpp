@@ -1,8 +1,9 @@
-#include "components/mailconverter/PdfCanvas.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 
-#include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/PdfFont.h"
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/base/ConversionError.h"
+#include "components/mailconverter/pdf/PdfArchive.h"
+#include "components/mailconverter/pdf/PdfFont.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
 #include <QtGui/private/qfontengine_p.h>
 #include <QtGui/private/qtextengine_p.h>
@@ -116,7 +117,7 @@ class PdfPaintEngine : public QPaintEngine {
         StartPage();
     }
 
-    QByteArray Document() {
+    QByteArray Document(const PdfArchive& archive) {
         if (isActive() || m_finished) {
             throw ConversionError(QStringLiteral("The PDF is not ready to be finished."));
         }
@@ -140,15 +141,23 @@ class PdfPaintEngine : public QPaintEngine {
         m_objects.Write(m_resources, "<</ProcSet[/PDF/Text/ImageB/ImageC]/Font<<" + fonts +
                                          ">>/XObject<<" + images + ">>/ExtGState<<" + states +
                                          ">>>>");
+        PdfArchiveWriter extras(m_objects, archive);
         QByteArray kids;
-        for (const int page : m_pageIds) {
+        for (size_t i = 0; i < m_pageIds.size(); ++i) {
+            const int page = m_pageIds[i];
+            m_objects.Write(page, "<</Type/Page/Parent " + QByteArray::number(m_pages) +
+                                      " 0 R/MediaBox[0 0 " + Num(m_page.width()) + ' ' +
+                                      Num(m_page.height()) + "]/Resources " +
+                                      QByteArray::number(m_resources) + " 0 R/Contents " +
+                                      QByteArray::number(m_pageContents[i]) + " 0 R" +
+                                      extras.Annotations(int(i), m_page.height()) + ">>");
             kids += QByteArray::number(page) + " 0 R ";
         }
         m_objects.Write(m_pages, "<</Type/Pages/Kids[" + kids.trimmed() + "]/Count " +
                                      QByteArray::number(qsizetype(m_pageIds.size())) + ">>");
-        m_objects.Write(m_catalog,
-                        "<</Type/Catalog/Pages " + QByteArray::number(m_pages) + " 0 R>>");
-        return m_objects.Finish(m_catalog);
+        m_objects.Write(m_catalog, "<</Type/Catalog/Pages " + QByteArray::number(m_pages) + " 0 R" +
+                                       extras.CatalogEntries() + ">>");
+        return m_objects.Finish(m_catalog, extras.Info(), extras.FileId());
     }
 
     void updateState(const QPaintEngineState& state) override {
@@ -368,10 +377,16 @@ class PdfPaintEngine : public QPaintEngine {
         }
     }
 
-    bool ShowGlyphs(const QByteArray& file, int index, qreal size, const QPointF& origin,
-                    const uint32_t* glyphs, const double* kerning, const QChar* chars, int count) {
+    void FollowPainter(const QPainter& painter) {
         syncState();
-        PdfFont* font = FontForFace(file, index);
+        m_pen = painter.pen();
+        m_matrix = painter.combinedTransform();
+    }
+
+    bool ShowGlyphs(const GlyphRun& run) {
+        const int count = int(std::min(run.glyphs.size(), run.chars.size()));
+        const qreal size = run.pixelSize;
+        PdfFont* font = FontForFace(run.file, run.index);
         if (!font) {
             return false;
         }
@@ -382,17 +397,19 @@ class PdfPaintEngine : public QPaintEngine {
         ApplyAlpha(m_pen.color().alphaF(), m_pen.color().alphaF());
         SetFill(m_pen.color());
         m_content << "BT/F" << font->ObjectId() << ' ' << size << " Tf\n"
-                  << QTransform(1, 0, 0, -1, origin.x(), origin.y()) * m_matrix << " Tm[(";
+                  << QTransform(1, 0, 0, -1, run.origin.x(), run.origin.y()) * m_matrix << " Tm[(";
         for (int i = 0; i < count; ++i) {
-            PdfFont::Shown shown = font->Code(glyphs[i], chars + i, 1);
-            if (shown.code == 0 && glyphs[i] != 0) {
-                font = AnotherFace(file, index);
+            const uint32_t glyph = run.glyphs[size_t(i)];
+            PdfFont::Shown shown = font->Code(glyph, &run.chars[size_t(i)], 1);
+            if (shown.code == 0 && glyph != 0) {
+                font = AnotherFace(run.file, run.index);
                 m_content << ")]TJ/F" << font->ObjectId() << ' ' << size << " Tf[(";
-                shown = font->Code(glyphs[i], chars + i, 1);
+                shown = font->Code(glyph, &run.chars[size_t(i)], 1);
             }
             m_content.Code(shown.code);
-            if (kerning && kerning[i] != 0 && i + 1 < count) {
-                m_content << ')' << -std::round(kerning[i] * 10) / 10 << '(';
+            const double kern = size_t(i) < run.kerning.size() ? run.kerning[size_t(i)] : 0;
+            if (kern != 0 && i + 1 < count) {
+                m_content << ')' << -std::round(kern * 10) / 10 << '(';
             }
         }
         m_content << ")]TJ\nET\n";
@@ -609,13 +626,9 @@ class PdfPaintEngine : public QPaintEngine {
         m_content << "Q\n";
         const int contents = m_objects.Reserve();
         m_objects.WriteStream(contents, QByteArray(), m_content.Bytes());
-        const int page = m_objects.Reserve();
-        m_objects.Write(page, "<</Type/Page/Parent " + QByteArray::number(m_pages) +
-                                  " 0 R/MediaBox[0 0 " + Num(m_page.width()) + ' ' +
-                                  Num(m_page.height()) + "]/Resources " +
-                                  QByteArray::number(m_resources) + " 0 R/Contents " +
-                                  QByteArray::number(contents) + " 0 R>>");
-        m_pageIds.push_back(page);
+        // The page itself is written with the document, which knows its links.
+        m_pageIds.push_back(m_objects.Reserve());
+        m_pageContents.push_back(contents);
         m_pageOpen = false;
         m_content.Clear();
     }
@@ -817,6 +830,7 @@ class PdfPaintEngine : public QPaintEngine {
     int m_pages = 0;
     int m_resources = 0;
     std::vector<int> m_pageIds;
+    std::vector<int> m_pageContents;
     Content m_content;
     bool m_pageOpen = false;
     bool m_finished = false;
@@ -861,21 +875,21 @@ int PdfCanvas::devType() const {
     return QInternal::Printer;
 }
 
-bool PdfCanvas::ShowGlyphs(QPainter& painter, const QByteArray& file, int index, qreal pixelSize,
-                           const QPointF& origin, const uint32_t* glyphs, const double* kerning,
-                           const QChar* chars, int count) {
+bool PdfCanvas::ShowGlyphs(QPainter& painter, const GlyphRun& run) {
     if (painter.paintEngine() != m_engine.get()) {
         return false;
     }
-    return m_engine->ShowGlyphs(file, index, pixelSize, origin, glyphs, kerning, chars, count);
+    // Qt hands the engine a change of pen only when it draws through it; this text does not.
+    m_engine->FollowPainter(painter);
+    return m_engine->ShowGlyphs(run);
 }
 
 void PdfCanvas::NewPage() {
     m_engine->NewPage();
 }
 
-QByteArray PdfCanvas::Document() {
-    return m_engine->Document();
+QByteArray PdfCanvas::Document(const PdfArchive& archive) {
+    return m_engine->Document(archive);
 }
 
 int PdfCanvas::metric(PaintDeviceMetric metric) const {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "components/mailconverter/StyleCaps.h"
+#include "components/mailconverter/layout/StyleCaps.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "components/mailconverter/StyleCaps.h"
+#include "components/mailconverter/layout/StyleCaps.h"
 
 #include <QStringList>
 

@@ -3,7 +3,7 @@
 // litehtml.h first: the element headers rely on its types.
 #include <litehtml.h>
 
-#include "components/mailconverter/HtmlCaps.h"
+#include "components/mailconverter/layout/HtmlCaps.h"
 
 #include <QStringList>
 

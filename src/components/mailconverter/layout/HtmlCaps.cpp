@@ -1,6 +1,6 @@
-#include "components/mailconverter/HtmlCaps.h"
+#include "components/mailconverter/layout/HtmlCaps.h"
 
-#include "components/mailconverter/HtmlLayout.h"
+#include "components/mailconverter/layout/HtmlLayout.h"
 
 #include <QHash>
 #include <QSet>

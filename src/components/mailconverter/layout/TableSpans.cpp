@@ -1,4 +1,4 @@
-#include "components/mailconverter/TableSpans.h"
+#include "components/mailconverter/layout/TableSpans.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "components/mailconverter/PlainTextLayout.h"
+#include "components/mailconverter/layout/PlainTextLayout.h"
 
-#include "components/mailconverter/PdfCanvas.h"
-#include "components/mailconverter/PdfFont.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
+#include "components/mailconverter/pdf/PdfFont.h"
 
 #include <QtGui/private/qfont_p.h>
 #include <QtGui/private/qfontengine_p.h>
@@ -159,6 +159,16 @@ bool PlainTextLayout::Simple(qsizetype from, qsizetype to) {
     return true;
 }
 
+namespace {
+
+// An e-mail address or a URL: its hyphens are part of a name a reader searches for whole.
+bool AddressLike(const QChar* chars, qsizetype from, qsizetype to) {
+    const QStringView token(chars + from, to - from);
+    return token.contains(u'@') || token.contains(u"://") || token.startsWith(u"www.");
+}
+
+}  // namespace
+
 void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
     const QChar* chars = m_text.constData();
     const qreal unit = m_pixelSize / 1000;
@@ -172,6 +182,10 @@ void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
         return;
     }
     qsizetype pos = from;
+    // The word being measured, found once even when it spans many lines.
+    qsizetype tokenStart = from;
+    qsizetype tokenEnd = from;
+    bool address = false;
     while (pos < to) {
         qreal width = 0;
         qsizetype breakAt = -1;  // the end of the line if it breaks at the last opportunity
@@ -188,8 +202,31 @@ void PlainTextLayout::BreakSimple(qsizetype from, qsizetype to, qreal& y) {
                 break;
             }
             width += advance + kerning;
-            if (chars[i] == u'-' && i > pos && i + 1 < to && chars[i - 1].isLetter() &&
-                chars[i + 1].isLetter()) {
+            const bool candidate = chars[i] == u'-' || chars[i] == u'/' || chars[i] == u'.' ||
+                                   (i + 1 < to && chars[i + 1] == u'@');
+            if (!candidate || i == pos) {
+                continue;
+            }
+            if (i < tokenStart || i >= tokenEnd) {  // the word around i, looked at once
+                tokenStart = i;
+                while (tokenStart > from && chars[tokenStart - 1] != u' ') {
+                    --tokenStart;
+                }
+                tokenEnd = i;
+                while (tokenEnd < to && chars[tokenEnd] != u' ') {
+                    ++tokenEnd;
+                }
+                address = AddressLike(chars, tokenStart, tokenEnd);
+            }
+            if (i + 1 >= tokenEnd) {
+                continue;
+            }
+            if (address) {
+                // After "/" or ".", before "@"; never after a hyphen.
+                if (chars[i] != u'-') {
+                    breakAt = i + 1;
+                }
+            } else if (chars[i] == u'-' && chars[i - 1].isLetter() && chars[i + 1].isLetter()) {
                 breakAt = i + 1;
             }
         }
@@ -219,6 +256,10 @@ void PlainTextLayout::LayOutWithQt(qsizetype from, qsizetype to, qreal& y) {
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option.setUseDesignMetrics(true);
+    // A paragraph that begins right to left (Hebrew, Arabic) reads from the right margin.
+    const bool rightToLeft = QStringView(m_text).mid(from, to - from).isRightToLeft();
+    option.setTextDirection(rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+    option.setAlignment(rightToLeft ? Qt::AlignRight : Qt::AlignLeft);
     qsizetype start = from;
     do {
         const qsizetype end = PieceEnd(start, to);
@@ -243,12 +284,13 @@ void PlainTextLayout::LayOutWithQt(qsizetype from, qsizetype to, qreal& y) {
     } while (start < to);
 }
 
-void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom) const {
+void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom,
+                            const QColor& colour) const {
     auto it = std::lower_bound(m_lines.begin(), m_lines.end(), top,
                                [](const Line& line, qreal y) { return line.top < y; });
     auto* canvas = dynamic_cast<PdfCanvas*>(painter.device());
     painter.save();
-    painter.setPen(Qt::black);
+    painter.setPen(colour);
     painter.setFont(m_font);
     for (; it != m_lines.end() && it->top < bottom; ++it) {
         if (it->layout >= 0) {
@@ -259,10 +301,16 @@ void PlainTextLayout::Paint(QPainter& painter, qreal top, qreal bottom) const {
             continue;
         }
         const QPointF origin(0, it->top + m_ascent);
-        if (!canvas ||
-            !canvas->ShowGlyphs(painter, m_faceFile, m_faceIndex, m_pixelSize, origin,
-                                &m_glyphs[size_t(it->start)], &m_kerning[size_t(it->start)],
-                                m_text.constData() + it->start, int(it->length))) {
+        const auto from = size_t(it->start);
+        const auto length = size_t(it->length);
+        const GlyphRun run{m_faceFile,
+                           m_faceIndex,
+                           m_pixelSize,
+                           origin,
+                           {m_glyphs.data() + from, length},
+                           {m_kerning.data() + from, length},
+                           {m_text.constData() + from, length}};
+        if (!canvas || !canvas->ShowGlyphs(painter, run)) {
             painter.drawText(origin, m_text.mid(it->start, it->length));
         }
     }

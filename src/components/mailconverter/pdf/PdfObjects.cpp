@@ -1,4 +1,4 @@
-#include "components/mailconverter/PdfObjects.h"
+#include "components/mailconverter/pdf/PdfObjects.h"
 
 #include <QString>
 
@@ -35,17 +35,21 @@ void PdfObjects::WriteStream(int id, const QByteArray& dictionary, const QByteAr
     if (compress && !data.isEmpty()) {
         deflated = Deflate(data, 6);
     }
-    const QByteArray& bytes = deflated.isEmpty() ? data : deflated;
+    if (deflated.isEmpty()) {
+        WriteEncodedStream(id, dictionary, data);
+    } else {
+        WriteEncodedStream(id, dictionary + "/Filter/FlateDecode", deflated);
+    }
+}
+
+void PdfObjects::WriteEncodedStream(int id, const QByteArray& dictionary, const QByteArray& bytes) {
     m_offsets[static_cast<size_t>(id)] = m_out.size();
     m_out.append(QByteArray::number(id)).append(" 0 obj\n<<").append(dictionary);
-    if (!deflated.isEmpty()) {
-        m_out.append("/Filter/FlateDecode");
-    }
     m_out.append("/Length ").append(QByteArray::number(bytes.size())).append(">>\nstream\n");
     m_out.append(bytes).append("\nendstream\nendobj\n");
 }
 
-QByteArray PdfObjects::Finish(int catalog) {
+QByteArray PdfObjects::Finish(int catalog, int info, const QByteArray& fileId) {
     for (size_t id = 1; id < m_offsets.size(); ++id) {
         if (m_offsets[id] < 0) {
             Write(static_cast<int>(id), "null");
@@ -65,9 +69,15 @@ QByteArray PdfObjects::Finish(int catalog) {
         .append(QByteArray::number(qsizetype(m_offsets.size())))
         .append("/Root ")
         .append(QByteArray::number(catalog))
-        .append(" 0 R>>\nstartxref\n")
-        .append(QByteArray::number(xref))
-        .append("\n%%EOF\n");
+        .append(" 0 R");
+    if (info > 0) {
+        m_out.append("/Info ").append(QByteArray::number(info)).append(" 0 R");
+    }
+    if (!fileId.isEmpty()) {
+        const QByteArray hex = fileId.toHex().toUpper();
+        m_out.append("/ID[<").append(hex).append("><").append(hex).append(">]");
+    }
+    m_out.append(">>\nstartxref\n").append(QByteArray::number(xref)).append("\n%%EOF\n");
     return std::move(m_out);
 }
 
@@ -149,6 +159,9 @@ QByteArray Name(const QByteArray& name) {
     QByteArray out("/");
     for (const char c : name) {
         const auto u = static_cast<unsigned char>(c);
+        if (u == 0) {
+            continue;  // a name has no escape for NUL
+        }
         if (u < 0x21 || u > 0x7E || QByteArray("#()<>[]{}/%").contains(c)) {
             char escaped[4];
             std::snprintf(escaped, sizeof escaped, "#%02X", u);

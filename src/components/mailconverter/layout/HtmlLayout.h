@@ -1,7 +1,9 @@
 #pragma once
 
-#include "components/mailconverter/HtmlCaps.h"
-#include "components/mailconverter/MailContent.h"
+#include "components/mailconverter/base/MailContent.h"
+#include "components/mailconverter/layout/FlowPiece.h"
+#include "components/mailconverter/layout/HtmlCaps.h"
+#include "components/mailconverter/pdf/PdfArchive.h"
 
 #include <QHash>
 #include <QRectF>
@@ -17,19 +19,6 @@ namespace velmora::mailconverter {
 
 // The families of wanted that this machine has, in the order wanted.
 QStringList InstalledFamilies(const QStringList& wanted);
-
-// A link on the page, in page points; what a PDF link annotation needs.
-struct PdfLink {
-    int page = 0;  // zero-based
-    QRectF rect;   // top-left origin, as painted
-    QString url;
-};
-
-// A vertical stretch that a page break must not cut through: one line of text, one image.
-struct Span {
-    qreal top = 0;
-    qreal bottom = 0;
-};
 
 // Chooses page breaks from the lines of a flow: a break never falls inside a line unless
 // one block of lines that overlap each other is taller than a page, and then it falls
@@ -55,7 +44,7 @@ struct HtmlStyle {
 // part's top at 0; CSS pixels are 3/4 point as in print. Nothing outside the message is
 // loaded: cid: parts and data: URIs only, other images become a light box with their alt
 // text. Needs a QGuiApplication.
-class HtmlLayout {
+class HtmlLayout : public FlowPiece {
   public:
     // `budget`, shared by the parts of one message, bounds what all of them together may use;
     // without it the part has a budget of its own.
@@ -65,16 +54,14 @@ class HtmlLayout {
     HtmlLayout(const HtmlLayout&) = delete;
     HtmlLayout& operator=(const HtmlLayout&) = delete;
 
-    qreal Height() const;
-    // The lines of text and the images, for choosing page breaks.
-    const std::vector<Span>& Lines() const;
+    qreal Height() const override;
+    const std::vector<Span>& Lines() const override;
     // Link boxes with page 0; the caller places them.
     const std::vector<PdfLink>& Links() const;
     // What had to be shortened to keep the layout bounded.
     const QStringList& Notices() const;
 
-    // Paints the stretch [top, bottom) of the part with its top at the painter's origin.
-    void Paint(QPainter& painter, qreal top, qreal bottom) const;
+    void Paint(QPainter& painter, qreal top, qreal bottom) const override;
 
     // Most elements one part may nest, and most characters of one word before it is
     // broken into pieces that wrap.
