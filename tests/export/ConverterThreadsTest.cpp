@@ -35,8 +35,9 @@ QByteArray ReadAll(const QString& path) {
 
 // The bytes of a PDF but its moment of making, which differs from run to run.
 QByteArray Timeless(QByteArray pdf) {
-    static const QRegularExpression moments(QStringLiteral(
-        "D:\\d{14}Z|\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d|/ID \\[<[0-9a-f]+><[0-9a-f]+>\\]"));
+    static const QRegularExpression moments(
+        QStringLiteral("D:\\d{14}Z|\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d|/ID "
+                       "?\\[<[0-9A-Fa-f]+><[0-9A-Fa-f]+>\\]"));
     QString text = QString::fromLatin1(pdf);
     text.replace(moments, QStringLiteral("(moment)"));
     return text.toLatin1();
