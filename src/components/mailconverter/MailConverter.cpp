@@ -72,10 +72,15 @@ MailAttachment SourceFile(const QString& emlPath) {
     return {CapFileName(name), QStringLiteral("message/rfc822"), file.readAll()};
 }
 
+// Six characters after the name, as QSaveFile's: the export's resume finds what a killed run
+// left by that shape.
 int CreateTemporary(const QString& pdfPath, QByteArray& name) {
+    static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = QFile::encodeName(pdfPath) + '.' +
-               QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        name = QFile::encodeName(pdfPath) + '.';
+        for (int i = 0; i < 6; ++i) {
+            name += kLetters[QRandomGenerator::global()->bounded(36)];
+        }
         // The mode is narrowed by the umask, as for any new file.
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
