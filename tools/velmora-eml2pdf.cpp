@@ -6,6 +6,7 @@
 // said on stdout; --overwrite replaces PDFs that were in DIR before the run instead.
 
 #include "components/mailconverter/MailConverter.h"
+#include "util/FileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,11 +60,11 @@ bool Occupied(const QString& path) {
 // "x.pdf", then "x (2).pdf", ...: messages of the same name from different folders each keep
 // their PDF, and so does whatever was in the folder before, unless `replace` says otherwise.
 QString FreeName(const QDir& folder, const QString& base, bool replace, QSet<QString>& taken) {
-    QString name = base + QStringLiteral(".pdf");
-    for (int n = 2; taken.contains(name.toLower()) || (!replace && Occupied(folder.filePath(name)));
-         ++n) {
-        name = QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
-    }
+    const QString name = velmora::filenames::FirstFreeName(
+        base, QStringLiteral(".pdf"), [&](const QString& candidate) {
+            return taken.contains(candidate.toLower()) ||
+                   (!replace && Occupied(folder.filePath(candidate)));
+        });
     taken.insert(name.toLower());
     return name;
 }
