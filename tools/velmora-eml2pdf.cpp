@@ -6,7 +6,9 @@
 // said on stdout; --overwrite replaces PDFs that were in DIR before the run instead.
 
 #include "components/mailconverter/MailConverter.h"
+#include "util/FileNames.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,11 +61,11 @@ bool Occupied(const QString& path) {
 // "x.pdf", then "x (2).pdf", ...: messages of the same name from different folders each keep
 // their PDF, and so does whatever was in the folder before, unless `replace` says otherwise.
 QString FreeName(const QDir& folder, const QString& base, bool replace, QSet<QString>& taken) {
-    QString name = base + QStringLiteral(".pdf");
-    for (int n = 2; taken.contains(name.toLower()) || (!replace && Occupied(folder.filePath(name)));
-         ++n) {
-        name = QStringLiteral("%1 (%2).pdf").arg(base).arg(n);
-    }
+    const QString name = velmora::filenames::FirstFreeName(
+        base, QStringLiteral(".pdf"), [&](const QString& candidate) {
+            return taken.contains(candidate.toLower()) ||
+                   (!replace && Occupied(folder.filePath(candidate)));
+        });
     taken.insert(name.toLower());
     return name;
 }
@@ -96,29 +98,33 @@ int main(int argc, char** argv) {
     // of ending the process.
     std::signal(SIGXFSZ, SIG_IGN);
     QGuiApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    QCommandLineParser parser;
+    const QCommandLineOption overwrite(QStringLiteral("overwrite"));
+    const QCommandLineOption outputFolder(QStringLiteral("o"), QString(), QStringLiteral("DIR"));
+    parser.addOptions({overwrite, outputFolder});
+    if (!parser.parse(app.arguments())) {
+        return Usage();
+    }
+    const QStringList files = parser.positionalArguments();
     velmora::mailconverter::MailConverter converter;
 
-    const bool overwrite = !args.isEmpty() && args.first() == QLatin1String("--overwrite");
-    if (overwrite) {
-        args.removeFirst();
-    }
-    if (!args.isEmpty() && args.first() == QLatin1String("-o")) {
-        if (args.size() < 3) {
+    if (parser.isSet(outputFolder)) {
+        if (files.isEmpty()) {
             return Usage();
         }
-        const QString problem = MakeFolder(args[1]);
+        const QString folder = parser.value(outputFolder);
+        const QString problem = MakeFolder(folder);
         if (!problem.isEmpty()) {
             std::fprintf(stderr, "velmora-eml2pdf: %s: the folder cannot be made: %s\n",
-                         qUtf8Printable(args[1]), qUtf8Printable(problem));
+                         qUtf8Printable(folder), qUtf8Printable(problem));
             return 1;
         }
-        const QDir target(args[1]);
+        const QDir target(folder);
         bool all = true;
         QSet<QString> taken;
-        for (const QString& eml : args.mid(2)) {
+        for (const QString& eml : files) {
             const QString base = QFileInfo(eml).completeBaseName();
-            const QString name = FreeName(target, base, overwrite, taken);
+            const QString name = FreeName(target, base, parser.isSet(overwrite), taken);
             const bool done = ConvertOne(converter, eml, target.filePath(name));
             if (done && name != base + QStringLiteral(".pdf")) {
                 std::printf("%s: written as %s\n", qUtf8Printable(eml), qUtf8Printable(name));
@@ -127,8 +133,8 @@ int main(int argc, char** argv) {
         }
         return all ? 0 : 1;
     }
-    if (overwrite || args.size() != 2 || args.first().startsWith(QLatin1Char('-'))) {
+    if (parser.isSet(overwrite) || files.size() != 2 || files[0].startsWith(QLatin1Char('-'))) {
         return Usage();
     }
-    return ConvertOne(converter, args[0], args[1]) ? 0 : 1;
+    return ConvertOne(converter, files[0], files[1]) ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "app/Artwork.h"
 
+#include "util/ProductNames.h"
+
 #include <QApplication>
 #include <QFont>
 #include <QHash>
@@ -254,11 +256,11 @@ QPixmap Splash(qreal devicePixelRatio) {
     QImage image = RenderSvg(QStringLiteral("splash.svg"), QSize(347, 180), devicePixelRatio);
     {
         TextPainter text(image);
-        text.At(QPointF(106, 76), QStringLiteral("Velmora"), 36, true, Qt::white);
+        text.At(QPointF(106, 76), QLatin1String(kAppTitle), 36, true, Qt::white);
         text.At(QPointF(108, 96), QStringLiteral("Notes mail to PDF, folder by folder"), 12, false,
                 kSubtitle);
         text.Badge(QRectF(108, 106, 42, 18));
-        text.At(QPointF(26, 168), QStringLiteral("Quarnix"), 13, true, Qt::white);
+        text.At(QPointF(26, 168), QLatin1String(kVendorName), 13, true, Qt::white);
         text.In(QRectF(180, 150, 141, 26), Qt::AlignRight | Qt::AlignVCenter,
                 QStringLiteral("Starting\u2026"), 11, false, kSubtitle);
     }
@@ -271,12 +273,12 @@ QPixmap Banner(qreal devicePixelRatio) {
     QImage image = RenderSvg(QStringLiteral("banner.svg"), QSize(947, 87), devicePixelRatio);
     {
         TextPainter text(image);
-        text.At(QPointF(80, 44), QStringLiteral("Velmora"), 30, true, Qt::white);
+        text.At(QPointF(80, 44), QLatin1String(kAppTitle), 30, true, Qt::white);
         text.At(QPointF(82, 64),
                 QStringLiteral("Lotus Notes mail to PDF documents, folder by folder"), 12, false,
                 kSubtitle);
         text.In(QRectF(520, 20, 176, 18), Qt::AlignRight | Qt::AlignVCenter,
-                QStringLiteral("Quarnix"), 12, true, QColor(255, 255, 255, 220));
+                QLatin1String(kVendorName), 12, true, QColor(255, 255, 255, 220));
         text.Badge(QRectF(654, 44, 42, 18));
     }
     return QPixmap::fromImage(image);
@@ -290,10 +292,11 @@ QPixmap AboutBackground(qreal devicePixelRatio) {
     QImage image = RenderSvg(QStringLiteral("about.svg"), QSize(347, 180), devicePixelRatio);
     {
         TextPainter text(image);
-        text.At(QPointF(98, 62), QStringLiteral("Velmora"), 32, true, Qt::white);
+        text.At(QPointF(98, 62), QLatin1String(kAppTitle), 32, true, Qt::white);
         text.At(QPointF(100, 82), QStringLiteral("Notes mail to PDF, folder by folder"), 12, false,
                 kSubtitle);
-        text.At(QPointF(100, 112), QStringLiteral("Quarnix"), 12, true, QColor(255, 255, 255, 220));
+        text.At(QPointF(100, 112), QLatin1String(kVendorName), 12, true,
+                QColor(255, 255, 255, 220));
         // The version and web address are written over the light part by the About window.
     }
     return QPixmap::fromImage(image);

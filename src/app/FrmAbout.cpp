@@ -2,8 +2,7 @@
 
 #include "app/Artwork.h"
 #include "app/Theme.h"
-#include "util/UserInterface.h"
-#include "util/Version.h"
+#include "util/ProductNames.h"
 
 #include <QLabel>
 

@@ -11,7 +11,7 @@
 #include "app/Theme.h"
 #include "app/TitleStrip.h"
 #include "notes/NotesValue.h"
-#include "util/Version.h"
+#include "util/ProductNames.h"
 
 #include <QAbstractButton>
 #include <QAction>

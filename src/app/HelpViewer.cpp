@@ -1,6 +1,7 @@
 #include "app/HelpViewer.h"
 
 #include "components/htmlhelp/ChmArchive.h"
+#include "util/ProductNames.h"
 
 #include <QAction>
 #include <QDesktopServices>
@@ -94,7 +95,7 @@ HelpViewer::HelpViewer(QWidget* owner)
     : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("HelpViewer"));
-    setWindowTitle(QString::fromLatin1(kTitle));
+    setWindowTitle(QLatin1String(kAppTitle) + QStringLiteral(" Help"));
     setWindowModality(Qt::NonModal);
     resize(1000, 680);  // room for the guide's pictures at their natural size
 

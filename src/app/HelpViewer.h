@@ -23,7 +23,6 @@ class HelpTopicBrowser;
 class HelpViewer : public QWidget {
     Q_OBJECT
   public:
-    static constexpr const char* kTitle = "Velmora Help";
     // Topics are shown under this scheme, so that relative links resolve inside the archive.
     static constexpr const char* kScheme = "chm";
 

@@ -90,10 +90,6 @@ void NotesTabControl::SetTabEnabled(int tab, bool enabled) {
     }
 }
 
-bool NotesTabControl::IsTabEnabled(int tab) const {
-    return tab >= 1 && tab <= 2 && m_bar->isTabEnabled(tab - 1);
-}
-
 void NotesTabControl::SetTabIcon(int tab, const QIcon& icon) {
     if (tab >= 1 && tab <= 2) {
         m_bar->setTabIcon(tab - 1, icon);

@@ -20,12 +20,10 @@ class NotesTabControl : public QWidget {
 
     // The page of tab; children at (x, y) appear at (x, y) of the whole control.
     QWidget* Page(int tab) const;
-    QTabBar* Bar() const { return m_bar; }
 
     int SelectedTab() const;
     void SelectTab(int tab);
     void SetTabEnabled(int tab, bool enabled);
-    bool IsTabEnabled(int tab) const;
     void SetTabIcon(int tab, const QIcon& icon);
 
   signals:

@@ -1,5 +1,7 @@
 #include "app/QtUserInterface.h"
 
+#include "util/ProductNames.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFileDialog>

@@ -1,10 +1,9 @@
 #include "export/ExportReport.h"
 
 #include "export/Manifest.h"
-#include "util/WriteAll.h"
+#include "util/AtomicFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace velmora::exporting {
 
@@ -67,18 +66,11 @@ QString WriteProblemList(const QString& path, const QStringList& problems) {
         QFile::remove(path);  // an earlier run's list no longer holds
         return {};
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return file.errorString();
-    }
     QByteArray text = "Folder\tSubject\tWhat went wrong\n";
     for (const QString& line : problems) {
         text += line.toUtf8() + '\n';
     }
-    if (const QString reason = WriteAll(file, text); !reason.isEmpty()) {
-        return reason;
-    }
-    return file.commit() ? QString() : file.errorString();
+    return WriteFileAtomically(path, text);
 }
 
 CompletionMessage CompletionFor(const ExportSummary& summary, const QString& exportRoot,

@@ -212,7 +212,6 @@ ResumePlan ResumePlan::Load(const QString& manifestPath, int threads,
         const Key key{entry.folder, entry.id, entry.subject};
         if (states[i] == PdfState::Good) {
             ++plan.m_good[key];
-            ++plan.m_skippable;
             continue;
         }
         if (states[i] == PdfState::Changed) {
@@ -233,7 +232,6 @@ ResumePlan::Decision ResumePlan::Decide(const QString& folder, const QString& id
     const Key key{folder, id, subject};
     if (const auto good = m_good.find(key); good != m_good.end() && good->second > 0) {
         --good->second;
-        --m_skippable;
         decision.kind = Kind::Skip;
         decision.subject = subject;
         return decision;

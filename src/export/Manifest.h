@@ -87,7 +87,6 @@ class ResumePlan {
                            const std::function<void()>& idle = {});
 
     bool IsEmpty() const { return m_good.empty() && m_broken.empty(); }
-    std::int64_t Skippable() const { return m_skippable; }
     // Consumes one listed occurrence of the message.
     Decision Decide(const QString& folder, const QString& id, const QString& subject);
 
@@ -100,7 +99,6 @@ class ResumePlan {
     };
     std::map<Key, std::int64_t> m_good;
     std::map<Key, QStringList> m_broken;  // base names, in manifest order
-    std::int64_t m_skippable = 0;
 };
 
 // The names given out but not yet recorded in the manifest, kept beside it. What a killed

@@ -57,7 +57,8 @@ bool MessageFileWriter::Taken(const QString& folder, const QString& base) const 
 }
 
 QString MessageFileWriter::FreeBaseName(const QString& folder, const QString& sanitisedSubject) {
-    const QString subject = FitToBytes(sanitisedSubject, kMaxNameBytes - kSuffixBytes);
+    const QString subject =
+        filenames::FitToBytes(sanitisedSubject, filenames::kMaxNameBytes - kSuffixBytes);
     QString base;
     for (int draw = 0; draw < kDraws; ++draw) {
         base = subject + QString::number(m_drawNumber());
@@ -66,12 +67,8 @@ QString MessageFileWriter::FreeBaseName(const QString& folder, const QString& sa
         }
     }
     // Never overwrite: a counter settles what the draws did not.
-    for (int counter = 2;; ++counter) {
-        const QString counted = base + QStringLiteral(" (%1)").arg(counter);
-        if (!Taken(folder, counted)) {
-            return counted;
-        }
-    }
+    return filenames::FirstFreeName(base, QString(),
+                                    [&](const QString& name) { return Taken(folder, name); });
 }
 
 MessageOutcome MessageFileWriter::CreateEmailItem(const QString& exportRoot,

@@ -51,9 +51,6 @@ class OrderedPool {
     OrderedPool(const OrderedPool&) = delete;
     OrderedPool& operator=(const OrderedPool&) = delete;
 
-    std::size_t Threads() const { return m_threads.size(); }
-    std::size_t Capacity() const { return m_capacity; }
-
     // Results given or promised and not yet taken back.
     std::size_t Pending() const {
         std::lock_guard lock(m_mutex);

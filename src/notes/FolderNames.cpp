@@ -88,16 +88,4 @@ void RemoveDuplicates(QStringList& names) {
     names.resize(k);
 }
 
-QString TrimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' ')) {
-        ++begin;
-    }
-    while (end > begin && text[end - 1] == QLatin1Char(' ')) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
-}
-
 }  // namespace velmora::notes

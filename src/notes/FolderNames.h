@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/FileNames.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,7 +23,7 @@ void QuickSort(QStringList& names, std::int16_t low, std::int16_t high);
 void RemoveDuplicates(QStringList& names);
 
 // Trims blanks (U+0020) only, as names and item values are trimmed throughout.
-QString TrimBlanks(const QString& text);
+using filenames::TrimBlanks;
 
 // The middle index of a span, rounded half to even: 0..1 gives 0, 0..3 gives 2.
 int MiddleIndex(int low, int high);

@@ -4,6 +4,7 @@
 #include "notes/FolderNames.h"
 #include "notes/NotesTrap.h"
 #include "notes/RequireObject.h"
+#include "util/ProductNames.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,8 @@
 #include "notes/MemoryNotes.h"
 
-#include "util/WriteAll.h"
+#include "util/AtomicFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace velmora::notes {
 
@@ -17,15 +16,7 @@ class MemEmbedded : public NotesEmbeddedObject {
     int Type() override { return m_object.type; }
     QString Name() override { return m_object.name; }
     void ExtractFile(const QString& path) override {
-        QSaveFile file(path);
-        // Unbuffered: a buffered QSaveFile can commit a truncated file on a full disk.
-        QString reason = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-                             ? WriteAll(file, m_object.data)
-                             : file.errorString();
-        if (reason.isEmpty() && !file.commit()) {
-            reason = file.errorString();
-        }
-        if (!reason.isEmpty()) {
+        if (const QString reason = WriteFileAtomically(path, m_object.data); !reason.isEmpty()) {
             throw NotesError(
                 QStringLiteral("Cannot write the attachment to %1: %2").arg(path, reason));
         }

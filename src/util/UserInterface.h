@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/ProductNames.h"
+
 #include <QString>
 
 namespace velmora {
@@ -30,16 +32,5 @@ class UserInterface {
     // Lets the interface repaint and handle what is pending, once.
     virtual void DoEvents() = 0;
 };
-
-// The product's fixed title, used by message boxes that name none.
-inline constexpr const char* kAppTitle = "Velmora";
-inline constexpr const char* kVendorName = "Quarnix";
-inline constexpr const char* kSupportEmail = "support@velmora.example";
-inline constexpr const char* kWebAddress = "www.velmora.example";
-
-// The vendor and the title together, as captions name the product: "Quarnix Velmora".
-inline QString ProductName() {
-    return QLatin1String(kVendorName) + QLatin1Char(' ') + QLatin1String(kAppTitle);
-}
 
 }  // namespace velmora

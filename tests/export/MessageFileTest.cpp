@@ -168,7 +168,8 @@ TEST_F(MessageFileTest, awkwardSubjects_stillGiveAPdfWithNumberAndExtension) {
     EXPECT_TRUE(files.contains("Inbox/7.pdf"));
     EXPECT_TRUE(files.contains("Inbox/belltab7.pdf"));
     for (const QString& file : files) {
-        EXPECT_LE(EncodedLength(QFileInfo(file).fileName()), kMaxNameBytes);
+        EXPECT_LE(velmora::filenames::EncodedLength(QFileInfo(file).fileName()),
+                  velmora::filenames::kMaxNameBytes);
         EXPECT_TRUE(file.endsWith("7.pdf"));
     }
 }

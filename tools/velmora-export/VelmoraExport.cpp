@@ -5,7 +5,7 @@
 
 #include "components/StandardComponents.h"
 #include "export/CommandLineExport.h"
-#include "util/Version.h"
+#include "util/ProductNames.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>

@@ -8,11 +8,15 @@
 #include "components/nsf/NsfDatabase.h"
 #include "components/nsf/NsfDump.h"
 #include "components/nsf/NsfSession.h"
+#include "notes/SessionDispatcher.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 using namespace velmora::notesstore;
 using velmora::notes::NotesError;
@@ -47,18 +51,48 @@ int Usage() {
     return kUsageError;
 }
 
-int Generate(const QStringList& args) {
-    if (args.size() != 1 && !(args.size() == 3 && args[1] == QLatin1String("--messages"))) {
+// The options of every command; each command says which of them it takes.
+struct Options {
+    QCommandLineOption messages{QStringLiteral("messages"), QString(), QStringLiteral("N")};
+    QCommandLineOption folder{QStringLiteral("folder"), QString(), QStringLiteral("NAME")};
+    QCommandLineOption view{QStringLiteral("view"), QString(), QStringLiteral("NAME")};
+    QCommandLineOption document{QStringLiteral("document"), QString(), QStringLiteral("N")};
+    QCommandLineOption all{QStringLiteral("all")};
+    QCommandLineOption json{QStringLiteral("json")};
+};
+
+// Whether parser holds no option but those allowed, each at most once.
+bool OnlyOnce(const QCommandLineParser& parser, const QList<const QCommandLineOption*>& allowed) {
+    for (const QString& name : parser.optionNames()) {
+        const bool known = std::any_of(allowed.begin(), allowed.end(), [&](const auto* option) {
+            return option->names().contains(name);
+        });
+        if (!known || parser.optionNames().count(name) > 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A whole number of at least 1, or nothing.
+std::optional<int> Count(const QString& text) {
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    return ok && n >= 1 ? std::optional<int>(n) : std::nullopt;
+}
+
+int Generate(const QCommandLineParser& parser, const Options& o, const QStringList& args) {
+    if (args.size() != 1 || !OnlyOnce(parser, {&o.messages})) {
         return Usage();
     }
     int messages = 0;
-    if (args.size() == 3) {
-        bool ok = false;
-        messages = args[2].toInt(&ok);
-        if (!ok || messages < 1) {
+    if (parser.isSet(o.messages)) {
+        const auto n = Count(parser.value(o.messages));
+        if (!n) {
             Err() << "--messages needs a whole number of at least 1\n";
             return kUsageError;
         }
+        messages = *n;
     }
     auto writer = StoreWriter::Create(args[0]);
     if (messages > 0) {
@@ -70,21 +104,27 @@ int Generate(const QStringList& args) {
     return 0;
 }
 
-int Import(const QStringList& args) {
-    if (args.size() < 4 || args[1] != QLatin1String("--folder")) {
+int Import(const QCommandLineParser& parser, const Options& o, const QStringList& args) {
+    if (args.size() < 2 || !parser.isSet(o.folder) || !OnlyOnce(parser, {&o.folder})) {
         return Usage();
     }
-    const ImportOutcome outcome = ImportMail(args[0], args[2], args.mid(3));
-    Out() << "Imported " << outcome.imported << " message(s) into " << args[2] << '\n';
+    const QString folder = parser.value(o.folder);
+    const ImportOutcome outcome = ImportMail(args[0], folder, args.mid(1));
+    Out() << "Imported " << outcome.imported << " message(s) into " << folder << '\n';
     for (const QString& problem : outcome.problems) {
         Err() << "Skipped: " << problem << '\n';
     }
     return outcome.problems.isEmpty() ? 0 : 1;
 }
 
-int Dump(const QStringList& args) {
-    if (args.size() == 3 && args[1] == QLatin1String("--all") &&
-        args[2] == QLatin1String("--json")) {
+int Dump(const QCommandLineParser& parser, const Options& o, const QStringList& args) {
+    if (args.size() != 1) {
+        return Usage();
+    }
+    if (parser.isSet(o.all) || parser.isSet(o.json)) {
+        if (!parser.isSet(o.all) || !parser.isSet(o.json) || !OnlyOnce(parser, {&o.all, &o.json})) {
+            return Usage();
+        }
         // A real Notes database or a store, told apart by content as the program does.
         if (velmora::nsf::LooksLikeNsf(args[0])) {
             velmora::nsf::DumpAllJson(args[0], Out());
@@ -93,41 +133,40 @@ int Dump(const QStringList& args) {
         }
         return 0;
     }
-    if (args.size() != 1 && args.size() != 3 && args.size() != 5) {
+    if (!OnlyOnce(parser, {&o.view, &o.document}) ||
+        (parser.isSet(o.document) && !parser.isSet(o.view))) {
         return Usage();
     }
     // Stores and real Notes files alike, chosen by their content.
-    velmora::nsf::FileSession session;
+    velmora::notesstore::RegisterComponent();
+    velmora::nsf::RegisterComponent();
+    velmora::notes::DispatchingSession session;
     auto database = session.GetDatabase(QString(), args[0]);
-    if (args.size() == 1) {
+    if (!parser.isSet(o.view)) {
         DumpViews(*database, Out());
         return 0;
     }
-    if (args[1] != QLatin1String("--view") ||
-        (args.size() == 5 && args[3] != QLatin1String("--document"))) {
-        return Usage();
-    }
-    auto view = database->GetView(args[2]);
+    const QString viewName = parser.value(o.view);
+    auto view = database->GetView(viewName);
     if (!view) {
-        Err() << "There is no view named " << args[2] << '\n';
+        Err() << "There is no view named " << viewName << '\n';
         return 1;
     }
-    if (args.size() == 3) {
+    if (!parser.isSet(o.document)) {
         DumpDocuments(*view, Out());
         return 0;
     }
-    bool ok = false;
-    const int wanted = args[4].toInt(&ok);
-    if (!ok || wanted < 1) {
+    const auto wanted = Count(parser.value(o.document));
+    if (!wanted) {
         Err() << "--document needs a whole number of at least 1\n";
         return kUsageError;
     }
     auto document = view->GetFirstDocument();
-    for (int i = 1; document && i < wanted; ++i) {
+    for (int i = 1; document && i < *wanted; ++i) {
         document = view->GetNextDocument(document);
     }
     if (!document) {
-        Err() << "The view " << args[2] << " has fewer than " << wanted << " documents\n";
+        Err() << "The view " << viewName << " has fewer than " << *wanted << " documents\n";
         return 1;
     }
     DumpDocument(*document, Out());
@@ -138,20 +177,26 @@ int Dump(const QStringList& args) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QStringList args = QCoreApplication::arguments().mid(1);
+    const Options o;
+    QCommandLineParser parser;
+    parser.addOptions({o.messages, o.folder, o.view, o.document, o.all, o.json});
+    if (!parser.parse(QCoreApplication::arguments())) {
+        return Usage();
+    }
+    QStringList args = parser.positionalArguments();
     if (args.size() < 2) {
         return Usage();
     }
     const QString command = args.takeFirst();
     try {
         if (command == QLatin1String("generate")) {
-            return Generate(args);
+            return Generate(parser, o, args);
         }
         if (command == QLatin1String("import")) {
-            return Import(args);
+            return Import(parser, o, args);
         }
         if (command == QLatin1String("dump")) {
-            return Dump(args);
+            return Dump(parser, o, args);
         }
     } catch (const StoreError& error) {
         Err() << error.Message() << '\n';

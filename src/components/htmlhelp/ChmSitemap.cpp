@@ -1,12 +1,12 @@
 #include "components/htmlhelp/ChmSitemap.h"
 
 #include "components/htmlhelp/ChmArchive.h"
+#include "util/HtmlText.h"
 
 #include <QHash>
 #include <QStringDecoder>
 
 #include <cstdint>
-#include <optional>
 
 namespace velmora::htmlhelp {
 namespace {
@@ -78,33 +78,6 @@ Tag ReadTag(const QByteArray& html, qsizetype& pos) {
     return tag;
 }
 
-std::optional<char32_t> NamedEntity(QStringView name) {
-    static const QHash<QString, char32_t> entities = {
-        {QStringLiteral("amp"), U'&'},         {QStringLiteral("lt"), U'<'},
-        {QStringLiteral("gt"), U'>'},          {QStringLiteral("quot"), U'"'},
-        {QStringLiteral("apos"), U'\''},       {QStringLiteral("nbsp"), U'\u00A0'},
-        {QStringLiteral("copy"), U'\u00A9'},   {QStringLiteral("reg"), U'\u00AE'},
-        {QStringLiteral("hellip"), U'\u2026'}, {QStringLiteral("ndash"), U'\u2013'},
-        {QStringLiteral("mdash"), U'\u2014'},
-    };
-    const auto it = entities.constFind(name.toString());
-    if (it == entities.constEnd()) {
-        return std::nullopt;
-    }
-    return *it;
-}
-
-std::optional<char32_t> NumericEntity(QStringView digits) {
-    bool ok = false;
-    const uint value = digits.startsWith(u'x') || digits.startsWith(u'X')
-                           ? digits.mid(1).toUInt(&ok, 16)
-                           : digits.toUInt(&ok, 10);
-    if (!ok || value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return std::nullopt;
-    }
-    return static_cast<char32_t>(value);
-}
-
 }  // namespace
 
 QString DecodeHtmlText(const QByteArray& bytes) {
@@ -113,28 +86,7 @@ QString DecodeHtmlText(const QByteArray& bytes) {
     if (utf8.hasError()) {
         text = QString::fromLatin1(bytes);
     }
-    if (!text.contains(u'&')) {
-        return text;
-    }
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'&') {
-            const qsizetype semicolon = text.indexOf(u';', i + 1);
-            if (semicolon > i + 1 && semicolon - i <= 12) {
-                const QStringView name = QStringView(text).mid(i + 1, semicolon - i - 1);
-                const std::optional<char32_t> c =
-                    name.startsWith(u'#') ? NumericEntity(name.mid(1)) : NamedEntity(name);
-                if (c) {
-                    out.append(QString::fromUcs4(&*c, 1));
-                    i = semicolon;
-                    continue;
-                }
-            }
-        }
-        out.append(text[i]);
-    }
-    return out;
+    return DecodeHtmlEntities(text);
 }
 
 std::vector<ContentsEntry> ParseSitemap(const QByteArray& html, const QString& sitemapPath) {

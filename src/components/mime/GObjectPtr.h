@@ -1,28 +1,11 @@
 #pragma once
 
-#include <glib-object.h>
-
-#include <memory>
+#include "util/GObjectPtr.h"
 
 namespace velmora::mime {
 
-struct GObjectUnref {
-    void operator()(gpointer object) const {
-        if (object) {
-            g_object_unref(object);
-        }
-    }
-};
-
-// Owns one reference to a GObject.
-template <class T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
-
-// Takes over a reference the caller already holds (a *_new result).
-template <class T>
-GObjectPtr<T> Adopt(T* object) {
-    return GObjectPtr<T>(object);
-}
+using velmora::Adopt;
+using velmora::GObjectPtr;
 
 // Starts GMime once per process; every user of GMime calls it first.
 void EnsureGMimeStarted();

@@ -2,6 +2,7 @@
 
 #include "components/notesstore/MimeItems.h"
 #include "notes/FolderNames.h"
+#include "util/FileNames.h"
 
 #include <QDir>
 #include <QFile>
@@ -160,15 +161,12 @@ void CheckFolderName(const QString& folder) {
     if (folder.isEmpty()) {
         throw StoreError(QStringLiteral("The folder name is empty"));
     }
-    for (const QChar c : folder) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) {
-            throw StoreError(QStringLiteral("The folder name holds a control character"));
-        }
+    if (filenames::WithoutControls(folder) != folder) {
+        throw StoreError(QStringLiteral("The folder name holds a control character"));
     }
     static const QRegularExpression levels(QStringLiteral("[/\\\\]"));
     for (const QString& level : folder.split(levels)) {
-        const QString name = TrimBlanks(level);
-        if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+        if (filenames::IsNoName(filenames::TrimBlanks(level))) {
             throw StoreError(QStringLiteral("The folder name \"%1\" is refused: every part of it "
                                             "between / and \\ must be a name, not empty, "
                                             "\".\" or \"..\"")

@@ -1,7 +1,8 @@
 #include "components/notesstore/MimeItems.h"
 
-#include <QHash>
-#include <QRegularExpression>
+#include "util/HtmlText.h"
+
+#include <QList>
 
 // GLib names a struct member "signals", which Qt's keyword macro would rewrite.
 #undef signals
@@ -72,72 +73,7 @@ void FindText(GMimeObject* object, TextParts& found, int depth) {
     }
 }
 
-QString NamedEntity(const QString& name) {
-    static const QHash<QString, char16_t> entities{
-        {"nbsp", 0xA0},    {"amp", '&'},      {"lt", '<'},        {"gt", '>'},
-        {"quot", '"'},     {"apos", '\''},    {"euro", 0x20AC},   {"pound", 0xA3},
-        {"yen", 0xA5},     {"cent", 0xA2},    {"copy", 0xA9},     {"reg", 0xAE},
-        {"trade", 0x2122}, {"deg", 0xB0},     {"sect", 0xA7},     {"para", 0xB6},
-        {"middot", 0xB7},  {"bull", 0x2022},  {"hellip", 0x2026}, {"ndash", 0x2013},
-        {"mdash", 0x2014}, {"lsquo", 0x2018}, {"rsquo", 0x2019},  {"ldquo", 0x201C},
-        {"rdquo", 0x201D}, {"laquo", 0xAB},   {"raquo", 0xBB},    {"times", 0xD7},
-        {"divide", 0xF7},  {"plusmn", 0xB1},  {"frac12", 0xBD},   {"auml", 0xE4},
-        {"ouml", 0xF6},    {"uuml", 0xFC},    {"Auml", 0xC4},     {"Ouml", 0xD6},
-        {"Uuml", 0xDC},    {"szlig", 0xDF},   {"eacute", 0xE9},   {"egrave", 0xE8},
-        {"ecirc", 0xEA},   {"agrave", 0xE0},  {"aacute", 0xE1},   {"ccedil", 0xE7},
-        {"ntilde", 0xF1},  {"oacute", 0xF3},  {"iacute", 0xED},   {"uacute", 0xFA},
-        {"Eacute", 0xC9},  {"shy", 0xAD},     {"zwnj", 0x200C}};
-    const auto it = entities.constFind(name);
-    return it == entities.constEnd() ? QString() : QString(QChar(*it));
-}
-
 }  // namespace
-
-QString HtmlToText(QString html) {
-    static const QRegularExpression hidden(
-        QStringLiteral("<(script|style|head)[^>]*>.*?</\\1>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression breaks(QStringLiteral("<(br|/p|/div|/tr|/li|/h[1-6])[^>]*>"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression cells(QStringLiteral("</t[dh]\\s*>"),
-                                          QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    static const QRegularExpression spaces(QStringLiteral("[ \\t\\r\\n]+"));
-    static const QRegularExpression entity(QStringLiteral("&(#[xX]?[0-9a-fA-F]+|[a-zA-Z0-9]+);"));
-    html.remove(hidden);
-    // Source line ends are blanks in HTML; only the tags above end lines.
-    html.replace(spaces, QStringLiteral(" "));
-    html.replace(breaks, QStringLiteral("\n"));
-    html.replace(cells, QStringLiteral("\t"));
-    html.remove(tags);
-    QString text;
-    qsizetype last = 0;
-    for (auto match = entity.globalMatch(html); match.hasNext();) {
-        const auto m = match.next();
-        text += html.mid(last, m.capturedStart() - last);
-        const QString name = m.captured(1);
-        QString decoded;
-        if (name.startsWith(QLatin1Char('#'))) {
-            const bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
-            bool ok = false;
-            const uint code = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
-            if (ok && code > 0 && code <= 0x10FFFF) {
-                decoded = QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
-            }
-        } else {
-            decoded = NamedEntity(name);
-        }
-        text += decoded.isEmpty() ? m.captured(0) : decoded;
-        last = m.capturedEnd();
-    }
-    text += html.mid(last);
-    text.replace(QChar(0xA0), QLatin1Char(' '));
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& line : lines) {
-        line = line.trimmed();
-    }
-    return lines.join(QLatin1Char('\n')).trimmed();
-}
 
 QString MimePlainText(const QByteArray& message) {
     auto entity = mime::ParseEntity(message);

@@ -21,7 +21,4 @@ void AddMimeBody(DocumentData& document, const QByteArray& message,
 // plain; empty when it holds neither.
 QString MimePlainText(const QByteArray& message);
 
-// HTML as plain text: tags gone, line breaks kept, entities decoded.
-QString HtmlToText(QString html);
-
 }  // namespace velmora::notesstore

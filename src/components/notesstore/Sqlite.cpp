@@ -105,13 +105,6 @@ SqliteStatement& SqliteStatement::BindZeroBlob(int index, std::int64_t size) {
     return *this;
 }
 
-SqliteStatement& SqliteStatement::BindNull(int index) {
-    if (const int rc = sqlite3_bind_null(m_statement, index); rc != SQLITE_OK) {
-        m_connection->Fail(rc, "bind");
-    }
-    return *this;
-}
-
 bool SqliteStatement::Step() {
     const int rc = sqlite3_step(m_statement);
     if (rc == SQLITE_ROW) {

@@ -67,7 +67,6 @@ class SqliteStatement {
     SqliteStatement& Bind(int index, const QString& value);
     SqliteStatement& BindBlob(int index, const QByteArray& value);
     SqliteStatement& BindZeroBlob(int index, std::int64_t size);
-    SqliteStatement& BindNull(int index);
 
     // Advances to the next row; false when there is none.
     bool Step();

@@ -2,10 +2,9 @@
 
 #include "components/notesstore/StoreSchema.h"
 #include "notes/NotesError.h"
-#include "util/WriteAll.h"
+#include "util/AtomicFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTimeZone>
 #include <QUrl>
 
@@ -314,12 +313,9 @@ QByteArray StoreConnection::ItemData(std::int64_t documentId, int itemPosition) 
 }
 
 void StoreConnection::Extract(std::int64_t embeddedId, const QString& path) {
-    // The temporary file of QSaveFile is removed if we leave before commit(). Unbuffered,
-    // so that a short write (full disk) shows at write() and not as a silently short file.
-    QSaveFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw NotesError(
-            QStringLiteral("Cannot write the attachment to %1: %2").arg(path, file.errorString()));
+    AtomicFile file(path);
+    if (const QString reason = file.Open(); !reason.isEmpty()) {
+        throw NotesError(QStringLiteral("Cannot write the attachment to %1: %2").arg(path, reason));
     }
     std::lock_guard lock(m_mutex);
     try {
@@ -329,7 +325,7 @@ void StoreConnection::Extract(std::int64_t embeddedId, const QString& path) {
         for (std::int64_t offset = 0; offset < size; offset += kChunk) {
             const int length = static_cast<int>(std::min<std::int64_t>(kChunk, size - offset));
             blob.Read(buffer.data(), length, offset);
-            if (const QString reason = WriteAll(file, buffer.data(), length); !reason.isEmpty()) {
+            if (const QString reason = file.Write(buffer.data(), length); !reason.isEmpty()) {
                 throw NotesError(
                     QStringLiteral("Cannot write the attachment to %1: %2").arg(path, reason));
             }
@@ -338,9 +334,8 @@ void StoreConnection::Extract(std::int64_t embeddedId, const QString& path) {
         throw NotesError(
             QStringLiteral("Cannot read an attachment of %1: %2").arg(m_path, Describe(error)));
     }
-    if (file.error() != QFileDevice::NoError || !file.commit()) {
-        throw NotesError(
-            QStringLiteral("Cannot write the attachment to %1: %2").arg(path, file.errorString()));
+    if (const QString reason = file.Commit(); !reason.isEmpty()) {
+        throw NotesError(QStringLiteral("Cannot write the attachment to %1: %2").arg(path, reason));
     }
 }
 

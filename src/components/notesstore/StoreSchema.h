@@ -2,7 +2,7 @@
 
 // The layout of a store file (documented in README.md beside this file).
 
-#include "util/UserInterface.h"
+#include "util/ProductNames.h"
 
 #include <QString>
 

@@ -1,9 +1,11 @@
 #include "components/notesstore/StoreSession.h"
 
-#include "automation/Automation.h"
 #include "components/notesstore/StoreConnection.h"
 #include "components/richtext/CdRecords.h"
 #include "components/richtext/RichTextMime.h"
+#include "notes/SessionDispatcher.h"
+
+#include <QFile>
 
 #include <map>
 #include <mutex>
@@ -251,8 +253,16 @@ DatabasePtr StoreSession::GetDatabase(const QString& /*server*/, const QString& 
 }
 
 void RegisterComponent() {
-    automation::Registry::Instance().Register(QStringLiteral("Notes.NotesSession"),
-                                              [] { return std::make_shared<StoreSession>(); });
+    notes::RegisterSessionProvider({QStringLiteral("store"),
+                                    [](const QString& path) {
+                                        QFile file(path);
+                                        return file.open(QIODevice::ReadOnly) &&
+                                                       file.read(16) ==
+                                                           QByteArray("SQLite format 3\0", 16)
+                                                   ? notes::FileClaim::Signature
+                                                   : notes::FileClaim::None;
+                                    },
+                                    [] { return std::make_shared<StoreSession>(); }});
 }
 
 }  // namespace velmora::notesstore

@@ -35,7 +35,8 @@ class StoredEmbeddedDetails {
     virtual std::int64_t Length() = 0;
 };
 
-// Registers StoreSession as "Notes.NotesSession".
+// Registers StoreSession as the reader of offline stores (SQLite files) behind
+// "Notes.NotesSession".
 void RegisterComponent();
 
 }  // namespace velmora::notesstore

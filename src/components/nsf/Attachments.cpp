@@ -5,9 +5,7 @@
 #include "components/richtext/Lmbcs.h"
 #include "notes/NotesError.h"
 #include "notes/NotesObjects.h"
-#include "util/WriteAll.h"
-
-#include <QSaveFile>
+#include "util/AtomicFile.h"
 
 #include <algorithm>
 #include <iterator>
@@ -118,16 +116,7 @@ QByteArray FileBytes(const NsfDatabase& db, const FileObject& file) {
 
 void Extract(const NsfDatabase& db, const FileObject& file, const QString& path) {
     const QByteArray data = FileBytes(db, file);
-    QSaveFile out(path);
-    // Unbuffered: a full disk shows at the write, with its reason.
-    QString reason =
-        out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-            ? WriteAll(out, reinterpret_cast<const char*>(data.constData()), data.size())
-            : out.errorString();
-    if (reason.isEmpty() && !out.commit()) {
-        reason = out.errorString();
-    }
-    if (!reason.isEmpty()) {
+    if (const QString reason = WriteFileAtomically(path, data); !reason.isEmpty()) {
         throw NotesError(QStringLiteral("The attachment %1 cannot be written to %2: %3")
                              .arg(file.name, path, reason));
     }

@@ -1,6 +1,7 @@
 #include "components/nsf/Mime.h"
 
 #include "components/nsf/NsfFile.h"
+#include "util/HtmlText.h"
 
 #include <QList>
 #include <QStringDecoder>
@@ -118,7 +119,9 @@ QString Text(const Entity& e, const QByteArray& type) {
 }
 
 // The first entity of the wanted kind: "text/plain", or any "text/" with plainOnly false.
-std::optional<QString> Find(const QByteArray& text, bool plainOnly, int depth) {
+// foundMedia, when given, receives the found entity's media type.
+std::optional<QString> Find(const QByteArray& text, bool plainOnly, int depth,
+                            QByteArray* foundMedia = nullptr) {
     const Entity e = Split(text);
     const QByteArray type = Header(e, "content-type");
     const QByteArray media = type.left(type.indexOf(';')).trimmed().toLower();
@@ -141,7 +144,7 @@ std::optional<QString> Find(const QByteArray& text, bool plainOnly, int depth) {
             } else if (part.endsWith('\n')) {
                 part.chop(1);
             }
-            if (auto found = Find(part, plainOnly, depth + 1)) {
+            if (auto found = Find(part, plainOnly, depth + 1, foundMedia)) {
                 return found;
             }
             at = next;
@@ -152,6 +155,9 @@ std::optional<QString> Find(const QByteArray& text, bool plainOnly, int depth) {
     if (media.isEmpty() || media == "text/plain" || (!plainOnly && media.startsWith("text/"))) {
         if (Header(e, "content-disposition").toLower().startsWith("attachment")) {
             return std::nullopt;
+        }
+        if (foundMedia) {
+            *foundMedia = media;
         }
         return Text(e, type);
     }
@@ -229,7 +235,10 @@ QString MimePlainText(const QByteArray& message) {
     if (auto plain = Find(message, true, 0)) {
         return *plain;
     }
-    return Find(message, false, 0).value_or(QString());
+    // An HTML-only mail reads as its words, not as its markup.
+    QByteArray media;
+    const QString text = Find(message, false, 0, &media).value_or(QString());
+    return media == "text/html" ? HtmlToText(text) : text;
 }
 
 }  // namespace velmora::nsf

@@ -39,7 +39,7 @@ void FillFromAttachment(MimePart& part, const QByteArray& bytes);
 QByteArray AssembleMime(const std::vector<MimePart>& parts);
 
 // The first text/plain body of the message, its transfer encoding undone and its charset
-// applied; without one, the first text part of any kind; else empty.
+// applied; without one, the first text part of any kind (HTML made plain text); else empty.
 QString MimePlainText(const QByteArray& message);
 
 }  // namespace velmora::nsf

@@ -1,7 +1,5 @@
 #include "components/nsf/NsfSession.h"
 
-#include "automation/Automation.h"
-#include "components/notesstore/StoreSession.h"
 #include "components/nsf/Attachments.h"
 #include "components/nsf/Folders.h"
 #include "components/nsf/Mime.h"
@@ -9,6 +7,7 @@
 #include "components/nsf/TimeDate.h"
 #include "components/nsf/Values.h"
 #include "components/richtext/RichTextMime.h"
+#include "notes/SessionDispatcher.h"
 
 #include <QFileInfo>
 
@@ -521,15 +520,7 @@ class NsfNotesDatabase : public NotesDatabase {
 
 }  // namespace
 
-FileSession::FileSession() : m_stores(std::make_shared<notesstore::StoreSession>()) {}
-
-DatabasePtr FileSession::GetDatabase(const QString& server, const QString& path) {
-    // Offline stores are SQLite files; anything else is read (or refused, with the reason
-    // why it is no Notes database) here.
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3\0", 16)) {
-        return m_stores->GetDatabase(server, path);
-    }
+DatabasePtr FileSession::GetDatabase(const QString& /*server*/, const QString& path) {
     // The scan asks for the database once per folder it counts: one reading serves them
     // all while the file stays as it was.
     const QFileInfo info(path);
@@ -546,10 +537,13 @@ DatabasePtr FileSession::GetDatabase(const QString& server, const QString& path)
 }
 
 void RegisterComponent() {
-    for (const char* name : {"Notes.NotesSession", "Domino.NotesSession"}) {
-        automation::Registry::Instance().Register(QString::fromLatin1(name),
-                                                  [] { return std::make_shared<FileSession>(); });
-    }
+    notes::RegisterSessionProvider({QStringLiteral("nsf"),
+                                    [](const QString& path) {
+                                        return LooksLikeNsf(path) ? notes::FileClaim::Signature
+                                                                  : notes::FileClaim::Possible;
+                                    },
+                                    [] { return std::make_shared<FileSession>(); }},
+                                   {QStringLiteral("Domino.NotesSession")});
 }
 
 }  // namespace velmora::nsf

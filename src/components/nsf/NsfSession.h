@@ -1,7 +1,6 @@
 #pragma once
 
-// The Notes object model over files chosen by their content: a real Notes database
-// (.nsf, read natively) or an offline store (SQLite, served by components/notesstore).
+// The Notes object model over real Notes databases (.nsf), read natively.
 
 #include "notes/NotesObjects.h"
 
@@ -28,11 +27,9 @@ inline constexpr const char* kSealedBodyText =
 
 class FileSession : public notes::NotesSession {
   public:
-    FileSession();
     notes::DatabasePtr GetDatabase(const QString& server, const QString& path) override;
 
   private:
-    std::shared_ptr<notes::NotesSession> m_stores;
     std::mutex m_mutex;
     std::map<QString, notes::DatabasePtr> m_databases;
 };
@@ -56,8 +53,9 @@ class NsfAttachmentDetails {
     virtual bool Extractable(QString* why) = 0;
 };
 
-// Registers FileSession as "Notes.NotesSession" and as "Domino.NotesSession" (the latter
-// lets the scan run tolerantly, so an unreadable file reads as having no data).
+// Registers FileSession as the reader of every file no other reader claims behind
+// "Notes.NotesSession" and "Domino.NotesSession" (the latter lets the scan run tolerantly,
+// so an unreadable file reads as having no data).
 void RegisterComponent();
 
 }  // namespace velmora::nsf

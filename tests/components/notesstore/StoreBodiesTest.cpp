@@ -149,20 +149,3 @@ TEST(StoreBodies, storeOfTheFirstVersion_readsAndGrowsIntoTheCurrentOne) {
               QStringLiteral("old"));
     EXPECT_EQ(documents[1]->GetMIMEEntity(QStringLiteral("Body")), kMessage);
 }
-
-TEST(StoreBodies, htmlMadePlain_readsAsText) {
-    struct Row {
-        QString html;
-        QString text;
-    };
-    const Row rows[] = {
-        {"<p>Fish &amp; chips &lt;today&gt;</p><p>Price: &#8364;5 &euro;6 &#x20AC;7</p>",
-         "Fish & chips <today>\nPrice: €5 €6 €7"},
-        {"<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>", "a\tb\nc"},
-        {"<style>p{color:red}</style><p>line\n  wrapped</p>&copy;&nbsp;&unknown;",
-         "line wrapped\n© &unknown;"},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(HtmlToText(row.html), row.text) << row.html.toStdString();
-    }
-}

@@ -418,11 +418,14 @@ TEST(nsf_Mime, PartsReassembleAndGiveThePlainText) {
     EXPECT_EQ(MimePlainText(message),
               QString::fromUtf8("Gr\u00fc\u00dfe aus M\u00fcnchen, zweite\n"));
 
-    // Without a plain part the first text part of another kind is the text; base64 undone.
+    // Without a plain part the first text part of another kind is the text, HTML made
+    // readable; base64 undone.
     const QByteArray htmlOnly =
         "Content-Type: text/html; charset=UTF-8\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
-        QByteArray("<b>Hall\xc3\xb6</b>").toBase64() + "\r\n";
-    EXPECT_EQ(MimePlainText(htmlOnly), QString::fromUtf8("<b>Hall\u00f6</b>"));
+        QByteArray("<b>Hall\xc3\xb6</b>&amp;<br>you").toBase64() + "\r\n";
+    EXPECT_EQ(MimePlainText(htmlOnly), QString::fromUtf8("Hall\u00f6&\nyou"));
+    const QByteArray enrichedOnly = "Content-Type: text/enriched\r\n\r\n<bold>as is</bold>\r\n";
+    EXPECT_EQ(MimePlainText(enrichedOnly), QStringLiteral("<bold>as is</bold>\n"));
     // An attachment's text is not the message's text.
     const QByteArray attachedOnly =
         "Content-Type: multipart/mixed; boundary=x\r\n\r\n--x\r\nContent-Type: text/plain\r\n"

@@ -4,8 +4,8 @@
 #include "app/FrmAbout.h"
 #include "app/Theme.h"
 #include "app/TitleStrip.h"
+#include "util/ProductNames.h"
 #include "util/UserInterface.h"
-#include "util/Version.h"
 
 #include <QApplication>
 #include <QDir>
