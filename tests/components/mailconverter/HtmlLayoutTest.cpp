@@ -101,10 +101,10 @@ QString HtmlOf(const MailContent& mail) {
 }
 
 // "b:3/1 1/0; f:1/1": rows of "section:cells", each cell its colspan and rowspan as written.
-std::vector<TableRowSpans> SpanRows(const QString& spec) {
+std::vector<TableRowSpans> SpanRows(const QString& text) {
     std::vector<TableRowSpans> rows;
     QHash<QString, int> sections;
-    for (const QString& row : spec.split(QLatin1Char(';'))) {
+    for (const QString& row : text.split(QLatin1Char(';'))) {
         const QString section = row.section(QLatin1Char(':'), 0, 0).trimmed();
         rows.push_back({int(sections.value(section, int(sections.size()))), {}});
         sections.insert(section, rows.back().section);
@@ -132,9 +132,9 @@ QString SpanText(const std::vector<TableRowSpans>& rows) {
 }
 
 // "elements=100 td=40 .x=2 #y=1"
-ElementCensus Census(const QString& spec) {
+ElementCensus Census(const QString& entries) {
     ElementCensus census;
-    for (const QString& entry : spec.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString& entry : entries.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QString key = entry.section(QLatin1Char('='), 0, 0);
         const int count = entry.section(QLatin1Char('='), 1).toInt();
         if (key == QLatin1String("elements")) {
