@@ -5,6 +5,7 @@
 // name already taken (in DIR, or earlier in the same run) gives "NAME (2).pdf" and so on, each
 // said on stdout; --overwrite replaces PDFs that were in DIR before the run instead.
 
+#include "HeadlessConversion.h"
 #include "components/mailconverter/MailConverter.h"
 #include "util/FileNames.h"
 
@@ -16,7 +17,6 @@
 #include <QSet>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 
 #include <sys/stat.h>
@@ -46,12 +46,6 @@ bool ConvertOne(velmora::mailconverter::MailConverter& converter, const QString&
 
 // stderr carries one line per failed file and nothing else: Qt's own chatter (about
 // runtime folders, fonts and the like) is dropped unless it is an error.
-void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "velmora-eml2pdf: %s\n", qUtf8Printable(message.simplified()));
-    }
-}
-
 // Anything at all by that name, a dangling link included.
 bool Occupied(const QString& path) {
     struct stat info {};
@@ -89,14 +83,7 @@ QString MakeFolder(const QString& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Converting needs fonts, not a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qInstallMessageHandler(QuietMessages);
-    // Past a file size limit, writing fails with an error the converter reports instead
-    // of ending the process.
-    std::signal(SIGXFSZ, SIG_IGN);
+    velmora::tools::PrepareHeadlessConversion("velmora-eml2pdf");
     QGuiApplication app(argc, argv);
     QCommandLineParser parser;
     const QCommandLineOption overwrite(QStringLiteral("overwrite"));

@@ -3,6 +3,7 @@
 // The export of the windows without them: one mail file per run, restartable through its
 // manifest.
 
+#include "HeadlessConversion.h"
 #include "components/StandardComponents.h"
 #include "export/CommandLineExport.h"
 #include "util/ProductNames.h"
@@ -31,12 +32,6 @@ void AskToStop(int signal) {
 
 // Standard error carries progress and failures only: Qt's own chatter (runtime folders,
 // fonts) is dropped unless it is an error.
-void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "velmora-export: %s\n", qUtf8Printable(message.simplified()));
-    }
-}
-
 int Usage(QCommandLineParser& parser, const QString& problem) {
     std::fprintf(stderr, "velmora-export: %s\n\n%s", qUtf8Printable(problem),
                  qUtf8Printable(parser.helpText()));
@@ -46,13 +41,7 @@ int Usage(QCommandLineParser& parser, const QString& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Converting needs fonts, not a screen.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qInstallMessageHandler(QuietMessages);
-    // Past a file size limit, writing fails with a reason instead of ending the process.
-    std::signal(SIGXFSZ, SIG_IGN);
+    velmora::tools::PrepareHeadlessConversion("velmora-export");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-export"));
     QCoreApplication::setApplicationVersion(
