@@ -8,6 +8,7 @@
 #include "components/mailconverter/pdf/PdfCanvas.h"
 #include "components/mailconverter/pdf/PdfContent.h"
 #include "components/mailconverter/pdf/PdfObjects.h"
+#include "components/mailconverter/pdf/QtTextAdapter.h"
 
 #include <QBrush>
 #include <QPaintEngine>
@@ -19,9 +20,6 @@
 #include <optional>
 #include <tuple>
 #include <vector>
-
-class QFontEngine;
-class QTextItemInt;
 
 namespace velmora::mailconverter {
 
@@ -53,18 +51,10 @@ class PdfPaintEngine : public QPaintEngine {
     bool ShowGlyphs(const GlyphRun& run);
 
   private:
-    struct Glyph {
-        int index = 0;  // in the text item
-        qreal x = 0;
-        qreal y = 0;
-    };
-
-    void DrawRun(const QTextItemInt& ti, QFontEngine* engine, size_t start, size_t end);
+    void DrawRun(const ShapedRun& run);
     // A face that cannot be embedded is painted as its outlines: it looks the same, though
     // its text cannot be copied.
-    void DrawOutlines(const QTextItemInt& ti, QFontEngine* engine, size_t start, size_t end);
-    PdfFont* FontFor(QFontEngine* engine);
-    PdfFont* AnotherFont(QFontEngine* engine);
+    void DrawOutlines(const ShapedRun& run);
     // The document's font for a face, in the order faces are first used; null when the
     // face cannot be embedded.
     PdfFont* FontForFace(const QByteArray& file, int index);
@@ -126,9 +116,7 @@ class PdfPaintEngine : public QPaintEngine {
     std::map<std::tuple<qint64, int, int, int, int>, int> m_images;
     std::map<int, int> m_states;
 
-    std::vector<Glyph> m_run;
-    std::vector<int> m_textStart;
-    std::vector<int> m_textCount;
+    QtTextReader m_text;
 };
 
 }  // namespace velmora::mailconverter

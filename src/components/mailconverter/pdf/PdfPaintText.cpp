@@ -1,8 +1,6 @@
 #include "components/mailconverter/pdf/PdfFont.h"
 #include "components/mailconverter/pdf/PdfPaintEngine.h"
 
-#include <QtGui/private/qfontengine_p.h>
-#include <QtGui/private/qtextengine_p.h>
 #include <QPainterPath>
 
 #include <cmath>
@@ -10,79 +8,14 @@
 namespace velmora::mailconverter {
 
 void PdfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& textItem) {
-    const auto& ti = static_cast<const QTextItemInt&>(textItem);
-    const int count = ti.glyphs.numGlyphs;
-    if (count <= 0 || !ti.fontEngine || m_pen.style() == Qt::NoPen) {
+    if (m_pen.style() == Qt::NoPen || !m_text.Read(textItem, p)) {
         return;
-    }
-    // The characters each glyph stands for: a cluster's text goes with its first glyph.
-    m_textStart.assign(size_t(count), -1);
-    m_textCount.assign(size_t(count), 0);
-    if (ti.chars && ti.logClusters && ti.num_chars > 0) {
-        int base = ti.logClusters[0];
-        for (int c = 1; c < ti.num_chars; ++c) {
-            base = std::min<int>(base, ti.logClusters[c]);
-        }
-        for (int c = 0; c < ti.num_chars; ++c) {
-            const int g = ti.logClusters[c] - base;
-            if (g >= 0 && g < count) {
-                if (m_textStart[size_t(g)] < 0) {
-                    m_textStart[size_t(g)] = c;
-                }
-                ++m_textCount[size_t(g)];
-            }
-        }
-    }
-    // Positions as Qt's own engines place the glyphs.
-    const QGlyphLayout& glyphs = ti.glyphs;
-    const bool rtl = ti.flags & QTextItem::RightToLeft;
-    QFixed x = QFixed::fromReal(p.x());
-    const QFixed y = QFixed::fromReal(p.y());
-    if (rtl) {
-        for (int i = 0; i < count; ++i) {
-            if (!glyphs.attributes[i].dontPrint) {
-                x += glyphs.advances[i] + QFixed::fromFixed(glyphs.justifications[i].space_18d6);
-            }
-        }
-    }
-    m_run.clear();
-    for (int i = 0; i < count; ++i) {
-        if (glyphs.attributes[i].dontPrint) {
-            continue;
-        }
-        if (rtl) {
-            x -= glyphs.advances[i];
-        }
-        Glyph glyph;
-        glyph.index = i;
-        glyph.x = (x + glyphs.offsets[i].x).toReal();
-        glyph.y = (y + glyphs.offsets[i].y).toReal();
-        m_run.push_back(glyph);
-        const QFixed space = QFixed::fromFixed(glyphs.justifications[i].space_18d6);
-        x += rtl ? -space : glyphs.advances[i] + space;
     }
     ApplyClip();
     ApplyAlpha(m_pen.color().alphaF(), m_pen.color().alphaF());
     SetFill(m_pen.color());
-
-    // Runs of one face each.
-    size_t start = 0;
-    while (start < m_run.size()) {
-        const glyph_t first = glyphs.glyphs[m_run[start].index];
-        const int which = ti.fontEngine->type() == QFontEngine::Multi ? int(first >> 24) : 0;
-        size_t end = start + 1;
-        while (end < m_run.size() && (ti.fontEngine->type() != QFontEngine::Multi ||
-                                      int(glyphs.glyphs[m_run[end].index] >> 24) == which)) {
-            ++end;
-        }
-        QFontEngine* engine = ti.fontEngine;
-        if (engine->type() == QFontEngine::Multi) {
-            auto* multi = static_cast<QFontEngineMulti*>(engine);
-            multi->ensureEngineAt(which);
-            engine = multi->engine(which);
-        }
-        DrawRun(ti, engine, start, end);
-        start = end;
+    for (const ShapedRun& run : m_text.Runs()) {
+        DrawRun(run);
     }
 }
 
@@ -119,49 +52,37 @@ bool PdfPaintEngine::ShowGlyphs(const GlyphRun& run) {
     return true;
 }
 
-void PdfPaintEngine::DrawRun(const QTextItemInt& ti, QFontEngine* engine, size_t start,
-                             size_t end) {
-    if (!engine) {
-        return;
-    }
-    PdfFont* font = FontFor(engine);
-    const qreal size = engine->fontDef.pixelSize;
+void PdfPaintEngine::DrawRun(const ShapedRun& run) {
+    PdfFont* font = FontForFace(run.face.file, run.face.index);
+    const qreal size = run.pixelSize;
     if (!font || size <= 0) {
-        DrawOutlines(ti, engine, start, end);
+        DrawOutlines(run);
         return;
     }
-    const int synthesized = engine->synthesized();
-    const qreal stretch = engine->fontDef.stretch > 0 && engine->fontDef.stretch != 100
-                              ? engine->fontDef.stretch / 100.0
-                              : 1.0;
-    const qreal slant = (synthesized & QFontEngine::SynthesizedItalic) ? 0.2 : 0.0;
+    const qreal stretch = run.stretch;
+    const qreal slant = run.syntheticItalic ? 0.2 : 0.0;
     m_content << "BT/F" << font->ObjectId() << ' ' << size << " Tf\n";
-    if (synthesized & QFontEngine::SynthesizedBold) {
+    if (run.syntheticBold) {
         SetStroke(m_pen.color());
         const qreal scale = std::sqrt(std::abs(m_matrix.determinant()));
         m_content << "2 Tr " << size * scale / 30 << " w\n";
         m_lineWidth.reset();
     }
-    const QGlyphLayout& glyphs = ti.glyphs;
     const qreal unit = size * stretch / 1000;  // device-free width of one thousandth
     bool open = false;
     qreal penX = 0;
     qreal lineY = 0;
-    for (size_t i = start; i < end; ++i) {
-        const Glyph& g = m_run[i];
-        const glyph_t id = glyphs.glyphs[g.index] & 0xFFFFFF;
-        const int from = m_textStart[size_t(g.index)];
-        const QChar* chars = from >= 0 ? ti.chars + from : nullptr;
-        PdfFont::Shown shown = font->Code(id, chars, chars ? m_textCount[size_t(g.index)] : 0);
-        if (shown.code == 0 && id != 0) {
+    for (const ShapedGlyph& g : run.glyphs) {
+        PdfFont::Shown shown = font->Code(g.id, g.chars, g.charCount);
+        if (shown.code == 0 && g.id != 0) {
             // This font has no code left: go on in a fresh copy of the face.
             if (open) {
                 m_content << ")]TJ\n";
                 open = false;
             }
-            font = AnotherFont(engine);
+            font = AnotherFace(run.face.file, run.face.index);
             m_content << "/F" << font->ObjectId() << ' ' << size << " Tf\n";
-            shown = font->Code(id, chars, chars ? m_textCount[size_t(g.index)] : 0);
+            shown = font->Code(g.id, g.chars, g.charCount);
         }
         if (!open || std::abs(g.y - lineY) > 0.001) {
             if (open) {
@@ -186,38 +107,20 @@ void PdfPaintEngine::DrawRun(const QTextItemInt& ti, QFontEngine* engine, size_t
     if (open) {
         m_content << ")]TJ\n";
     }
-    if (synthesized & QFontEngine::SynthesizedBold) {
+    if (run.syntheticBold) {
         m_content << "0 Tr\n";
     }
     m_content << "ET\n";
 }
 
-void PdfPaintEngine::DrawOutlines(const QTextItemInt& ti, QFontEngine* engine, size_t start,
-                                  size_t end) {
-    std::vector<glyph_t> ids;
-    std::vector<QFixedPoint> positions;
-    for (size_t i = start; i < end; ++i) {
-        ids.push_back(ti.glyphs.glyphs[m_run[i].index] & 0xFFFFFF);
-        positions.push_back(QFixedPoint::fromPointF(QPointF(m_run[i].x, m_run[i].y)));
-    }
-    QPainterPath path;
-    engine->addGlyphsToPath(ids.data(), positions.data(), int(ids.size()), &path, ti.flags);
+void PdfPaintEngine::DrawOutlines(const ShapedRun& run) {
+    QPainterPath path = m_text.Outlines(run);
     if (path.isEmpty()) {
         return;
     }
     path.setFillRule(Qt::WindingFill);
     AppendPath(m_matrix.map(path));
     m_content << "f\n";
-}
-
-PdfFont* PdfPaintEngine::FontFor(QFontEngine* engine) {
-    const QFontEngine::FaceId face = engine->faceId();
-    return FontForFace(face.filename, face.index);
-}
-
-PdfFont* PdfPaintEngine::AnotherFont(QFontEngine* engine) {
-    const QFontEngine::FaceId face = engine->faceId();
-    return AnotherFace(face.filename, face.index);
 }
 
 PdfFont* PdfPaintEngine::FontForFace(const QByteArray& file, int index) {
