@@ -405,13 +405,17 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     void delete_font(litehtml::uint_ptr) override {}
 
+    // Mail repeats its words: each is shaped once per font, not once per occurrence.
     int text_width(const litehtml::tchar_t* text, litehtml::uint_ptr hFont) override {
-        const Font* font = FontOf(hFont);
+        Font* font = FontOf(hFont);
         if (!font) {
             return 0;
         }
-        const QString word = QString::fromUtf8(text);
-        return int(std::ceil(font->metrics.horizontalAdvance(word)));
+        const auto [it, inserted] = font->widths.try_emplace(text, 0);
+        if (inserted) {
+            it->second = int(std::ceil(font->metrics.horizontalAdvance(QString::fromUtf8(text))));
+        }
+        return it->second;
     }
 
     void draw_text(litehtml::uint_ptr, const litehtml::tchar_t* text, litehtml::uint_ptr hFont,
@@ -795,9 +799,10 @@ class HtmlLayout::Container final : public litehtml::document_container {
         QFont font;
         QFontMetricsF metrics;
         int descent = 0;
+        std::unordered_map<std::string, int> widths;  // of words measured in this font
     };
 
-    const Font* FontOf(litehtml::uint_ptr handle) const {
+    Font* FontOf(litehtml::uint_ptr handle) const {
         return handle > 0 && handle <= m_fonts.size() ? m_fonts[handle - 1].get() : nullptr;
     }
 
