@@ -163,8 +163,54 @@ class HtmlLayoutTest : public QObject {
         return pdf;
     }
 
+    // The words of an HTML body converted on its own.
+    std::vector<Word> WordsOfHtml(const QByteArray& html) {
+        const QString eml = m_dir.filePath(QStringLiteral("body.eml"));
+        QFile file(eml);
+        if (!file.open(QIODevice::WriteOnly)) {
+            return {};
+        }
+        file.write(
+            "From: a@example.org\nTo: b@example.org\nSubject: body\nMIME-Version: 1.0\n"
+            "Content-Type: text/html; charset=utf-8\n\n" +
+            html);
+        file.close();
+        return PdfWords(Convert(eml));
+    }
+
   private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // A table with a width inside the cell of another once widened the cell by its
+    // unwrapped text: everything shrunk to a quarter and still ran past the right edge.
+    void tablesInTables_fitThePage_data() {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("word");
+        const QByteArray text = QByteArray("Wrapping words run on. ").repeated(30);
+        QTest::newRow("100% in a cell of 100%")
+            << "<table width=100%><tr><td><table width=100%><tr><td>Kept " + text +
+                   "</td><td style='width:50%'>" + text + "</td></tr></table></td></tr></table>"
+            << "Kept";
+        QFile newsletter(QStringLiteral(VELMORA_MAIL_CORPUS "/bench/newsletter-monthly.eml"));
+        QVERIFY(newsletter.open(QIODevice::ReadOnly));
+        const QByteArray mail = newsletter.readAll();
+        QTest::newRow("newsletter, 100% and max-width 640px")
+            << mail.mid(mail.indexOf("<!DOCTYPE")) << "Journey";
+    }
+
+    void tablesInTables_fitThePage() {
+        QFETCH(QByteArray, html);
+        QFETCH(QString, word);
+        const std::vector<Word> words = WordsOfHtml(html);
+        const auto found = Find(words, word);
+        QVERIFY(!found.empty());
+        // Laid out at its width, not shrunk to fit.
+        QVERIFY2(found[0].box.height() > 8, qPrintable(QString::number(found[0].box.height())));
+        for (const Word& w : words) {
+            QVERIFY2(w.box.right() <= 595.28 - 42 + 1,
+                     qPrintable(QStringLiteral("%1 ends at %2").arg(w.text).arg(w.box.right())));
+        }
+    }
 
     void pageBreaker_data() {
         QTest::addColumn<std::vector<Span>>("lines");
