@@ -138,10 +138,15 @@ QStringList ResolveFamilies(const QString& cssList) {
         if (name.size() >= 2 && (name.front() == QLatin1Char('"') || name.front() == u'\'')) {
             name = name.mid(1, name.size() - 2).trimmed();
         }
-        const QStringList direct = InstalledFamilies({name});
+        // The generic names are families to Qt as well, answered with a face of its own
+        // choosing (a proportional one for monospace): ours decide.
+        const QString key = name.toLower();
+        const bool generic = key == QLatin1String("serif") || key == QLatin1String("sans-serif") ||
+                             key == QLatin1String("monospace");
+        const QStringList direct = generic ? QStringList() : InstalledFamilies({name});
         if (!direct.isEmpty()) {
             out << direct;
-        } else if (const auto it = aliases.constFind(name.toLower()); it != aliases.constEnd()) {
+        } else if (const auto it = aliases.constFind(key); it != aliases.constEnd()) {
             out << InstalledFamilies({*it});
         }
     }
@@ -185,6 +190,28 @@ char32_t Utf8Decode(std::string_view text, size_t from, size_t to) {
         c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
     }
     return c;
+}
+
+// Where a word that is an e-mail address or a link longer than a short line may wrap: after
+// "/" (not inside "//") and ".", before "@". None for other words.
+std::vector<size_t> LinkBreaks(std::string_view word) {
+    constexpr size_t kShortest = 30;  // bytes; shorter ones fit any column
+    std::vector<size_t> breaks;
+    const bool link = word.find('@') != std::string_view::npos ||
+                      word.find("://") != std::string_view::npos || word.substr(0, 4) == "www." ||
+                      word.substr(0, 4) == "WWW.";
+    if (!link || word.size() <= kShortest) {
+        return breaks;
+    }
+    for (size_t i = 1; i + 1 < word.size(); ++i) {
+        const char c = word[i];
+        if ((c == '.' ||
+             (c == '/' && word[i + 1] != '/' && word[i - 1] != ':' && word[i - 1] != '/')) ||
+            (word[i + 1] == '@')) {
+            breaks.push_back(i + 1);
+        }
+    }
+    return breaks;
 }
 
 }  // namespace
@@ -743,7 +770,16 @@ class HtmlLayout::Container final : public litehtml::document_container {
         size_t at = 0;
         const auto flush = [&] {
             if (at > wordStart) {
-                emit(wordStart, at, on_word);
+                // An address or a link may wrap after "/" or "." or before "@", never at
+                // its hyphens, so that a search finds it whole.
+                size_t from = wordStart;
+                if (length < kMaxWordLength) {
+                    for (const size_t to : LinkBreaks(value.substr(wordStart, at - wordStart))) {
+                        emit(from, wordStart + to, on_word);
+                        from = wordStart + to;
+                    }
+                }
+                emit(from, at, on_word);
             }
             wordChars = 0;
         };
@@ -907,6 +943,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
         QString link;
         int direction;  // 1 left to right, -1 right to left, 0 neither (spaces, digits)
         bool counts;    // text or image, not white space
+        int rightEdge;  // px; of a block aligned right for its right-to-left text, else -1
     };
 
     static int Direction(const litehtml::element& el) {
@@ -926,14 +963,52 @@ class HtmlLayout::Container final : public litehtml::document_container {
         return 0;
     }
 
+    // The direction of the first strong character among the first words under `el`.
+    static int FirstStrong(const litehtml::element& el, int& budget) {
+        const size_t children = el.get_children_count();
+        if (children == 0) {
+            --budget;
+            return dynamic_cast<const litehtml::el_text*>(&el) ? Direction(el) : 0;
+        }
+        for (size_t i = 0; i < children && budget > 0; ++i) {
+            const litehtml::element::ptr child = el.get_child(int(i));
+            if (child && child->get_display() != litehtml::display_none) {
+                if (const int direction = FirstStrong(*child, budget)) {
+                    return direction;
+                }
+            }
+        }
+        return 0;
+    }
+
+    // A block whose text begins right to left and that is aligned to the start is aligned
+    // to its right edge, as plain text is: its right edge then, else -1.
+    static int RightToLeftEdge(litehtml::element& el, int ax) {
+        const litehtml::style_display display = el.get_display();
+        if (display != litehtml::display_block && display != litehtml::display_list_item &&
+            display != litehtml::display_table_cell) {
+            return -2;  // not a block: its block's answer holds
+        }
+        const char* align = el.get_style_property("text-align", true, "left");
+        if (qstrcmp(align, "left") != 0 && qstrcmp(align, "start") != 0) {
+            return -1;
+        }
+        int budget = 64;
+        return FirstStrong(el, budget) < 0 ? ax + el.get_position().width : -1;
+    }
+
     // Every word, space and image with its place on the long page.
-    void Collect(const litehtml::element::ptr& el, int x, int y, const QString& href) {
+    void Collect(const litehtml::element::ptr& el, int x, int y, const QString& href,
+                 int rightEdge = -1) {
         if (!el || el->get_display() == litehtml::display_none) {
             return;
         }
         const litehtml::position& pos = el->get_position();
         const int ax = x + pos.x;
         const int ay = y + pos.y;
+        if (const int edge = RightToLeftEdge(*el, ax); edge != -2) {
+            rightEdge = edge;
+        }
         QString link = href;
         const char* tag = el->get_tagName();
         if (tag && qstrcmp(tag, "a") == 0) {
@@ -947,12 +1022,12 @@ class HtmlLayout::Container final : public litehtml::document_container {
             if (text || el->is_replaced()) {
                 const bool counts = el->is_replaced() || !el->is_white_space();
                 m_leaves.push_back({el.get(), ax, ay, pos.width, pos.height, link,
-                                    text && counts ? Direction(*el) : 0, counts});
+                                    text && counts ? Direction(*el) : 0, counts, rightEdge});
             }
             return;
         }
         for (size_t i = 0; i < children; ++i) {
-            Collect(el->get_child(int(i)), ax, ay, link);
+            Collect(el->get_child(int(i)), ax, ay, link, rightEdge);
         }
     }
 
@@ -992,7 +1067,33 @@ class HtmlLayout::Container final : public litehtml::document_container {
                 }
                 k = last + 1;
             }
+            AlignRightToLeft(i, end);
             i = end;
+        }
+    }
+
+    // The leaves [from, to) of one line moved to the right edge of their block where it
+    // asks for that.
+    void AlignRightToLeft(size_t from, size_t to) {
+        for (size_t k = from; k < to;) {
+            const int edge = m_leaves[k].rightEdge;
+            size_t end = k + 1;
+            while (end < to && m_leaves[end].rightEdge == edge) {
+                ++end;
+            }
+            int right = std::numeric_limits<int>::min();
+            for (size_t m = k; m < end; ++m) {
+                if (m_leaves[m].counts) {
+                    right = std::max(right, m_leaves[m].x + m_leaves[m].width);
+                }
+            }
+            if (edge >= 0 && right != std::numeric_limits<int>::min() && right < edge) {
+                for (size_t m = k; m < end; ++m) {
+                    m_leaves[m].element->get_position().x += edge - right;
+                    m_leaves[m].x += edge - right;
+                }
+            }
+            k = end;
         }
     }
 
