@@ -163,8 +163,54 @@ class HtmlLayoutTest : public QObject {
         return pdf;
     }
 
+    // The words of an HTML body converted on its own.
+    std::vector<Word> WordsOfHtml(const QByteArray& html) {
+        const QString eml = m_dir.filePath(QStringLiteral("body.eml"));
+        QFile file(eml);
+        if (!file.open(QIODevice::WriteOnly)) {
+            return {};
+        }
+        file.write(
+            "From: a@example.org\nTo: b@example.org\nSubject: body\nMIME-Version: 1.0\n"
+            "Content-Type: text/html; charset=utf-8\n\n" +
+            html);
+        file.close();
+        return PdfWords(Convert(eml));
+    }
+
   private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // A table with a width inside the cell of another once widened the cell by its
+    // unwrapped text: everything shrunk to a quarter and still ran past the right edge.
+    void tablesInTables_fitThePage_data() {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("word");
+        const QByteArray text = QByteArray("Wrapping words run on. ").repeated(30);
+        QTest::newRow("100% in a cell of 100%")
+            << "<table width=100%><tr><td><table width=100%><tr><td>Kept " + text +
+                   "</td><td style='width:50%'>" + text + "</td></tr></table></td></tr></table>"
+            << "Kept";
+        QFile newsletter(QStringLiteral(VELMORA_MAIL_CORPUS "/bench/newsletter-monthly.eml"));
+        QVERIFY(newsletter.open(QIODevice::ReadOnly));
+        const QByteArray mail = newsletter.readAll();
+        QTest::newRow("newsletter, 100% and max-width 640px")
+            << mail.mid(mail.indexOf("<!DOCTYPE")) << "Journey";
+    }
+
+    void tablesInTables_fitThePage() {
+        QFETCH(QByteArray, html);
+        QFETCH(QString, word);
+        const std::vector<Word> words = WordsOfHtml(html);
+        const auto found = Find(words, word);
+        QVERIFY(!found.empty());
+        // Laid out at its width, not shrunk to fit.
+        QVERIFY2(found[0].box.height() > 8, qPrintable(QString::number(found[0].box.height())));
+        for (const Word& w : words) {
+            QVERIFY2(w.box.right() <= 595.28 - 42 + 1,
+                     qPrintable(QStringLiteral("%1 ends at %2").arg(w.text).arg(w.box.right())));
+        }
+    }
 
     void pageBreaker_data() {
         QTest::addColumn<std::vector<Span>>("lines");
@@ -392,6 +438,67 @@ class HtmlLayoutTest : public QObject {
                      qPrintable(QStringLiteral("missing or out of order: ") + block.text()));
         }
         QVERIFY(blocks >= 5);
+    }
+
+    // "right": `word` ends at the right margin; "mono": `word` as wide as "MMMM" beside it;
+    // "whole": `word` found unbroken, and no line ends in a hyphen or past the margin.
+    void htmlText_asWritten_data() {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("check");
+        QTest::newRow("Hebrew paragraph") << QByteArray("<p>שלום עולם</p>") << "ש"
+                                          << "right";
+        QTest::newRow("Hebrew after a number, in a cell")
+            << QByteArray("<table width=100%><tr><td>12 שלום</td></tr></table>") << "ש"
+            << "right";
+        for (const char* tag : {"code", "pre", "tt", "kbd"}) {
+            QTest::newRow(tag) << QByteArray("<") + tag + ">iiii MMMM</" + tag + ">"
+                               << "iiii"
+                               << "mono";
+        }
+        const QByteArray links =
+            "<p>Write to linuxuser-admin@lists.example-mailing-list-hosting.org about "
+            "https://www.example-site.org/very-long-path-name/with-many-hyphenated-parts/"
+            "and-more-hyphenated-parts/and-even-more-hyphenated-parts/index-file.html "
+            "or linuxuser-admin@lists.example-mailing-list-hosting.org</p>";
+        QTest::newRow("address and link in a narrow cell")
+            << "<table><tr><td width=300>" + links + "</td></tr></table>"
+            << "linuxuser-admin"
+            << "whole";
+        QTest::newRow("address and link in a paragraph")
+            << links << "and-even-more-hyphenated-parts"
+            << "whole";
+    }
+
+    void htmlText_asWritten() {
+        QFETCH(QByteArray, html);
+        QFETCH(QString, word);
+        QFETCH(QString, check);
+        const std::vector<Word> words = WordsOfHtml(html);
+        const auto found = Find(words, word);
+        if (check == QLatin1String("right")) {
+            QCOMPARE(found.size(), size_t(1));
+            QVERIFY2(found[0].box.right() > 595.28 - 42 - 12,
+                     qPrintable(QString::number(found[0].box.right())));
+        } else if (check == QLatin1String("mono")) {
+            const auto wide = Find(words, QStringLiteral("MMMM"));
+            QCOMPARE(found.size(), size_t(1));
+            QCOMPARE(wide.size(), size_t(1));
+            QVERIFY2(std::abs(found[0].box.width() - wide[0].box.width()) < 0.5,
+                     qPrintable(QStringLiteral("%1 against %2")
+                                    .arg(found[0].box.width())
+                                    .arg(wide[0].box.width())));
+        } else {
+            const QString text = PdfText(m_dir.filePath(QStringLiteral("body.pdf")));
+            QVERIFY2(text.count(word) >= 1, qPrintable(text));
+            QVERIFY(!text.contains(QRegularExpression(QStringLiteral("-\\n"))));
+            for (const Word& w : words) {
+                QVERIFY2(
+                    w.box.right() <= 595.28 - 42 + 1,
+                    qPrintable(QStringLiteral("%1 ends at %2").arg(w.text).arg(w.box.right())));
+                QVERIFY2(w.box.height() > 8, qPrintable(w.text));
+            }
+        }
     }
 
     void newsletter_columnsContainerImagesAndLinks() {

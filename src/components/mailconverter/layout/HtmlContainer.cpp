@@ -33,6 +33,41 @@ int Direction(const litehtml::element& el) {
     return 0;
 }
 
+// The direction of the first strong character among the first words under `el`.
+int FirstStrong(const litehtml::element& el, int& budget) {
+    const size_t children = el.get_children_count();
+    if (children == 0) {
+        --budget;
+        return dynamic_cast<const litehtml::el_text*>(&el) ? Direction(el) : 0;
+    }
+    for (size_t i = 0; i < children && budget > 0; ++i) {
+        const litehtml::element::ptr child = el.get_child(int(i));
+        if (child && child->get_display() != litehtml::display_none) {
+            if (const int direction = FirstStrong(*child, budget)) {
+                return direction;
+            }
+        }
+    }
+    return 0;
+}
+
+// A block whose text begins right to left and that is aligned to the start is aligned to
+// its right edge, as plain text is: its right edge then, else -1; -2 for what is no block,
+// where its block's answer holds.
+int RightToLeftEdge(litehtml::element& el, int ax) {
+    const litehtml::style_display display = el.get_display();
+    if (display != litehtml::display_block && display != litehtml::display_list_item &&
+        display != litehtml::display_table_cell) {
+        return -2;
+    }
+    const char* align = el.get_style_property("text-align", true, "left");
+    if (qstrcmp(align, "left") != 0 && qstrcmp(align, "start") != 0) {
+        return -1;
+    }
+    int budget = 64;
+    return FirstStrong(el, budget) < 0 ? ax + el.get_position().width : -1;
+}
+
 }  // namespace
 
 HtmlLayout::Container::Container(const QHash<QString, MailResource>& resources,
@@ -242,13 +277,16 @@ void HtmlLayout::Container::get_language(litehtml::tstring& language,
 
 // Every word, space and image with its place on the long page.
 void HtmlLayout::Container::Collect(const litehtml::element::ptr& el, int x, int y,
-                                    const QString& href) {
+                                    const QString& href, int rightEdge) {
     if (!el || el->get_display() == litehtml::display_none) {
         return;
     }
     const litehtml::position& pos = el->get_position();
     const int ax = x + pos.x;
     const int ay = y + pos.y;
+    if (const int edge = RightToLeftEdge(*el, ax); edge != -2) {
+        rightEdge = edge;
+    }
     QString link = href;
     const char* tag = el->get_tagName();
     if (tag && qstrcmp(tag, "a") == 0) {
@@ -262,12 +300,12 @@ void HtmlLayout::Container::Collect(const litehtml::element::ptr& el, int x, int
         if (text || el->is_replaced()) {
             const bool counts = el->is_replaced() || !el->is_white_space();
             m_leaves.push_back({el.get(), ax, ay, pos.width, pos.height, link,
-                                text && counts ? Direction(*el) : 0, counts});
+                                text && counts ? Direction(*el) : 0, counts, rightEdge});
         }
         return;
     }
     for (size_t i = 0; i < children; ++i) {
-        Collect(el->get_child(int(i)), ax, ay, link);
+        Collect(el->get_child(int(i)), ax, ay, link, rightEdge);
     }
 }
 
@@ -307,7 +345,33 @@ void HtmlLayout::Container::ReorderRightToLeft() {
             }
             k = last + 1;
         }
+        AlignRightToLeft(i, end);
         i = end;
+    }
+}
+
+// The leaves [from, to) of one line moved to the right edge of their block where it asks
+// for that.
+void HtmlLayout::Container::AlignRightToLeft(size_t from, size_t to) {
+    for (size_t k = from; k < to;) {
+        const int edge = m_leaves[k].rightEdge;
+        size_t end = k + 1;
+        while (end < to && m_leaves[end].rightEdge == edge) {
+            ++end;
+        }
+        int right = std::numeric_limits<int>::min();
+        for (size_t m = k; m < end; ++m) {
+            if (m_leaves[m].counts) {
+                right = std::max(right, m_leaves[m].x + m_leaves[m].width);
+            }
+        }
+        if (edge >= 0 && right != std::numeric_limits<int>::min() && right < edge) {
+            for (size_t m = k; m < end; ++m) {
+                m_leaves[m].element->get_position().x += edge - right;
+                m_leaves[m].x += edge - right;
+            }
+        }
+        k = end;
     }
 }
 

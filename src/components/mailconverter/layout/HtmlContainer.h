@@ -98,6 +98,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
         QFont font;
         QFontMetricsF metrics;
         int descent = 0;
+        std::unordered_map<std::string, int> widths;  // of words measured in this font
     };
 
     struct Item {
@@ -113,9 +114,10 @@ class HtmlLayout::Container final : public litehtml::document_container {
         QString link;
         int direction;  // 1 left to right, -1 right to left, 0 neither (spaces, digits)
         bool counts;    // text or image, not white space
+        int rightEdge;  // px; of a block aligned right for its right-to-left text, else -1
     };
 
-    const Font* FontOf(litehtml::uint_ptr handle) const {
+    Font* FontOf(litehtml::uint_ptr handle) const {
         return handle > 0 && handle <= m_fonts.size() ? m_fonts[handle - 1].get() : nullptr;
     }
     static QPainter* PainterOf(litehtml::uint_ptr hdc) { return reinterpret_cast<QPainter*>(hdc); }
@@ -137,8 +139,10 @@ class HtmlLayout::Container final : public litehtml::document_container {
     const QImage* Image(const QString& src);
     QByteArray Lookup(const QString& key) const;
 
-    void Collect(const litehtml::element::ptr& el, int x, int y, const QString& href);
+    void Collect(const litehtml::element::ptr& el, int x, int y, const QString& href,
+                 int rightEdge = -1);
     void ReorderRightToLeft();
+    void AlignRightToLeft(size_t from, size_t to);
     void Emit();
     void AddLinkBox(const QString& url, const QRectF& box);
 

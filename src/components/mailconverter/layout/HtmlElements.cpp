@@ -3,6 +3,7 @@
 #include "components/mailconverter/layout/TableSpans.h"
 
 // clang-format off
+#include <el_table.h>
 #include <el_td.h>
 // clang-format on
 
@@ -69,6 +70,20 @@ class SpannedCell final : public litehtml::el_td {
     mutable bool m_resolved = false;
     mutable std::string m_colspan;
     mutable std::string m_rowspan;
+};
+
+// A table. The library answers the width a table's text would take unwrapped as the width
+// it asks of its container, even when the table has a width of its own: a table of 100% in
+// the cell of another then widened that cell past the page, and the page lost its right side.
+// A table with a width asks for the width it was given (at least its content's least).
+class SizedTable final : public litehtml::el_table {
+  public:
+    using el_table::el_table;
+
+    int render(int x, int y, int max_width, bool second_pass = false) override {
+        const int wanted = el_table::render(x, y, max_width, second_pass);
+        return m_css_width.is_predefined() ? wanted : std::min(wanted, m_pos.width);
+    }
 };
 
 // A style element whose sheet is capped before the library parses it.
@@ -145,6 +160,9 @@ std::shared_ptr<litehtml::element> HtmlGuard::CreateElement(
     }
     if (Is(tag, "style")) {
         return std::make_shared<CappedStyle>(document, *this);
+    }
+    if (Is(tag, "table")) {
+        return std::make_shared<SizedTable>(document);
     }
     return nullptr;
 }

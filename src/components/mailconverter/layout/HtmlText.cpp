@@ -101,6 +101,28 @@ char32_t Utf8Decode(std::string_view text, size_t from, size_t to) {
     return c;
 }
 
+// Where a word that is an e-mail address or a link longer than a short line may wrap: after
+// "/" (not inside "//") and ".", before "@". None for other words.
+std::vector<size_t> LinkBreaks(std::string_view word) {
+    constexpr size_t kShortest = 30;  // bytes; shorter ones fit any column
+    std::vector<size_t> breaks;
+    const bool link = word.find('@') != std::string_view::npos ||
+                      word.find("://") != std::string_view::npos || word.substr(0, 4) == "www." ||
+                      word.substr(0, 4) == "WWW.";
+    if (!link || word.size() <= kShortest) {
+        return breaks;
+    }
+    for (size_t i = 1; i + 1 < word.size(); ++i) {
+        const char c = word[i];
+        if ((c == '.' ||
+             (c == '/' && word[i + 1] != '/' && word[i - 1] != ':' && word[i - 1] != '/')) ||
+            (word[i + 1] == '@')) {
+            breaks.push_back(i + 1);
+        }
+    }
+    return breaks;
+}
+
 }  // namespace
 
 // One per thread: litehtml hands the master style sheet to every document as a mutable
@@ -150,10 +172,15 @@ QStringList ResolveFamilies(const QString& cssList) {
         if (name.size() >= 2 && (name.front() == QLatin1Char('"') || name.front() == u'\'')) {
             name = name.mid(1, name.size() - 2).trimmed();
         }
-        const QStringList direct = InstalledFamilies({name});
+        // The generic names are families to Qt as well, answered with a face of its own
+        // choosing (a proportional one for monospace): ours decide.
+        const QString key = name.toLower();
+        const bool generic = key == QLatin1String("serif") || key == QLatin1String("sans-serif") ||
+                             key == QLatin1String("monospace");
+        const QStringList direct = generic ? QStringList() : InstalledFamilies({name});
         if (!direct.isEmpty()) {
             out << direct;
-        } else if (const auto it = aliases.constFind(name.toLower()); it != aliases.constEnd()) {
+        } else if (const auto it = aliases.constFind(key); it != aliases.constEnd()) {
             out << InstalledFamilies({*it});
         }
     }
@@ -207,13 +234,17 @@ litehtml::uint_ptr HtmlLayout::Container::create_font(const litehtml::tchar_t* f
     return m_fonts.size();
 }
 
+// Mail repeats its words: each is shaped once per font, not once per occurrence.
 int HtmlLayout::Container::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr hFont) {
-    const Font* font = FontOf(hFont);
+    Font* font = FontOf(hFont);
     if (!font) {
         return 0;
     }
-    const QString word = QString::fromUtf8(text);
-    return int(std::ceil(font->metrics.horizontalAdvance(word)));
+    const auto [it, inserted] = font->widths.try_emplace(text, 0);
+    if (inserted) {
+        it->second = int(std::ceil(font->metrics.horizontalAdvance(QString::fromUtf8(text))));
+    }
+    return it->second;
 }
 
 // Words end at white space; CJK text may break after any character, and a word longer
@@ -237,7 +268,16 @@ void HtmlLayout::Container::split_text(
     size_t at = 0;
     const auto flush = [&] {
         if (at > wordStart) {
-            emit(wordStart, at, on_word);
+            // An address or a link may wrap after "/" or "." or before "@", never at its
+            // hyphens, so that a search finds it whole.
+            size_t from = wordStart;
+            if (length < kMaxWordLength) {
+                for (const size_t to : LinkBreaks(value.substr(wordStart, at - wordStart))) {
+                    emit(from, wordStart + to, on_word);
+                    from = wordStart + to;
+                }
+            }
+            emit(from, at, on_word);
         }
         wordChars = 0;
     };
