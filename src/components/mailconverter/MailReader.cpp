@@ -2,8 +2,8 @@
 
 #include "components/mailconverter/LibraryMessages.h"
 #include "components/mailconverter/MailConverterX.h"
-#include "components/mailconverter/base/FileName.h"
 #include "components/mailconverter/base/ImageDecoder.h"
+#include "util/FileNames.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +13,8 @@
 #include <QTimeZone>
 #include <QUrl>
 
-#include "components/mime/GObjectPtr.h"
+#include "components/mime/GMimeStart.h"
+#include "util/GObjectPtr.h"
 
 #include <gmime/gmime.h>
 
@@ -90,13 +91,13 @@ QByteArray DecodedContent(GMimePart* part) {
     if (!wrapper) {
         return {};
     }
-    mime::GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
+    GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
     g_mime_data_wrapper_write_to_stream(wrapper, memory.get());
     return StreamBytes(memory.get());
 }
 
 QByteArray SerializedObject(GMimeObject* object) {
-    mime::GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
+    GObjectPtr<GMimeStream> memory(g_mime_stream_mem_new());
     g_mime_object_write_to_stream(object, nullptr, memory.get());
     return StreamBytes(memory.get());
 }
@@ -148,18 +149,8 @@ QString PlainName(QString name) {
     // Keep the last path component only: a name is never a place to write to.
     name.replace(QLatin1Char('\\'), QLatin1Char('/'));
     name = name.section(QLatin1Char('/'), -1);
-    QString clean;
-    clean.reserve(name.size());
-    for (const QChar c : std::as_const(name)) {
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
-            clean += c;
-        }
-    }
-    clean = clean.trimmed();
-    if (clean == QLatin1String(".") || clean == QLatin1String("..")) {
-        clean.clear();
-    }
-    return clean;
+    const QString clean = filenames::WithoutControls(name).trimmed();
+    return filenames::IsNoName(clean) ? QString() : clean;
 }
 
 // Qt lays out nested tables in time that grows steeply with depth; deeper ones are
@@ -348,7 +339,7 @@ class Walker {
             return false;
         }
         const int count = g_mime_multipart_get_count(multipart);
-        mime::GObjectPtr<GMimeMultipart> rest(g_mime_multipart_new_with_subtype("mixed"));
+        GObjectPtr<GMimeMultipart> rest(g_mime_multipart_new_with_subtype("mixed"));
         for (int i = first; i < count; ++i) {
             g_mime_multipart_add(rest.get(), g_mime_multipart_get_part(multipart, i));
         }
@@ -542,7 +533,7 @@ class Walker {
     // remembered when it was longer.
     QString ShownName(const QString& given) {
         const QString plain = PlainName(given);
-        QString shown = CapFileName(plain);
+        QString shown = filenames::CapName(plain);
         if (shown != plain) {
             m_longNames.emplace_back(shown, plain);
         }
@@ -589,17 +580,17 @@ void AttachLongNames(const std::vector<std::pair<QString, QString>>& longNames,
                            "%1 attachment names are longer than %2 bytes and are shortened; "
                            "the complete names are attached as \"%3\".")
                            .arg(longNames.size())
-                           .arg(kMaxFileNameBytes)
+                           .arg(filenames::kMaxNameBytes)
                            .arg(name);
 }
 
 MailContent ReadStream(GMimeStream* stream, const ReaderLimits& limits,
                        const std::function<QByteArray()>& original) {
-    mime::GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+    GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
     GMimeParserOptions* options = g_mime_parser_options_new();
     static const char* fallback[] = {"UTF-8", "windows-1252", nullptr};
     g_mime_parser_options_set_fallback_charsets(options, fallback);
-    mime::GObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options));
+    GObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), options));
     g_mime_parser_options_free(options);
     Walker walker(limits);
     if (message) {
@@ -655,7 +646,7 @@ MailContent MailReader::ReadFile(const QString& path) const {
                                   .arg(m_limits.maxFileBytes / (1024 * 1024)));
     }
     GError* error = nullptr;
-    mime::GObjectPtr<GMimeStream> stream(
+    GObjectPtr<GMimeStream> stream(
         g_mime_stream_fs_open(QFile::encodeName(path).constData(), O_RDONLY, 0, &error));
     if (!stream) {
         const QString reason = error ? FromUtf8(error->message) : QStringLiteral("unknown error");
@@ -675,7 +666,7 @@ MailContent MailReader::ReadBytes(const QByteArray& bytes) const {
     if (bytes.isEmpty()) {
         throw ConversionError(QStringLiteral("The message is empty; there is nothing to convert."));
     }
-    mime::GObjectPtr<GMimeStream> stream(
+    GObjectPtr<GMimeStream> stream(
         g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
     return ReadStream(stream.get(), m_limits, [&bytes] { return bytes; });
 }

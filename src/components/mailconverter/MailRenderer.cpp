@@ -5,14 +5,13 @@
 #include "components/mailconverter/layout/PlainTextLayout.h"
 #include "components/mailconverter/layout/TextBlocks.h"
 #include "components/mailconverter/pdf/PdfCanvas.h"
-#include "util/UserInterface.h"
+#include "util/HtmlText.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <functional>
@@ -214,23 +213,6 @@ namespace {
 
 constexpr int kMaxHtmlLayouts = 64;
 
-// The words of an HTML part without its markup, cheaply.
-QString HtmlAsText(const QString& html) {
-    static const QRegularExpression hidden(
-        QStringLiteral("<(style|script|head|title)\\b.*?</\\1\\s*>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    QString text = html;
-    text.remove(hidden);
-    text.replace(tags, QStringLiteral(" "));
-    text.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
-    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
-    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
-    text.replace(QLatin1String("&quot;"), QLatin1String("\""));
-    text.replace(QLatin1String("&amp;"), QLatin1String("&"));
-    return text.simplified();
-}
-
 // A piece of the page flow where it stands in the flow.
 struct Segment {
     std::unique_ptr<FlowPiece> piece;
@@ -312,7 +294,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
                 builder.AddNotice(QStringLiteral("HTML parts after the first %1 are shown as text.")
                                       .arg(kMaxHtmlLayouts));
             }
-            builder.AddPlainText(HtmlAsText(part.text));
+            builder.AddPlainText(HtmlToText(part.text));
             return;
         }
         if (part.text.size() > budget.chars) {
@@ -321,7 +303,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
                     QStringLiteral("HTML parts past %1 characters in all are shown as text.")
                         .arg(HtmlBudget().chars));
             }
-            builder.AddPlainText(HtmlAsText(part.text));
+            builder.AddPlainText(HtmlToText(part.text));
             return;
         }
         budget.chars -= part.text.size();
@@ -335,7 +317,7 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
             builder.AddNotice(QStringLiteral("An HTML part could not be laid out (%1); it is "
                                              "shown as text.")
                                   .arg(QString::fromLocal8Bit(error.what())));
-            builder.AddPlainText(HtmlAsText(part.text));
+            builder.AddPlainText(HtmlToText(part.text));
             return;
         }
         for (const QString& notice : layout->Notices()) {
