@@ -50,6 +50,13 @@ class MemDocument : public NotesDocument {
     MemDocument(DataPtr data, int index, std::size_t position)
         : m_data(std::move(data)), m_index(index), m_position(position) {}
     bool hasitem(const QString& name) override { return Find(name) != nullptr; }
+    QStringList ItemNames() override {
+        QStringList names;
+        for (const MemoryItem& item : Doc().items) {
+            names << item.name;
+        }
+        return names;
+    }
     NotesValues GetItemValue(const QString& name) override {
         const MemoryItem* item = Find(name);
         if (item == nullptr || item->values.empty()) {

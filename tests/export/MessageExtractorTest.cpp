@@ -287,6 +287,20 @@ TEST_F(MessageExtractorTest, attachments_filesObjectsAndLinksOfRichTextBodyEachI
     EXPECT_TRUE(Extract(notRich).eAttachFileName.isEmpty());
 }
 
+TEST_F(MessageExtractorTest, documentWithoutBody_listsItsFieldsAndKeepsItsRichTextFiles) {
+    MemoryDocument document;
+    document.SetText(QStringLiteral("Subject"), {QStringLiteral("Inventory")});
+    document.SetText(QStringLiteral("Owner"), {QStringLiteral("Ann"), QStringLiteral("Bo")});
+    document.Set(QStringLiteral("RTextField"), {QStringLiteral("log below")}, notes::kItemRichText);
+    document.items.back().embedded = {{notes::kEmbedAttachment, "tms.log", "entries"}};
+    const MailRecord record = Extract(document);
+    EXPECT_TRUE(record.eBody.contains(QStringLiteral("Owner: Ann; Bo")))
+        << record.eBody.toStdString();
+    EXPECT_TRUE(record.eBody.contains(QStringLiteral("RTextField: log below")));
+    ASSERT_TRUE(record.eAttachFileName.startsWith('|'));
+    EXPECT_EQ(QFileInfo(record.eAttachFileName.mid(1)).fileName(), QStringLiteral("tms.log"));
+}
+
 TEST_F(MessageExtractorTest, filesOfMimeMail_goInItsPartsOnceAndMissingOnesAreReported) {
     MemoryDocument document;
     WithAttachments(document, {{notes::kEmbedAttachment, "in-part.txt", "kept in the part"},

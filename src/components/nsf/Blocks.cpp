@@ -189,8 +189,6 @@ std::optional<Superblock> ReadSuperblock(std::span<const std::uint8_t> stored, C
                                kNonSummaryDescriptor * (i % kPerNonSummaryPage);
         block.nonSummaryBuckets.push_back(Le32(bytes, at) * kUnit);
     }
-    const auto folder = bytes.subspan(folderAt, folderSize);
-    block.folderDirectory.assign(folder.begin(), folder.end());
     return block;
 }
 

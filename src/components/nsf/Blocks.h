@@ -34,8 +34,6 @@ struct Superblock {
     // File offsets, in the order the buckets' own index (at +2) counts them.
     std::vector<std::uint64_t> summaryBuckets;
     std::vector<std::uint64_t> nonSummaryBuckets;
-    // The folder directory object (starts f1 f1 when present).
-    std::vector<std::uint8_t> folderDirectory;
 };
 
 // One stored copy, from its first byte to the end of its slot. Give nothing, with the

@@ -262,11 +262,6 @@ void NsfDatabase::ReadBlocks() {
     }
 }
 
-std::span<const std::uint8_t> NsfDatabase::FolderDirectory() const {
-    return m_superblock ? std::span<const std::uint8_t>(m_superblock->folderDirectory)
-                        : std::span<const std::uint8_t>();
-}
-
 void NsfDatabase::ListNotes() {
     const NsfFile& f = *m_file;
     if (m_superblock) {

@@ -113,8 +113,6 @@ class NsfDatabase {
     const NameTable& Names() const { return m_descriptor.names; }
     // Whether the buckets came from an intact superblock (else from a walk of the file).
     bool UsesSuperblock() const { return m_superblock.has_value(); }
-    // The superblock's folder directory object; empty without an intact superblock.
-    std::span<const std::uint8_t> FolderDirectory() const;
 
     // Every note found in the summary buckets, each note ID once.
     const std::vector<NoteRecord>& Notes() const { return m_notes; }

@@ -2,9 +2,8 @@
 
 #include "components/mailconverter/pdf/PdfCanvas.h"
 #include "components/mailconverter/pdf/PdfFont.h"
+#include "components/mailconverter/pdf/QtTextAdapter.h"
 
-#include <QtGui/private/qfont_p.h>
-#include <QtGui/private/qfontengine_p.h>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextLayout>
@@ -78,21 +77,6 @@ bool BreaksAround(QChar c) {
         default:
             return false;
     }
-}
-
-// The primary face of `font` as the device sees it, as a file and a face index.
-std::pair<QByteArray, int> PrimaryFace(const QFont& font) {
-    QFontEngine* engine = QFontPrivate::get(font)->engineForScript(QChar::Script_Latin);
-    if (engine && engine->type() == QFontEngine::Multi) {
-        auto* multi = static_cast<QFontEngineMulti*>(engine);
-        multi->ensureEngineAt(0);
-        engine = multi->engine(0);
-    }
-    if (!engine) {
-        return {};
-    }
-    const QFontEngine::FaceId id = engine->faceId();
-    return {id.filename, id.index};
 }
 
 }  // namespace

@@ -55,7 +55,6 @@ class PdfFont {
 
   private:
     Shown Add(uint32_t glyph, QString text, char32_t single);
-    void WriteTrueType(PdfObjects& objects, const QByteArray& baseName) const;
 
     std::shared_ptr<const FontFace> m_face;
     int m_objectId;

@@ -1,0 +1,296 @@
+#include "components/mailconverter/layout/HtmlContainer.h"
+
+#include <QFontDatabase>
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+namespace velmora::mailconverter {
+
+namespace {
+// Ours: Debian's library ships none, and mail relies on the browsers' defaults.
+constexpr const char* kMasterCss = R"css(
+html, address, blockquote, body, dd, div, dl, dt, fieldset, form, frame, frameset,
+h1, h2, h3, h4, h5, h6, noframes, ol, p, ul, center, dir, hr, menu, pre, header, footer,
+section, article, nav, aside, main, figure, figcaption { display: block; }
+li { display: list-item; }
+head, style, script, title, meta, link, base, template, noscript { display: none; }
+table { display: table; border-collapse: separate; border-spacing: 2px; }
+tr { display: table-row; vertical-align: inherit; }
+thead { display: table-header-group; vertical-align: middle; }
+tbody { display: table-row-group; vertical-align: middle; }
+tfoot { display: table-footer-group; vertical-align: middle; }
+col { display: table-column; }
+colgroup { display: table-column-group; }
+td, th { display: table-cell; vertical-align: inherit; padding: 1px; }
+th { font-weight: bold; text-align: center; }
+caption { display: table-caption; text-align: center; }
+body { margin: 8px; }
+h1 { font-size: 2em; margin: .67em 0; font-weight: bold; }
+h2 { font-size: 1.5em; margin: .75em 0; font-weight: bold; }
+h3 { font-size: 1.17em; margin: .83em 0; font-weight: bold; }
+h4 { margin: 1.12em 0; font-weight: bold; }
+h5 { font-size: .83em; margin: 1.5em 0; font-weight: bold; }
+h6 { font-size: .75em; margin: 1.67em 0; font-weight: bold; }
+p, blockquote, ul, fieldset, form, ol, dl, dir, menu { margin: 1em 0; }
+blockquote { margin-left: 40px; margin-right: 40px; }
+b, strong { font-weight: bold; }
+i, cite, em, var, address, dfn { font-style: italic; }
+pre, tt, code, kbd, samp { font-family: monospace; }
+pre { white-space: pre; margin: 1em 0; }
+big { font-size: 1.17em; }
+small { font-size: .83em; }
+sub { vertical-align: sub; font-size: .83em; }
+sup { vertical-align: super; font-size: .83em; }
+s, strike, del { text-decoration: line-through; }
+u, ins { text-decoration: underline; }
+ol, ul, dir, menu, dd { margin-left: 0; padding-left: 40px; }
+ol { list-style-type: decimal; }
+ul { list-style-type: disc; }
+ul ul, ol ul { list-style-type: circle; }
+ol ol, ol ul, ul ol, ul ul { margin-top: 0; margin-bottom: 0; }
+dd { margin-left: 40px; padding-left: 0; }
+center { text-align: center; }
+center table, table[align=center] { margin-left: auto; margin-right: auto; }
+td[align=center], th[align=center], div[align=center], p[align=center], tr[align=center] { text-align: center; }
+td[align=right], th[align=right], div[align=right], p[align=right], tr[align=right] { text-align: right; }
+td[valign=top], th[valign=top], tr[valign=top] { vertical-align: top; }
+td[valign=bottom], th[valign=bottom], tr[valign=bottom] { vertical-align: bottom; }
+img[align=center] { display: block; margin-left: auto; margin-right: auto; }
+table[border="1"], table[border="2"], table[border="3"] { border: 1px outset #808080; }
+table[border="1"] > tbody > tr > td, table[border="1"] > tbody > tr > th,
+table[border="2"] > tbody > tr > td, table[border="2"] > tbody > tr > th,
+table[border="3"] > tbody > tr > td, table[border="3"] > tbody > tr > th { border: 1px inset #808080; }
+[dir=rtl] { text-align: right; }
+hr { display: block; height: 0; border: 0; border-top: 1px solid #c8c8c8; margin: .5em 0; }
+a { color: #0645ad; text-decoration: underline; }
+img { border: 0; display: inline-block; }
+br { display: block; }
+)css";
+
+// One per thread: litehtml hands the master style sheet to every document as a mutable
+
+bool BreaksAnywhere(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
+           (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+// Bytes of the UTF-8 sequence at `at`; 1 for a byte that starts none.
+size_t Utf8Length(std::string_view text, size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF8 ? 4 : 1;
+    for (size_t i = 1; i < length; ++i) {
+        if (at + i >= text.size() || (static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) {
+            return 1;
+        }
+    }
+    return length;
+}
+
+char32_t Utf8Decode(std::string_view text, size_t from, size_t to) {
+    const auto lead = static_cast<unsigned char>(text[from]);
+    if (to - from == 1) {
+        return lead < 0x80 ? lead : 0xFFFD;
+    }
+    char32_t c = lead & (0x7F >> (to - from));
+    for (size_t i = from + 1; i < to; ++i) {
+        c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    }
+    return c;
+}
+
+}  // namespace
+
+// One per thread: litehtml hands the master style sheet to every document as a mutable
+// reference, so threads converting side by side each parse their own.
+litehtml::context& SharedContext() {
+    thread_local litehtml::context context = [] {
+        litehtml::context created;
+        // litehtml reads no cellpadding attribute; layout tables in mail lean on it. It
+        // weighs these rules by specificity against the mail's own, so "0", where mail sets
+        // its paddings itself, keeps the default.
+        std::string css = kMasterCss;
+        for (int n = 1; n <= 20; ++n) {
+            const std::string value =
+                "table[cellpadding=\"" + std::to_string(n) + "\"] > tbody > tr > ";
+            css += value + "td, " + value + "th { padding: " + std::to_string(n) + "px; }\n";
+        }
+        created.load_master_stylesheet(css.c_str());
+        return created;
+    }();
+    return context;
+}
+
+// A CSS family list as faces of this machine; the names mail uses most map to the faces
+// with their metrics, as fontconfig's aliases do.
+QStringList ResolveFamilies(const QString& cssList) {
+    static const QHash<QString, QString> aliases = {
+        {QStringLiteral("arial"), QStringLiteral("Liberation Sans")},
+        {QStringLiteral("helvetica"), QStringLiteral("Liberation Sans")},
+        {QStringLiteral("helvetica neue"), QStringLiteral("Liberation Sans")},
+        {QStringLiteral("sans-serif"), QStringLiteral("DejaVu Sans")},
+        {QStringLiteral("times"), QStringLiteral("Liberation Serif")},
+        {QStringLiteral("times new roman"), QStringLiteral("Liberation Serif")},
+        {QStringLiteral("georgia"), QStringLiteral("Liberation Serif")},
+        {QStringLiteral("serif"), QStringLiteral("Liberation Serif")},
+        {QStringLiteral("courier"), QStringLiteral("Liberation Mono")},
+        {QStringLiteral("courier new"), QStringLiteral("Liberation Mono")},
+        {QStringLiteral("monospace"), QStringLiteral("DejaVu Sans Mono")},
+        {QStringLiteral("verdana"), QStringLiteral("DejaVu Sans")},
+        {QStringLiteral("tahoma"), QStringLiteral("DejaVu Sans")},
+        {QStringLiteral("segoe ui"), QStringLiteral("DejaVu Sans")},
+        {QStringLiteral("calibri"), QStringLiteral("Carlito")},
+        {QStringLiteral("cambria"), QStringLiteral("Caladea")},
+    };
+    QStringList out;
+    for (QString name : cssList.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        name = name.trimmed();
+        if (name.size() >= 2 && (name.front() == QLatin1Char('"') || name.front() == u'\'')) {
+            name = name.mid(1, name.size() - 2).trimmed();
+        }
+        const QStringList direct = InstalledFamilies({name});
+        if (!direct.isEmpty()) {
+            out << direct;
+        } else if (const auto it = aliases.constFind(name.toLower()); it != aliases.constEnd()) {
+            out << InstalledFamilies({*it});
+        }
+    }
+    out.removeDuplicates();
+    return out;
+}
+
+QStringList InstalledFamilies(const QStringList& wanted) {
+    static const QStringList available = QFontDatabase::families();
+    QStringList found;
+    for (const QString& family : wanted) {
+        if (available.contains(family, Qt::CaseInsensitive)) {
+            found << family;
+        }
+    }
+    return found;
+}
+
+litehtml::uint_ptr HtmlLayout::Container::create_font(const litehtml::tchar_t* faceName, int size,
+                                                      int weight, litehtml::font_style italic,
+                                                      unsigned int decoration,
+                                                      litehtml::font_metrics* fm) {
+    QStringList families = ResolveFamilies(QString::fromUtf8(faceName));
+    if (families.isEmpty()) {
+        families = InstalledFamilies({QStringLiteral("DejaVu Sans")});
+    }
+    families << m_style.families;
+    families.removeDuplicates();
+    QFont font;
+    font.setFamilies(families);
+    font.setPixelSize(std::max(1, size));
+    font.setWeight(QFont::Weight(std::clamp(weight, 100, 900)));
+    font.setItalic(italic == litehtml::fontStyleItalic);
+    font.setUnderline(decoration & litehtml::font_decoration_underline);
+    font.setStrikeOut(decoration & litehtml::font_decoration_linethrough);
+    font.setOverline(decoration & litehtml::font_decoration_overline);
+    // A PDF has no pixel grid: hinting would only cost time and shift the advances.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setKerning(true);
+    auto entry = std::make_unique<Font>(font);
+    if (fm) {
+        const QFontMetricsF& m = entry->metrics;
+        fm->ascent = int(std::ceil(m.ascent()));
+        fm->descent = int(std::ceil(m.descent()));
+        fm->height = fm->ascent + fm->descent;
+        fm->x_height = int(std::lround(m.xHeight()));
+        fm->draw_spaces = font.underline() || font.strikeOut() || font.overline();
+        entry->descent = fm->descent;
+    }
+    m_fonts.push_back(std::move(entry));
+    return m_fonts.size();
+}
+
+int HtmlLayout::Container::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr hFont) {
+    const Font* font = FontOf(hFont);
+    if (!font) {
+        return 0;
+    }
+    const QString word = QString::fromUtf8(text);
+    return int(std::ceil(font->metrics.horizontalAdvance(word)));
+}
+
+// Words end at white space; CJK text may break after any character, and a word longer
+// than kMaxWordLength is cut into pieces that can wrap, so that no line is wider than
+// the page and no measurement is of a megabyte.
+// Works on the UTF-8 bytes as they come: one string per word, not per character.
+void HtmlLayout::Container::split_text(
+    const char* text, const std::function<void(const litehtml::tchar_t*)>& on_word,
+    const std::function<void(const litehtml::tchar_t*)>& on_space) {
+    const std::string_view value(text);
+    std::string piece;
+    size_t wordStart = 0;
+    size_t wordChars = 0;  // characters of the word since wordStart
+    int length = 0;        // characters of the whole word, pieces given out included
+    bool broken = false;
+    const auto emit = [&](size_t from, size_t to,
+                          const std::function<void(const litehtml::tchar_t*)>& to_callback) {
+        piece.assign(value.substr(from, to - from));
+        to_callback(piece.c_str());
+    };
+    size_t at = 0;
+    const auto flush = [&] {
+        if (at > wordStart) {
+            emit(wordStart, at, on_word);
+        }
+        wordChars = 0;
+    };
+    while (at < value.size()) {
+        const size_t next = at + Utf8Length(value, at);
+        const char32_t c = Utf8Decode(value, at, next);
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f') {
+            flush();
+            length = 0;
+            emit(at, next, on_space);
+            wordStart = next;
+        } else if (BreaksAnywhere(c)) {
+            flush();
+            emit(at, next, on_word);
+            wordStart = next;
+        } else {
+            ++length;
+            ++wordChars;
+            if (length == kMaxWordLength) {
+                // Too long to be a word: what came so far goes out in pieces, and so
+                // does the rest.
+                broken = true;
+                for (size_t from = wordStart; from < next;) {
+                    size_t to = from;
+                    for (int n = 0; n < kPieceLength && to < next; ++n) {
+                        to += Utf8Length(value, to);
+                    }
+                    emit(from, to, on_word);
+                    from = to;
+                }
+                wordStart = next;
+                wordChars = 0;
+            } else if (length > kMaxWordLength && int(wordChars) >= kPieceLength) {
+                at = next;
+                flush();
+                wordStart = next;
+                continue;
+            }
+        }
+        at = next;
+    }
+    if (broken) {
+        ++m_brokenWords;
+    }
+    flush();
+}
+
+QFont HtmlLayout::Container::PlaceholderFont() const {
+    QFont font;
+    font.setFamilies(InstalledFamilies({QStringLiteral("DejaVu Sans")}) + m_style.families);
+    font.setPixelSize(std::max(8, m_defaultSize - 2));
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+}  // namespace velmora::mailconverter
