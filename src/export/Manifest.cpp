@@ -1,6 +1,7 @@
 #include "export/Manifest.h"
 
 #include "export/OrderedPool.h"
+#include "util/AtomicFile.h"
 #include "util/WriteAll.h"
 
 #include <QCryptographicHash>
@@ -264,9 +265,9 @@ int PendingNames::Recover() {
             }
             const QString path = root.filePath(pdf);
             const QFileInfo info(path);
-            // The converter's half-written PDF carries the name and six more characters.
-            QStringList leftovers = info.dir().entryList(
-                {info.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden);
+            // What the converter's writer left when the run was killed mid-write.
+            QStringList leftovers = info.dir().entryList({TemporaryNameFilter(info.fileName())},
+                                                         QDir::Files | QDir::Hidden);
             for (QString& leftover : leftovers) {
                 leftover = info.dir().filePath(leftover);
             }

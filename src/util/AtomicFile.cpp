@@ -40,7 +40,35 @@ QString CheckDestination(const QByteArray& path, mode_t* mode) {
     return {};
 }
 
+// The file name a temporary of fileName starts with, its dot included.
+QString TemporaryStem(const QString& fileName) {
+    return filenames::FitToBytes(fileName, filenames::kMaxNameBytes - 1 - kTemporaryTagChars) +
+           QLatin1Char('.');
+}
+
 }  // namespace
+
+QString TemporaryPathFor(const QString& path) {
+    static constexpr char kTagChars[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    const QFileInfo destination(path);
+    QString name = TemporaryStem(destination.fileName());
+    for (int i = 0; i < kTemporaryTagChars; ++i) {
+        name += QLatin1Char(kTagChars[QRandomGenerator::global()->bounded(36)]);
+    }
+    return destination.dir().filePath(name);
+}
+
+QString TemporaryNameFilter(const QString& fileName) {
+    QString filter;
+    for (const QChar c : TemporaryStem(fileName)) {
+        if (c == u'*' || c == u'?' || c == u'[') {
+            filter += QLatin1Char('[') + c + QLatin1Char(']');
+        } else {
+            filter += c;
+        }
+    }
+    return filter + QString(kTemporaryTagChars, QLatin1Char('?'));
+}
 
 AtomicFile::AtomicFile(QString path) : m_path(std::move(path)) {}
 
@@ -68,12 +96,8 @@ QString AtomicFile::Open() {
     if (QString refusal = CheckDestination(QFile::encodeName(m_path), &mode); !refusal.isEmpty()) {
         return m_failure = refusal;
     }
-    const QFileInfo destination(m_path);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate =
-            destination.dir().filePath(QStringLiteral(".%1.%2.tmp")
-                                           .arg(filenames::FitToBytes(destination.fileName(), 64))
-                                           .arg(QRandomGenerator::global()->generate(), 0, 36));
+        const QString candidate = TemporaryPathFor(m_path);
         // 0666 with the umask applied: the permissions a new file gets anyway.
         m_fd = ::open(QFile::encodeName(candidate).constData(),
                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -33,6 +33,17 @@ class AtomicFile {
     QString m_failure;
 };
 
+// The temporary file beside path: its name, a dot and kTemporaryTagChars letters or digits
+// drawn afresh, the name cut first so that the whole stays a valid name. Whoever clears what a
+// killed writer left (the export's resume) finds it by TemporaryNameFilter.
+inline constexpr int kTemporaryTagChars = 6;
+QString TemporaryPathFor(const QString& path);
+
+// A QDir name filter matching every temporary file a writer of fileName may leave, and
+// nothing else of that shape: characters of fileName that a filter reads as wildcards are
+// matched as themselves.
+QString TemporaryNameFilter(const QString& fileName);
+
 // data written to path through an AtomicFile: "" when it went, else the system's reason.
 QString WriteFileAtomically(const QString& path, const QByteArray& data);
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "util/ProductNames.h"
-
 #include <QString>
 
 namespace velmora {

@@ -2,6 +2,7 @@
 
 #include "ExportRunFixture.h"
 #include "export/Manifest.h"
+#include "util/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -169,6 +170,7 @@ TEST_F(ExportBooksTest, leftoversOfAKilledRun_areRemovedAndNothingIsDoubled) {
     const QString base = Root() + "Mail/" + last.pdf.chopped(4);
     Overwrite(base + ".eml", "half");
     Overwrite(base + ".pdf.Ab12Cd", "half");
+    Overwrite(TemporaryPathFor(base + ".pdf"), "half");  // the writer's own shape
 
     RunAgain();
     EXPECT_EQ(run.Summary().skipped, 2);

@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 
 using velmora::AtomicFile;
+using velmora::TemporaryNameFilter;
 using velmora::WriteFileAtomically;
 
 namespace {
@@ -99,4 +100,35 @@ TEST(AtomicFile, aWriteTheSystemRefusesGivesItsReasonAndKeepsTheOldFile) {
     EXPECT_EQ(reason, QStringLiteral("File too large"));
     EXPECT_EQ(Read(path), "old");
     EXPECT_EQ(Entries(dir.path()), QStringList(QStringLiteral("big.bin")));
+}
+
+// What a writer killed before its commit leaves is found by the filter, for any name, and the
+// filter finds nothing else.
+TEST(AtomicFile, aTemporaryLeftBehindMatchesTheFilterOfItsNameOnly) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString rows[] = {
+        QStringLiteral("report.pdf"),
+        QStringLiteral("[list] a*b?.pdf"),  // wildcard characters match as themselves
+        QString(251, QLatin1Char('n')) + QStringLiteral(".pdf"),  // the longest name there is
+        QString(84, QChar(0x00E9)) + QStringLiteral(".pdf"),      // two bytes a letter
+    };
+    for (const QString& name : rows) {
+        const QString path = dir.filePath(name);
+        AtomicFile file(path);
+        ASSERT_EQ(file.Open(), QString()) << name.toStdString();
+        ASSERT_EQ(file.Write("half"), QString());
+        const QStringList left =
+            QDir(dir.path()).entryList({TemporaryNameFilter(name)}, QDir::Files | QDir::Hidden);
+        EXPECT_EQ(left.size(), 1) << name.toStdString();
+        EXPECT_EQ(QDir(dir.path())
+                      .entryList({TemporaryNameFilter(QStringLiteral("other.pdf"))},
+                                 QDir::Files | QDir::Hidden),
+                  QStringList());
+        ASSERT_EQ(file.Commit(), QString());
+        EXPECT_EQ(Read(path), "half");
+        EXPECT_EQ(
+            QDir(dir.path()).entryList({TemporaryNameFilter(name)}, QDir::Files | QDir::Hidden),
+            QStringList());
+    }
 }

@@ -1,19 +1,16 @@
 #include "components/mailconverter/MailConverter.h"
 
 #include "components/mailconverter/MailRenderer.h"
-#include "components/mailconverter/base/FileName.h"
+#include "util/AtomicFile.h"
+#include "util/FileNames.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <algorithm>
-#include <cerrno>
 #include <functional>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace velmora::mailconverter {
 
@@ -60,81 +57,32 @@ MailAttachment SourceFile(const QString& emlPath) {
         throw ConversionError(QStringLiteral("The message file \"%1\" cannot be read: %2")
                                   .arg(emlPath, file.errorString()));
     }
-    QString name;
-    for (const QChar c : QFileInfo(emlPath).fileName()) {
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7F) {
-            name += c;
-        }
-    }
+    QString name = filenames::WithoutControls(QFileInfo(emlPath).fileName());
     if (!name.endsWith(QLatin1String(".eml"), Qt::CaseInsensitive)) {
         name += QLatin1String(".eml");
     }
-    return {CapFileName(name), QStringLiteral("message/rfc822"), file.readAll()};
-}
-
-// Six characters after the name, as QSaveFile's: the export's resume finds what a killed run
-// left by that shape.
-int CreateTemporary(const QString& pdfPath, QByteArray& name) {
-    static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = QFile::encodeName(pdfPath) + '.';
-        for (int i = 0; i < 6; ++i) {
-            name += kLetters[QRandomGenerator::global()->bounded(36)];
-        }
-        // The mode is narrowed by the umask, as for any new file.
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    return -1;
+    return {filenames::CapName(name), QStringLiteral("message/rfc822"), file.readAll()};
 }
 
 // Written beside the destination under a temporary name, synced once and renamed into place
 // after `beforeRename` has not thrown; a PDF that stood there before keeps its permissions
-// and stays as it was on any failure. Written through the descriptor, which tells the
-// reason of a short write ("No space left on device", "File too large").
+// and stays as it was on any failure, which names the system's reason.
 void WriteAtomically(const QString& pdfPath, const QByteArray& bytes,
                      const std::function<void()>& beforeRename) {
-    const auto failed = [&pdfPath](const QString& what, int error) {
-        return ConversionError(QStringLiteral("The PDF \"%1\" cannot be %2: %3")
-                                   .arg(pdfPath, what, qt_error_string(error)));
+    const auto failed = [&pdfPath](const QString& what, const QString& reason) {
+        return ConversionError(
+            QStringLiteral("The PDF \"%1\" cannot be %2: %3").arg(pdfPath, what, reason));
     };
-    QByteArray temporary;
-    const int fd = CreateTemporary(pdfPath, temporary);
-    if (fd < 0) {
-        throw failed(QStringLiteral("created"), errno);
+    AtomicFile file(pdfPath);
+    if (const QString reason = file.Open(); !reason.isEmpty()) {
+        throw failed(QStringLiteral("created"), reason);
     }
-    int error = 0;
-    struct stat before {};
-    if (::stat(QFile::encodeName(pdfPath).constData(), &before) == 0 && S_ISREG(before.st_mode)) {
-        ::fchmod(fd, before.st_mode & 07777);
+    if (const QString reason = file.Write(bytes); !reason.isEmpty()) {
+        throw failed(QStringLiteral("written"), reason);
     }
-    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
-        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (written > 0) {
-            done += written;
-        } else if (written == 0 || errno != EINTR) {
-            error = written == 0 ? ENOSPC : errno;  // a regular file that takes nothing is full
-        }
-    }
-    if (error == 0 && ::fsync(fd) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0 && errno != EINTR) {
-        error = errno;
-    }
-    try {
-        if (error != 0) {
-            throw failed(QStringLiteral("written"), error);
-        }
-        beforeRename();
-        if (::rename(temporary.constData(), QFile::encodeName(pdfPath).constData()) != 0) {
-            throw failed(QStringLiteral("written"), errno);
-        }
-    } catch (...) {
-        ::unlink(temporary.constData());
-        throw;
+    beforeRename();
+    if (const QString reason = file.Commit(); !reason.isEmpty()) {
+        throw failed(QStringLiteral("written"), reason);
     }
 }
 

@@ -5,14 +5,13 @@
 #include "components/mailconverter/layout/PlainTextLayout.h"
 #include "components/mailconverter/layout/TextBlocks.h"
 #include "components/mailconverter/pdf/PdfCanvas.h"
-#include "util/UserInterface.h"
+#include "util/HtmlText.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPainter>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <functional>
@@ -214,37 +213,12 @@ namespace {
 
 constexpr int kMaxHtmlLayouts = 64;
 
-// The words of an HTML part without its markup, cheaply.
-QString HtmlAsText(const QString& html) {
-    static const QRegularExpression hidden(
-        QStringLiteral("<(style|script|head|title)\\b.*?</\\1\\s*>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    QString text = html;
-    text.remove(hidden);
-    text.replace(tags, QStringLiteral(" "));
-    text.replace(QLatin1String("&nbsp;"), QLatin1String(" "));
-    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
-    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
-    text.replace(QLatin1String("&quot;"), QLatin1String("\""));
-    text.replace(QLatin1String("&amp;"), QLatin1String("&"));
-    return text.simplified();
-}
-
 // A piece of the page flow where it stands in the flow.
 struct Segment {
     std::unique_ptr<FlowPiece> piece;
     qreal top = 0;
     qreal height = 0;
 };
-
-// The header blocks being built are complete: their lines join the flow's.
-void FinishText(Segment& segment, std::vector<Span>& lines) {
-    segment.height = segment.piece->Height();
-    for (const Span& line : segment.piece->Lines()) {
-        lines.push_back({line.top + segment.top, line.bottom + segment.top});
-    }
-}
 
 void Footer(QPainter& painter, const QFont& font, const QSizeF& page, int index, int pages) {
     painter.setFont(font);
@@ -253,6 +227,180 @@ void Footer(QPainter& painter, const QFont& font, const QSizeF& page, int index,
         QRectF(kMargin, page.height() - kMargin, page.width() - 2 * kMargin, kMargin / 2),
         Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("Page %1 of %2").arg(index + 1).arg(pages));
 }
+
+// The page flow of one message: header blocks, plain-text parts and HTML parts one below the
+// other, with the span of every line, where pages may break, and the links of the HTML parts.
+class PageFlow {
+  public:
+    PageFlow(const RenderOptions& options, qreal width, PdfCanvas& canvas)
+        : m_options(options), m_width(width), m_canvas(canvas), m_builder(options, width, &canvas) {
+        m_style.families =
+            options.textFamilies.isEmpty() ? FallbackFamilies() : options.textFamilies;
+        m_style.pointSize = options.pointSize;
+    }
+
+    // Lays the message out, its attached messages included.
+    void Build(const MailContent& mail) {
+        CollectResources(mail, m_resources);
+        NewBlocks(0);
+        m_builder.SetSinks([this](const MailBodyPart& part) { AddHtml(part); },
+                           [this](const QString& text, const QFont& font) {
+                               Insert(std::make_unique<PlainTextLayout>(
+                                   text, font, m_width, &m_canvas, m_builder.Chunk()));
+                           });
+        m_builder.AddMessage(mail, false);
+        FinishBlocks();
+    }
+
+    // Where each page starts in the flow: between lines, never through one.
+    std::vector<qreal> PageStarts(qreal pageHeight) {
+        const PageBreaker breaker(std::move(m_lines));
+        std::vector<qreal> starts{0};
+        while (starts.back() + pageHeight < m_height) {
+            const qreal next = breaker.Next(starts.back(), starts.back() + pageHeight);
+            starts.push_back(next > starts.back() ? next : starts.back() + pageHeight);
+        }
+        return starts;
+    }
+
+    // Each page its part of every segment and its footer.
+    void PaintPages(QPainter& painter, const QSizeF& page, const std::vector<qreal>& starts) {
+        QFont footerFont = m_builder.Font();
+        footerFont.setPointSizeF(m_options.pointSize * 0.8);
+        const int pages = int(starts.size());
+        for (int i = 0; i < pages; ++i) {
+            if (i > 0) {
+                m_canvas.NewPage();
+            }
+            const qreal from = starts[i];
+            const qreal to = i + 1 < pages ? starts[i + 1] : m_height;
+            for (const Segment& segment : m_segments) {
+                const qreal top = std::max(from, segment.top) - segment.top;
+                const qreal bottom = std::min(to, segment.top + segment.height) - segment.top;
+                if (bottom <= top) {
+                    continue;
+                }
+                painter.save();
+                painter.translate(kMargin, kMargin + segment.top - from);
+                // Wide content may use the margins, never another page's room.
+                painter.setClipRect(QRectF(-kMargin, top, page.width(), bottom - top));
+                segment.piece->Paint(painter, top, bottom);
+                painter.restore();
+            }
+            Footer(painter, footerFont, page, i, pages);
+        }
+    }
+
+    // The links of the HTML parts on their pages, in page points.
+    std::vector<PdfLink> PlacedLinks(const std::vector<qreal>& starts) const {
+        std::vector<PdfLink> placed;
+        for (PdfLink link : m_links) {
+            link.page = int(std::upper_bound(starts.begin(), starts.end(), link.rect.top()) -
+                            starts.begin()) -
+                        1;
+            link.rect.translate(kMargin, kMargin - starts[link.page]);
+            placed.push_back(link);
+        }
+        return placed;
+    }
+
+  private:
+    // Header blocks and notices go into the last segment, always TextBlocks.
+    void NewBlocks(qreal top) {
+        auto blocks = std::make_unique<TextBlocks>(m_width, &m_canvas, m_builder.Chunk());
+        m_builder.Restart(*blocks);
+        m_segments.push_back({std::move(blocks), top, 0});
+    }
+
+    // The header blocks being built are complete: their lines join the flow's.
+    void FinishBlocks() {
+        Segment& segment = m_segments.back();
+        segment.height = segment.piece->Height();
+        AddLines(segment);
+        m_height += segment.height;
+    }
+
+    void AddLines(const Segment& segment) {
+        for (const Span& line : segment.piece->Lines()) {
+            m_lines.push_back({line.top + segment.top, line.bottom + segment.top});
+        }
+    }
+
+    // Ends the header blocks being built, places `piece` after them and goes on in new ones.
+    // Returns where the piece starts in the flow.
+    qreal Insert(std::unique_ptr<FlowPiece> piece) {
+        FinishBlocks();
+        const qreal top = m_height;
+        Segment segment{std::move(piece), top, 0};
+        segment.height = segment.piece->Height();
+        AddLines(segment);
+        m_height += segment.height;
+        m_segments.push_back(std::move(segment));
+        NewBlocks(m_height);
+        return top;
+    }
+
+    // Each layout has its own document and fonts, and every laid-out part stays until the
+    // pages are painted: a message of thousands of HTML parts, or of more HTML than one part
+    // may hold, shows the later ones as their text.
+    void AddHtml(const MailBodyPart& part) {
+        if (++m_htmlParts > kMaxHtmlLayouts) {
+            if (m_htmlParts == kMaxHtmlLayouts + 1) {
+                m_builder.AddNotice(
+                    QStringLiteral("HTML parts after the first %1 are shown as text.")
+                        .arg(kMaxHtmlLayouts));
+            }
+            m_builder.AddPlainText(HtmlToText(part.text));
+            return;
+        }
+        if (part.text.size() > m_budget.chars) {
+            if (!std::exchange(m_overBudget, true)) {
+                m_builder.AddNotice(
+                    QStringLiteral("HTML parts past %1 characters in all are shown as text.")
+                        .arg(HtmlBudget().chars));
+            }
+            m_builder.AddPlainText(HtmlToText(part.text));
+            return;
+        }
+        m_budget.chars -= part.text.size();
+        std::unique_ptr<HtmlLayout> layout;
+        try {
+            layout =
+                std::make_unique<HtmlLayout>(part.text, m_resources, m_style, m_width, &m_budget);
+        } catch (const std::exception& error) {
+            // The layout library gave up on this HTML (it throws on some malformed input):
+            // the words are still the message's.
+            m_builder.AddNotice(QStringLiteral("An HTML part could not be laid out (%1); it is "
+                                               "shown as text.")
+                                    .arg(QString::fromLocal8Bit(error.what())));
+            m_builder.AddPlainText(HtmlToText(part.text));
+            return;
+        }
+        for (const QString& notice : layout->Notices()) {
+            m_builder.AddNotice(notice);
+        }
+        const std::vector<PdfLink> partLinks = layout->Links();
+        const qreal top = Insert(std::move(layout));
+        for (PdfLink link : partLinks) {
+            link.rect.translate(0, top);
+            m_links.push_back(link);
+        }
+    }
+
+    const RenderOptions& m_options;
+    qreal m_width;
+    PdfCanvas& m_canvas;
+    Builder m_builder;
+    HtmlStyle m_style;
+    QHash<QString, MailResource> m_resources;
+    std::vector<Segment> m_segments;
+    std::vector<Span> m_lines;
+    std::vector<PdfLink> m_links;  // in flow coordinates
+    qreal m_height = 0;
+    int m_htmlParts = 0;
+    HtmlBudget m_budget;
+    bool m_overBudget = false;
+};
 
 }  // namespace
 
@@ -266,142 +414,17 @@ QByteArray MailRenderer::Render(const MailContent& mail, std::vector<PdfLink>* l
     }
     const QSizeF page = QPageSize(QPageSize::A4).sizePoints();
     PdfCanvas canvas(page);
-    const qreal contentWidth = page.width() - 2 * kMargin;
-    QHash<QString, MailResource> resources;
-    CollectResources(mail, resources);
-
-    // The flow: text segments, plain-text parts and HTML parts one below the other, broken
-    // into pages between lines.
-    std::vector<Segment> segments;
-    std::vector<Span> lines;
-    std::vector<PdfLink> flowLinks;
-    qreal flowHeight = 0;
-    Builder builder(m_options, contentWidth, &canvas);
-    // Header blocks and notices go into the last segment, always TextBlocks.
-    const auto newBlocks = [&](qreal top) {
-        auto blocks = std::make_unique<TextBlocks>(contentWidth, &canvas, builder.Chunk());
-        builder.Restart(*blocks);
-        segments.push_back({std::move(blocks), top, 0});
-    };
-    newBlocks(0);
-    // Ends the header blocks being built, places `piece` after them and goes on in new ones.
-    auto insert = [&](std::unique_ptr<FlowPiece> piece) {
-        FinishText(segments.back(), lines);
-        flowHeight += segments.back().height;
-        Segment segment{nullptr, flowHeight, piece->Height()};
-        for (const Span& line : piece->Lines()) {
-            lines.push_back({line.top + segment.top, line.bottom + segment.top});
-        }
-        segment.piece = std::move(piece);
-        flowHeight += segment.height;
-        segments.push_back(std::move(segment));
-        newBlocks(flowHeight);
-    };
-    HtmlStyle style;
-    style.families = m_options.textFamilies.isEmpty() ? FallbackFamilies() : m_options.textFamilies;
-    style.pointSize = m_options.pointSize;
-    int htmlParts = 0;
-    HtmlBudget budget;
-    bool overBudget = false;
-    auto html = [&](const MailBodyPart& part) {
-        // Each layout has its own document and fonts, and every laid-out part stays until the
-        // pages are painted: a message of thousands of HTML parts, or of more HTML than one
-        // part may hold, shows the later ones as their text.
-        if (++htmlParts > kMaxHtmlLayouts) {
-            if (htmlParts == kMaxHtmlLayouts + 1) {
-                builder.AddNotice(QStringLiteral("HTML parts after the first %1 are shown as text.")
-                                      .arg(kMaxHtmlLayouts));
-            }
-            builder.AddPlainText(HtmlAsText(part.text));
-            return;
-        }
-        if (part.text.size() > budget.chars) {
-            if (!std::exchange(overBudget, true)) {
-                builder.AddNotice(
-                    QStringLiteral("HTML parts past %1 characters in all are shown as text.")
-                        .arg(HtmlBudget().chars));
-            }
-            builder.AddPlainText(HtmlAsText(part.text));
-            return;
-        }
-        budget.chars -= part.text.size();
-        std::unique_ptr<HtmlLayout> layout;
-        try {
-            layout =
-                std::make_unique<HtmlLayout>(part.text, resources, style, contentWidth, &budget);
-        } catch (const std::exception& error) {
-            // The layout library gave up on this HTML (it throws on some malformed input):
-            // the words are still the message's.
-            builder.AddNotice(QStringLiteral("An HTML part could not be laid out (%1); it is "
-                                             "shown as text.")
-                                  .arg(QString::fromLocal8Bit(error.what())));
-            builder.AddPlainText(HtmlAsText(part.text));
-            return;
-        }
-        for (const QString& notice : layout->Notices()) {
-            builder.AddNotice(notice);
-        }
-        const std::vector<PdfLink> partLinks = layout->Links();
-        insert(std::move(layout));
-        const Segment& placed = segments[segments.size() - 2];
-        for (PdfLink link : partLinks) {
-            link.rect.translate(0, placed.top);
-            flowLinks.push_back(link);
-        }
-    };
-    auto plain = [&](const QString& text, const QFont& font) {
-        auto layout =
-            std::make_unique<PlainTextLayout>(text, font, contentWidth, &canvas, builder.Chunk());
-        insert(std::move(layout));
-    };
-    builder.SetSinks(html, plain);
-    builder.AddMessage(mail, false);
-    FinishText(segments.back(), lines);
-    flowHeight += segments.back().height;
-
-    const qreal pageHeight = page.height() - 2 * kMargin - kFooterSpace;
-    const PageBreaker breaker(std::move(lines));
-    std::vector<qreal> starts{0};
-    while (starts.back() + pageHeight < flowHeight) {
-        const qreal next = breaker.Next(starts.back(), starts.back() + pageHeight);
-        starts.push_back(next > starts.back() ? next : starts.back() + pageHeight);
-    }
-    const int pages = int(starts.size());
-    auto pageOf = [&](qreal y) {
-        return int(std::upper_bound(starts.begin(), starts.end(), y) - starts.begin()) - 1;
-    };
+    PageFlow flow(m_options, page.width() - 2 * kMargin, canvas);
+    flow.Build(mail);
+    const std::vector<qreal> starts = flow.PageStarts(page.height() - 2 * kMargin - kFooterSpace);
 
     QPainter painter;
     if (!painter.begin(&canvas)) {
         throw ConversionError(QStringLiteral("The PDF canvas could not start a page."));
     }
-    QFont footerFont = builder.Font();
-    footerFont.setPointSizeF(m_options.pointSize * 0.8);
-    for (int i = 0; i < pages; ++i) {
-        if (i > 0) {
-            canvas.NewPage();
-        }
-        const qreal from = starts[i];
-        const qreal to = i + 1 < pages ? starts[i + 1] : flowHeight;
-        for (const Segment& segment : segments) {
-            const qreal top = std::max(from, segment.top) - segment.top;
-            const qreal bottom = std::min(to, segment.top + segment.height) - segment.top;
-            if (bottom <= top) {
-                continue;
-            }
-            painter.save();
-            painter.translate(kMargin, kMargin + segment.top - from);
-            // Wide content may use the margins, never another page's room.
-            painter.setClipRect(QRectF(-kMargin, top, page.width(), bottom - top));
-            segment.piece->Paint(painter, top, bottom);
-            painter.restore();
-        }
-        Footer(painter, footerFont, page, i, pages);
-    }
+    flow.PaintPages(painter, page, starts);
     PdfArchive whole = archive;
-    for (PdfLink link : flowLinks) {
-        link.page = pageOf(link.rect.top());
-        link.rect.translate(kMargin, kMargin - starts[link.page]);
+    for (const PdfLink& link : flow.PlacedLinks(starts)) {
         whole.links.push_back(link);
     }
     if (links) {

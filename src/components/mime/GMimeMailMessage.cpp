@@ -1,5 +1,6 @@
 #include "components/mime/GMimeMailMessage.h"
 
+#include "components/mime/GMimeStart.h"
 #include "components/mime/HeaderFormat.h"
 #include "components/mime/MailError.h"
 #include "components/mime/MediaTypes.h"

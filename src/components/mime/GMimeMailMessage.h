@@ -1,8 +1,8 @@
 #pragma once
 
 #include "components/mime/AddressList.h"
-#include "components/mime/GObjectPtr.h"
 #include "components/mime/MailMessage.h"
+#include "util/GObjectPtr.h"
 
 #include <gmime/gmime.h>
 

@@ -1,6 +1,7 @@
 #include "components/mime/MimeBody.h"
 
 #include "components/mime/GMimeMailMessage.h"
+#include "components/mime/GMimeStart.h"
 #include "components/mime/HeaderFormat.h"
 
 #include <QStringDecoder>

@@ -2,8 +2,8 @@
 
 // A document's own MIME body made ready to travel in a composed message.
 
-#include "components/mime/GObjectPtr.h"
 #include "components/mime/MimeParts.h"
+#include "util/GObjectPtr.h"
 
 #include <QByteArray>
 #include <QString>

@@ -14,7 +14,8 @@
 
 // GLib names a struct member "signals", which Qt's keyword macro would rewrite.
 #undef signals
-#include "components/mime/GObjectPtr.h"
+#include "components/mime/GMimeStart.h"
+#include "util/GObjectPtr.h"
 
 #include <gmime/gmime.h>
 
@@ -115,20 +116,19 @@ int ForEachMessage(const QString& file, const std::function<void(const DocumentD
         throw StoreError(QStringLiteral("%1 is not a regular file").arg(file));
     }
     GError* error = nullptr;
-    mime::GObjectPtr<GMimeStream> stream(
+    GObjectPtr<GMimeStream> stream(
         g_mime_stream_fs_open(QFile::encodeName(file).constData(), O_RDONLY, 0, &error));
     if (!stream) {
         const QString reason = QString::fromUtf8(error ? error->message : "cannot be opened");
         g_clear_error(&error);
         throw StoreError(QStringLiteral("Cannot read %1: %2").arg(file, reason));
     }
-    mime::GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     const bool mbox = LooksLikeMbox(file);
     g_mime_parser_set_format(parser.get(), mbox ? GMIME_FORMAT_MBOX : GMIME_FORMAT_MESSAGE);
     int count = 0;
     do {
-        mime::GObjectPtr<GMimeMessage> message(
-            g_mime_parser_construct_message(parser.get(), nullptr));
+        GObjectPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
         if (!message) {
             break;
         }

@@ -6,8 +6,8 @@
 
 // GLib names a struct member "signals", which Qt's keyword macro would rewrite.
 #undef signals
-#include "components/mime/GObjectPtr.h"
 #include "components/mime/MimeBody.h"
+#include "util/GObjectPtr.h"
 
 #include <gmime/gmime.h>
 

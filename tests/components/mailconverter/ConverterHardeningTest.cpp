@@ -6,7 +6,7 @@
 #include "PdfTools.h"
 #include "components/mailconverter/MailConverter.h"
 #include "components/mailconverter/MailReader.h"
-#include "components/mailconverter/base/FileName.h"
+#include "util/FileNames.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -400,8 +400,8 @@ class ConverterHardeningTest : public QObject {
         QFETCH(QString, stem);
         QFETCH(QString, ext);
         const QString name = stem + ext;
-        const QString capped = CapFileName(name);
-        QVERIFY(capped.toUtf8().size() <= kMaxFileNameBytes);
+        const QString capped = velmora::filenames::CapName(name);
+        QVERIFY(capped.toUtf8().size() <= velmora::filenames::kMaxNameBytes);
         QVERIFY(capped.endsWith(ext));
         const QString kept = capped.left(capped.size() - ext.size());
         QVERIFY(!kept.isEmpty());
@@ -412,7 +412,7 @@ class ConverterHardeningTest : public QObject {
         finder.setPosition(kept.size());
         QVERIFY(finder.isAtBoundary());
         const qsizetype next = finder.toNextBoundary();
-        QVERIFY((stem.left(next) + ext).toUtf8().size() > kMaxFileNameBytes);
+        QVERIFY((stem.left(next) + ext).toUtf8().size() > velmora::filenames::kMaxNameBytes);
 
         // Two attachments of that name: both stored, distinct, within the bound, and the
         // complete name kept in the PDF.
@@ -441,7 +441,7 @@ class ConverterHardeningTest : public QObject {
         stored.removeDuplicates();
         QCOMPARE(stored.size(), 2);
         for (const QString& n : std::as_const(stored)) {
-            QVERIFY2(n.toUtf8().size() <= kMaxFileNameBytes, qPrintable(n));
+            QVERIFY2(n.toUtf8().size() <= velmora::filenames::kMaxNameBytes, qPrintable(n));
             QVERIFY(n.endsWith(ext));
         }
         QVERIFY(QString::fromUtf8(Detached(pdf, "long-names.txt")).contains(name));

@@ -1,9 +1,9 @@
 #include "components/StandardComponents.h"
-#include "components/mime/GObjectPtr.h"
 #include "components/mime/MailComposer.h"
 #include "components/mime/MailError.h"
 #include "components/mime/MailMessage.h"
 #include "components/mime/MimeComponent.h"
+#include "util/GObjectPtr.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -35,7 +35,7 @@ QString Shape(GMimeObject* object) {
 
 struct Composed {
     QString text;
-    mime::GObjectPtr<GMimeMessage> message;
+    GObjectPtr<GMimeMessage> message;
     QString Shape() const { return ::Shape(g_mime_message_get_mime_part(message.get())); }
     // The decoded content of the first part of the given type.
     QByteArray Content(const char* type, const char* subtype) const {
@@ -55,7 +55,7 @@ struct Composed {
         if (found == nullptr) {
             return {};
         }
-        auto stream = mime::Adopt(g_mime_stream_mem_new());
+        auto stream = Adopt(g_mime_stream_mem_new());
         g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(GMIME_PART(found)),
                                             stream.get());
         const GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
@@ -85,9 +85,8 @@ class MimeBodyTest : public ::testing::Test {
         composed.text = automation::CreateObject<MailComposer>(mime::kMailComposerClassId)
                             ->ComposeText(*message);
         const QByteArray bytes = composed.text.toLatin1();
-        auto stream =
-            mime::Adopt(g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
-        auto parser = mime::Adopt(g_mime_parser_new_with_stream(stream.get()));
+        auto stream = Adopt(g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size()));
+        auto parser = Adopt(g_mime_parser_new_with_stream(stream.get()));
         composed.message.reset(g_mime_parser_construct_message(parser.get(), nullptr));
         EXPECT_NE(composed.message, nullptr);
         return composed;

@@ -1,6 +1,6 @@
 #include "ParsedMessage.h"
 
-#include "components/mime/GObjectPtr.h"
+#include "util/GObjectPtr.h"
 
 #include <gmime/gmime.h>
 

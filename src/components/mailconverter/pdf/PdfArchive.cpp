@@ -1,8 +1,8 @@
 #include "components/mailconverter/pdf/PdfArchive.h"
 
-#include "components/mailconverter/base/FileName.h"
 #include "components/mailconverter/pdf/PdfObjects.h"
-#include "util/UserInterface.h"
+#include "util/FileNames.h"
+#include "util/ProductNames.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -272,16 +272,16 @@ std::vector<QString> PdfArchiveWriter::UniqueNames(const std::vector<MailAttachm
     std::vector<QString> names;
     QSet<QString> taken;
     QHash<QString, int> nextNumber;  // per repeated name, where to go on counting
+    const auto isTaken = [&taken](const QString& name) { return taken.contains(name.toLower()); };
     for (const MailAttachment& file : files) {
-        QString name = CapFileName(file.name);
-        if (taken.contains(name.toLower())) {
-            const auto [stem, ext] = SplitExtension(name);
-            int& n = nextNumber[name.toLower()];
-            n = std::max(n, 2);
-            do {
-                name = FitFileName(stem, QStringLiteral(" (%1)").arg(n) + ext);
-                ++n;
-            } while (taken.contains(name.toLower()));
+        const QString capped = filenames::CapName(file.name);
+        const auto [stem, extension] = filenames::SplitExtension(capped);
+        int& next = nextNumber[capped.toLower()];
+        int used = 0;
+        const QString name = filenames::FirstFreeName(stem, extension, isTaken, next,
+                                                      filenames::kMaxNameBytes, &used);
+        if (used != 0) {
+            next = used + 1;
         }
         taken.insert(name.toLower());
         names.push_back(name);

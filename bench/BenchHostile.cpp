@@ -1,6 +1,6 @@
 // Figures, not a test: the time and peak memory of velmora-eml2pdf on hostile shapes of
 // mail, each converted in a process of its own, and what it wrote on standard error.
-//   build/tests/components/mailconverter/bench_hostile [NAME...]
+//   build/bench/bench_hostile [NAME...]
 // Shapes that once took gigabytes or never ended; each runs with a 6 GB address-space limit
 // and a 600 s timeout, so a regression shows as a failure here rather than a dead machine.
 // VELMORA_EML2PDF=/path/to/velmora-eml2pdf measures another build of the tool.
