@@ -135,8 +135,8 @@ QString PlainName(QString name) {
     return filenames::IsNoName(clean) ? QString() : clean;
 }
 
-// Qt lays out nested tables in time that grows steeply with depth; deeper ones are
-// shown with their cells one after another instead.
+// litehtml measures a table's cells again for every table around it, so time grows
+// exponentially with depth (30 levels take minutes); deeper ones lose their grid instead.
 QString FlattenDeepTables(const QString& html, int maxDepth, bool& flattened) {
     static const QRegularExpression tag(
         QStringLiteral(
