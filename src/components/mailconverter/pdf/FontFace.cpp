@@ -138,8 +138,8 @@ hb_face_t* FontFace::SubsetSource() const {
 uint32_t FontFace::Glyph(char32_t c) const {
     if (c < m_bmp.size()) {
         const uint32_t known = m_bmp[c].load(std::memory_order_relaxed);
-        if (known != kUnknownGlyph) {
-            return known;
+        if (known != 0) {
+            return known - 1;
         }
     }
     hb_codepoint_t glyph = 0;
@@ -147,7 +147,7 @@ uint32_t FontFace::Glyph(char32_t c) const {
         glyph = 0;
     }
     if (c < m_bmp.size()) {
-        m_bmp[c].store(glyph, std::memory_order_relaxed);
+        m_bmp[c].store(glyph + 1, std::memory_order_relaxed);
     }
     return glyph;
 }

@@ -84,18 +84,11 @@ class FontFace {
     char32_t CharacterOf(uint32_t glyph) const;
 
   private:
-    static constexpr uint32_t kUnknownGlyph = 0xFFFFFFFF;
     mutable std::once_flag m_reverseOnce;
     mutable std::vector<char32_t> m_reverse;
-    // The basic plane's glyphs, looked up once each.
+    // The basic plane's glyphs plus one, looked up once each; 0 is not looked up yet, so that
+    // the table starts zeroed rather than filled.
     mutable std::vector<std::atomic<uint32_t>> m_bmp = std::vector<std::atomic<uint32_t>>(0x10000);
-
-  public:
-    FontFace() {
-        for (auto& glyph : m_bmp) {
-            glyph.store(kUnknownGlyph, std::memory_order_relaxed);
-        }
-    }
 };
 
 }  // namespace velmora::mailconverter
