@@ -168,8 +168,8 @@ class PdfCanvasTest : public QObject {
         QVERIFY(pdf.contains("/CIDToGIDMap") && pdf.contains("/FontFile2"));
     }
 
-    // A face's first subset is planned from a copy of its kept tables, later ones from the
-    // face itself: both must carry the same outlines and advances.
+    // A face's first subset is planned from a copy of its kept tables, later ones from that
+    // copy prepared: both must come out the same.
     void font_firstAndLaterSubsets_sameOutlines_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("index");
@@ -207,6 +207,7 @@ class PdfCanvasTest : public QObject {
             sized[1] = sized[2] = sized[3] = char(0xFF);
             const QByteArray program = qUncompress(sized + deflated);
             QVERIFY(!program.isEmpty());
+            found << program;
             BlobPtr blob(hb_blob_create(program.constData(), uint(program.size()),
                                         HB_MEMORY_MODE_READONLY, nullptr, nullptr));
             FacePtr subset(hb_face_create(blob.get(), 0));
@@ -219,13 +220,13 @@ class PdfCanvasTest : public QObject {
                 found << QByteArray(data, int(length));
             }
         }
-        QVERIFY(!tables[0][0].isEmpty() || !tables[0][2].isEmpty());
-        QCOMPARE(tables[0][0], tables[1][0]);
-        QCOMPARE(tables[0][1], tables[1][1]);
-        QCOMPARE(tables[0][2], tables[1][2]);
-        QCOMPARE(tables[0][3], tables[1][3]);
-        // head carries the file's modification time and checksum adjustment: compare its metrics
-        QCOMPARE(tables[0][4].mid(18, 2), tables[1][4].mid(18, 2));
+        // The program, then glyf, loca, CFF, hmtx and head: a PDF must not depend on which
+        // conversion subset a face first.
+        QVERIFY(!tables[0][1].isEmpty() || !tables[0][3].isEmpty());
+        QCOMPARE(tables[0].size(), tables[1].size());
+        for (qsizetype i = 0; i < tables[0].size(); ++i) {
+            QCOMPARE(tables[0][i], tables[1][i]);
+        }
     }
 
     // Images keep every pixel and their transparency.

@@ -115,51 +115,6 @@ QByteArray ToUnicodeMap(const std::vector<uint16_t>& codes, const std::vector<QS
     return map;
 }
 
-// `face` without the tables the subset drops. An unprepared face's plan otherwise walks its
-// whole character map, which costs a one-message process more than copying the tables. The
-// copy is laid out here: HarfBuzz's builder sums every table, which reads no checksum.
-FacePtr KeptTables(hb_face_t* face, bool cff, const hb_set_t* drop) {
-    std::vector<hb_tag_t> tags(hb_face_get_table_tags(face, 0, nullptr, nullptr));
-    unsigned int count = static_cast<unsigned int>(tags.size());
-    hb_face_get_table_tags(face, 0, &count, tags.data());
-    std::vector<BlobPtr> tables;
-    std::vector<hb_tag_t> kept;
-    for (unsigned int i = 0; i < count; ++i) {
-        if (!hb_set_has(drop, tags[i])) {
-            tables.emplace_back(hb_face_reference_table(face, tags[i]));
-            kept.push_back(tags[i]);
-        }
-    }
-    const auto put32 = [](QByteArray& out, qsizetype at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            out[at + i] = static_cast<char>(v >> (24 - 8 * i));
-        }
-    };
-    const qsizetype header = 12 + 16 * static_cast<qsizetype>(kept.size());
-    QByteArray file(header, '\0');
-    if (kept.size() > 0xFFFF) {
-        return nullptr;
-    }
-    put32(file, 0, cff ? HB_TAG('O', 'T', 'T', 'O') : 0x00010000u);
-    file[4] = static_cast<char>(kept.size() >> 8);
-    file[5] = static_cast<char>(kept.size());
-    for (size_t i = 0; i < kept.size(); ++i) {
-        unsigned int length = 0;
-        const char* data = hb_blob_get_data(tables[i].get(), &length);
-        const qsizetype entry = 12 + 16 * static_cast<qsizetype>(i);
-        put32(file, entry, kept[i]);
-        put32(file, entry + 8, static_cast<uint32_t>(file.size()));
-        put32(file, entry + 12, length);
-        file.append(data, static_cast<qsizetype>(length));
-        file.append((4 - file.size() % 4) % 4, '\0');
-    }
-    auto* copy = new QByteArray(std::move(file));
-    BlobPtr blob(hb_blob_create(copy->constData(), static_cast<unsigned int>(copy->size()),
-                                HB_MEMORY_MODE_READONLY, copy,
-                                [](void* data) { delete static_cast<QByteArray*>(data); }));
-    return FacePtr(hb_face_create(blob.get(), 0));
-}
-
 // The subset of `face` with `glyphs`, and the plan that made it (which maps the old glyph
 // numbers to the new). Throws ConversionError.
 struct Subset {
@@ -188,13 +143,7 @@ Subset MakeSubset(const FontFace& face, const std::vector<uint32_t>& shown) {
     hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING |
                                                HB_SUBSET_FLAGS_NOTDEF_OUTLINE |
                                                (face.cff ? HB_SUBSET_FLAGS_RETAIN_GIDS : 0));
-    hb_face_t* source = face.SubsetSource();
-    FacePtr kept;
-    if (source == face.face.get()) {
-        kept = KeptTables(source, face.cff, drop);
-        source = kept ? kept.get() : source;
-    }
-    PlanPtr plan(hb_subset_plan_create_or_fail(source, input.get()));
+    PlanPtr plan(hb_subset_plan_create_or_fail(face.SubsetSource(drop), input.get()));
     FacePtr subset(plan ? hb_subset_plan_execute_or_fail(plan.get()) : nullptr);
     if (!subset) {
         throw ConversionError(QStringLiteral("A font could not be embedded."));
