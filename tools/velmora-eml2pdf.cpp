@@ -18,6 +18,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include <sys/stat.h>
 
@@ -80,6 +81,17 @@ QString MakeFolder(const QString& path) {
     return QFileInfo(absolute).isDir() ? QString() : qt_error_string(ENOTDIR);
 }
 
+// Every PDF is synced and in place: the process ends without tearing down Qt's font
+// database and plugins, which costs a one-message process more than its deflate. Sanitizer
+// builds tear down as usual, so that LeakSanitizer still looks at the whole run.
+int EndNow(int status) {
+#if !defined(__SANITIZE_ADDRESS__)
+    std::fflush(nullptr);
+    std::_Exit(status);
+#endif
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,10 +130,10 @@ int main(int argc, char** argv) {
             }
             all = done && all;
         }
-        return all ? 0 : 1;
+        return EndNow(all ? 0 : 1);
     }
     if (parser.isSet(overwrite) || files.size() != 2 || files[0].startsWith(QLatin1Char('-'))) {
         return Usage();
     }
-    return ConvertOne(converter, files[0], files[1]) ? 0 : 1;
+    return EndNow(ConvertOne(converter, files[0], files[1]) ? 0 : 1);
 }

@@ -1,5 +1,6 @@
 #include "PdfTools.h"
 #include "components/mailconverter/MailConverterX.h"
+#include "components/mailconverter/pdf/FontFace.h"
 #include "components/mailconverter/pdf/PdfCanvas.h"
 #include "components/mailconverter/pdf/PdfFont.h"
 #include "components/mailconverter/pdf/PdfObjects.h"
@@ -165,6 +166,67 @@ class PdfCanvasTest : public QObject {
         font.Write(objects);
         const QByteArray pdf = objects.Finish(objects.Reserve());
         QVERIFY(pdf.contains("/CIDToGIDMap") && pdf.contains("/FontFile2"));
+    }
+
+    // A face's first subset is planned from a copy of its kept tables, later ones from that
+    // copy prepared: both must come out the same.
+    void font_firstAndLaterSubsets_sameOutlines_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("index");
+        QTest::newRow("TrueType") << QByteArray("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf")
+                                  << 0;
+        QTest::newRow("collection, second face")
+            << QByteArray("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc") << 1;
+        QTest::newRow("CFF collection")
+            << QByteArray("/usr/share/fonts/opentype/noto/NotoSerifCJK-Bold.ttc") << 2;
+    }
+    void font_firstAndLaterSubsets_sameOutlines() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, index);
+        if (!QFile::exists(QString::fromLatin1(file))) {
+            QSKIP("face not installed (scripts/install-deps installs it)");
+        }
+        const auto face = LoadFontFace(file, index);
+        QVERIFY(face);
+        const QString text = QStringLiteral("Ag\u00E9\u4E2D");
+        QList<QByteArray> tables[2];
+        for (auto& found : tables) {
+            PdfObjects objects;
+            PdfFont font(face, objects.Reserve());
+            for (const QChar c : text) {
+                font.Code(FaceGlyph(*face, c.unicode()), &c, 1);
+            }
+            font.Write(objects);
+            const QByteArray pdf = objects.Finish(objects.Reserve());
+            const qsizetype dict = pdf.indexOf(face->cff ? "/Subtype/OpenType" : "/Length1 ");
+            QVERIFY(dict > 0);
+            const qsizetype start = pdf.indexOf("stream\n", dict) + 7;
+            const QByteArray deflated = pdf.mid(start, pdf.indexOf("\nendstream", start) - start);
+            QByteArray sized(4, '\0');
+            sized[0] = char(0x7F);  // qUncompress's size hint, an upper bound
+            sized[1] = sized[2] = sized[3] = char(0xFF);
+            const QByteArray program = qUncompress(sized + deflated);
+            QVERIFY(!program.isEmpty());
+            found << program;
+            BlobPtr blob(hb_blob_create(program.constData(), uint(program.size()),
+                                        HB_MEMORY_MODE_READONLY, nullptr, nullptr));
+            FacePtr subset(hb_face_create(blob.get(), 0));
+            QVERIFY(hb_face_get_glyph_count(subset.get()) > 1);
+            for (const char* tag : {"glyf", "loca", "CFF ", "hmtx", "head"}) {
+                BlobPtr table(
+                    hb_face_reference_table(subset.get(), HB_TAG(tag[0], tag[1], tag[2], tag[3])));
+                unsigned int length = 0;
+                const char* data = hb_blob_get_data(table.get(), &length);
+                found << QByteArray(data, int(length));
+            }
+        }
+        // The program, then glyf, loca, CFF, hmtx and head: a PDF must not depend on which
+        // conversion subset a face first.
+        QVERIFY(!tables[0][1].isEmpty() || !tables[0][3].isEmpty());
+        QCOMPARE(tables[0].size(), tables[1].size());
+        for (qsizetype i = 0; i < tables[0].size(); ++i) {
+            QCOMPARE(tables[0][i], tables[1][i]);
+        }
     }
 
     // Images keep every pixel and their transparency.

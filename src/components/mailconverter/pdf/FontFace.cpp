@@ -31,6 +31,51 @@ QByteArray CleanName(const QByteArray& name) {
     return out.isEmpty() ? QByteArray("Font") : out.left(100);
 }
 
+// `face` without the tables the subset drops. An unprepared face's plan otherwise walks its
+// whole character map, which costs a one-message process more than copying the tables. The
+// copy is laid out here: HarfBuzz's builder sums every table, which reads no checksum.
+FacePtr KeptTables(hb_face_t* face, bool cff, const hb_set_t* drop) {
+    std::vector<hb_tag_t> tags(hb_face_get_table_tags(face, 0, nullptr, nullptr));
+    unsigned int count = static_cast<unsigned int>(tags.size());
+    hb_face_get_table_tags(face, 0, &count, tags.data());
+    std::vector<BlobPtr> tables;
+    std::vector<hb_tag_t> kept;
+    for (unsigned int i = 0; i < count; ++i) {
+        if (!hb_set_has(drop, tags[i])) {
+            tables.emplace_back(hb_face_reference_table(face, tags[i]));
+            kept.push_back(tags[i]);
+        }
+    }
+    const auto put32 = [](QByteArray& out, qsizetype at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            out[at + i] = static_cast<char>(v >> (24 - 8 * i));
+        }
+    };
+    const qsizetype header = 12 + 16 * static_cast<qsizetype>(kept.size());
+    QByteArray file(header, '\0');
+    if (kept.size() > 0xFFFF) {
+        return nullptr;
+    }
+    put32(file, 0, cff ? HB_TAG('O', 'T', 'T', 'O') : 0x00010000u);
+    file[4] = static_cast<char>(kept.size() >> 8);
+    file[5] = static_cast<char>(kept.size());
+    for (size_t i = 0; i < kept.size(); ++i) {
+        unsigned int length = 0;
+        const char* data = hb_blob_get_data(tables[i].get(), &length);
+        const qsizetype entry = 12 + 16 * static_cast<qsizetype>(i);
+        put32(file, entry, kept[i]);
+        put32(file, entry + 8, static_cast<uint32_t>(file.size()));
+        put32(file, entry + 12, length);
+        file.append(data, static_cast<qsizetype>(length));
+        file.append((4 - file.size() % 4) % 4, '\0');
+    }
+    auto* copy = new QByteArray(std::move(file));
+    BlobPtr blob(hb_blob_create(copy->constData(), static_cast<unsigned int>(copy->size()),
+                                HB_MEMORY_MODE_READONLY, copy,
+                                [](void* data) { delete static_cast<QByteArray*>(data); }));
+    return FacePtr(hb_face_create(blob.get(), 0));
+}
+
 constexpr unsigned int kMaxPreparedCffGlyphs = 10'000;
 
 std::shared_ptr<FontFace> MakeFace(const QByteArray& file, int index) {
@@ -127,19 +172,24 @@ double FaceKerning(const FontFace& face, uint32_t left, uint32_t right) {
     return face.Kerning(left, right);
 }
 
-hb_face_t* FontFace::SubsetSource() const {
-    if (!m_preparable || m_subsets.fetch_add(1, std::memory_order_relaxed) == 0) {
+hb_face_t* FontFace::SubsetSource(const hb_set_t* drop) const {
+    if (!m_preparable) {
         return face.get();
     }
-    std::call_once(m_prepareOnce, [this] { m_prepared.reset(hb_subset_preprocess(face.get())); });
-    return m_prepared ? m_prepared.get() : face.get();
+    std::call_once(m_keptOnce, [this, drop] { m_kept = KeptTables(face.get(), cff, drop); });
+    hb_face_t* base = m_kept ? m_kept.get() : face.get();
+    if (m_subsets.fetch_add(1, std::memory_order_relaxed) == 0) {
+        return base;
+    }
+    std::call_once(m_prepareOnce, [this, base] { m_prepared.reset(hb_subset_preprocess(base)); });
+    return m_prepared ? m_prepared.get() : base;
 }
 
 uint32_t FontFace::Glyph(char32_t c) const {
     if (c < m_bmp.size()) {
         const uint32_t known = m_bmp[c].load(std::memory_order_relaxed);
-        if (known != kUnknownGlyph) {
-            return known;
+        if (known != 0) {
+            return known - 1;
         }
     }
     hb_codepoint_t glyph = 0;
@@ -147,7 +197,7 @@ uint32_t FontFace::Glyph(char32_t c) const {
         glyph = 0;
     }
     if (c < m_bmp.size()) {
-        m_bmp[c].store(glyph, std::memory_order_relaxed);
+        m_bmp[c].store(glyph + 1, std::memory_order_relaxed);
     }
     return glyph;
 }

@@ -32,17 +32,20 @@ class FontFace {
   public:
     BlobPtr blob;
     FacePtr face;
-    // For the subsetter. Preparing a face pays back only over many documents: the first
-    // subset of a face is made from the face itself, later ones from the prepared face.
+    // For the subsetter, the face without the tables in `drop` (the same set every time), so
+    // that every subset of a face comes out the same. Preparing pays back only over many
+    // documents: the first subset is made from the unprepared copy, later ones prepared.
     // A large CFF face (a CJK one, 65,000 glyphs) is never prepared: that takes 340 MB and
     // seconds, kept for the life of the process, while subsetting it unprepared takes a
     // fraction of both.
-    hb_face_t* SubsetSource() const;
+    hb_face_t* SubsetSource(const hb_set_t* drop) const;
     void SetPreparable(bool preparable) { m_preparable = preparable; }
 
   private:
     bool m_preparable = true;
     mutable std::atomic<int> m_subsets{0};
+    mutable std::once_flag m_keptOnce;
+    mutable FacePtr m_kept;
     mutable std::once_flag m_prepareOnce;
     mutable FacePtr m_prepared;
 
@@ -84,18 +87,11 @@ class FontFace {
     char32_t CharacterOf(uint32_t glyph) const;
 
   private:
-    static constexpr uint32_t kUnknownGlyph = 0xFFFFFFFF;
     mutable std::once_flag m_reverseOnce;
     mutable std::vector<char32_t> m_reverse;
-    // The basic plane's glyphs, looked up once each.
+    // The basic plane's glyphs plus one, looked up once each; 0 is not looked up yet, so that
+    // the table starts zeroed rather than filled.
     mutable std::vector<std::atomic<uint32_t>> m_bmp = std::vector<std::atomic<uint32_t>>(0x10000);
-
-  public:
-    FontFace() {
-        for (auto& glyph : m_bmp) {
-            glyph.store(kUnknownGlyph, std::memory_order_relaxed);
-        }
-    }
 };
 
 }  // namespace velmora::mailconverter

@@ -194,9 +194,13 @@ std::vector<std::pair<uint32_t, int16_t>> KernPairs(const QByteArray& kern) {
         // Format 0, horizontal, neither minimum values nor across the line.
         if ((coverage & 0xFF07) == 0x0001) {
             const uint32_t count = ReadU(kern, at + 6, 2);
+            pairs.reserve(pairs.size() + count);
+            const auto* bytes = reinterpret_cast<const uchar*>(kern.constData());
             for (uint32_t i = 0; i < count && at + 14 + qsizetype(i + 1) * 6 <= kern.size(); ++i) {
-                const qsizetype p = at + 14 + qsizetype(i) * 6;
-                pairs.emplace_back(ReadU(kern, p, 4), int16_t(ReadS16(kern, p + 4)));
+                const uchar* p = bytes + at + 14 + qsizetype(i) * 6;
+                pairs.emplace_back(
+                    uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3],
+                    int16_t(uint16_t(p[4] << 8 | p[5])));
             }
         }
         if (length < 6) {
@@ -204,7 +208,11 @@ std::vector<std::pair<uint32_t, int16_t>> KernPairs(const QByteArray& kern) {
         }
         at += length;
     }
-    std::sort(pairs.begin(), pairs.end());
+    // Fonts store their pairs sorted; sorting them anyway cost a one-message process more
+    // than reading them.
+    if (!std::is_sorted(pairs.begin(), pairs.end())) {
+        std::sort(pairs.begin(), pairs.end());
+    }
     return pairs;
 }
 

@@ -143,7 +143,7 @@ Subset MakeSubset(const FontFace& face, const std::vector<uint32_t>& shown) {
     hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_NO_HINTING |
                                                HB_SUBSET_FLAGS_NOTDEF_OUTLINE |
                                                (face.cff ? HB_SUBSET_FLAGS_RETAIN_GIDS : 0));
-    PlanPtr plan(hb_subset_plan_create_or_fail(face.SubsetSource(), input.get()));
+    PlanPtr plan(hb_subset_plan_create_or_fail(face.SubsetSource(drop), input.get()));
     FacePtr subset(plan ? hb_subset_plan_execute_or_fail(plan.get()) : nullptr);
     if (!subset) {
         throw ConversionError(QStringLiteral("A font could not be embedded."));
