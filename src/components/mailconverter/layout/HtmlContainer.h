@@ -23,8 +23,8 @@
 
 namespace velmora::mailconverter {
 
-// The master style sheet, parsed once per thread.
-litehtml::context& SharedContext();
+// The master style sheet for a document of `html`, parsed once per thread and set of tags.
+litehtml::context& MasterContext(const QByteArray& html);
 
 // A CSS family list as faces of this machine.
 QStringList ResolveFamilies(const QString& cssList);

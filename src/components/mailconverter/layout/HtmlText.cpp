@@ -3,8 +3,11 @@
 #include <QFontDatabase>
 
 #include <algorithm>
+#include <bitset>
+#include <cctype>
 #include <cmath>
 #include <string_view>
+#include <unordered_map>
 
 namespace velmora::mailconverter {
 
@@ -69,8 +72,6 @@ img { border: 0; display: inline-block; }
 br { display: block; }
 )css";
 
-// One per thread: litehtml hands the master style sheet to every document as a mutable
-
 bool BreaksAnywhere(char32_t c) {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
            (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
@@ -125,11 +126,20 @@ std::vector<size_t> LinkBreaks(std::string_view word) {
 
 }  // namespace
 
-// One per thread: litehtml hands the master style sheet to every document as a mutable
-// reference, so threads converting side by side each parse their own.
-litehtml::context& SharedContext() {
-    thread_local litehtml::context context = [] {
-        litehtml::context created;
+namespace {
+
+// The master sheet's selectors, each with the tag its rightmost compound names.
+struct MasterSheet {
+    struct Rule {
+        std::vector<std::pair<std::string, int>> selectors;  // text, tag bit (-1: any tag)
+        std::string declarations;
+    };
+    std::vector<Rule> rules;
+    std::unordered_map<std::string, int> bits;  // tag -> bit
+};
+
+const MasterSheet& Master() {
+    static const MasterSheet sheet = [] {
         // litehtml reads no cellpadding attribute; layout tables in mail lean on it. It
         // weighs these rules by specificity against the mail's own, so "0", where mail sets
         // its paddings itself, keeps the default.
@@ -139,10 +149,95 @@ litehtml::context& SharedContext() {
                 "table[cellpadding=\"" + std::to_string(n) + "\"] > tbody > tr > ";
             css += value + "td, " + value + "th { padding: " + std::to_string(n) + "px; }\n";
         }
-        created.load_master_stylesheet(css.c_str());
-        return created;
+        MasterSheet built;
+        for (size_t at = 0, open; (open = css.find('{', at)) != std::string::npos;) {
+            const size_t close = css.find('}', open);
+            MasterSheet::Rule rule{{}, css.substr(open + 1, close - open - 1)};
+            std::string_view list(css.data() + at, open - at);
+            while (!list.empty()) {
+                const size_t comma = std::min(list.find(','), list.size());
+                std::string selector(list.substr(0, comma));
+                list.remove_prefix(std::min(comma + 1, list.size()));
+                selector.erase(0, selector.find_first_not_of(" \n"));
+                selector.erase(selector.find_last_not_of(" \n") + 1);
+                const size_t last = selector.find_last_of(" >+~") + 1;  // npos + 1 == 0
+                const size_t end = selector.find_first_of("[.:#", last);
+                const std::string tag = selector.substr(last, end - last);
+                const int bit =
+                    tag.empty() || tag == "*"
+                        ? -1
+                        : built.bits.try_emplace(tag, int(built.bits.size())).first->second;
+                rule.selectors.emplace_back(std::move(selector), bit);
+            }
+            built.rules.push_back(std::move(rule));
+            at = close + 1;
+        }
+        return built;
     }();
-    return context;
+    return sheet;
+}
+
+using TagSet = std::bitset<128>;
+
+// The master's tags that `html` may make: those it writes, start or end tag, and those the
+// parser makes of its own.
+TagSet TagsOf(const QByteArray& html) {
+    const MasterSheet& master = Master();
+    TagSet tags;
+    const auto add = [&](const std::string& tag) {
+        if (const auto it = master.bits.find(tag); it != master.bits.end()) {
+            tags.set(size_t(it->second));
+        }
+    };
+    for (const char* implied : {"html", "head", "body", "tbody", "colgroup", "img", "p", "br",
+                                "form", "hr", "label", "input"}) {
+        add(implied);
+    }
+    std::string tag;
+    for (qsizetype i = html.indexOf('<'); i >= 0; i = html.indexOf('<', i + 1)) {
+        qsizetype j = i + 1 < html.size() && html[i + 1] == '/' ? i + 2 : i + 1;
+        tag.clear();
+        for (; j < html.size() && std::isalnum(static_cast<unsigned char>(html[j])); ++j) {
+            tag += char(std::tolower(static_cast<unsigned char>(html[j])));
+        }
+        add(tag);
+    }
+    return tags;
+}
+
+}  // namespace
+
+// Every selector of the master sheet is tried on every element: a document gets it without
+// the selectors whose rightmost compound names a tag it has none of, which match nothing
+// there. The order of those kept, and so the cascade, stays. One cache per thread: litehtml
+// hands the master sheet to every document as a mutable reference, so threads converting
+// side by side each parse their own.
+litehtml::context& MasterContext(const QByteArray& html) {
+    constexpr size_t kMaxKept = 32;
+    thread_local std::unordered_map<TagSet, std::unique_ptr<litehtml::context>> kept;
+    const TagSet tags = TagsOf(html);
+    auto it = kept.find(tags);
+    if (it == kept.end()) {
+        if (kept.size() >= kMaxKept) {
+            kept.clear();
+        }
+        std::string css;
+        for (const MasterSheet::Rule& rule : Master().rules) {
+            std::string list;
+            for (const auto& [selector, bit] : rule.selectors) {
+                if (bit < 0 || tags.test(size_t(bit))) {
+                    list += (list.empty() ? "" : ", ") + selector;
+                }
+            }
+            if (!list.empty()) {
+                css += list + " {" + rule.declarations + "}\n";
+            }
+        }
+        auto context = std::make_unique<litehtml::context>();
+        context->load_master_stylesheet(css.c_str());
+        it = kept.emplace(tags, std::move(context)).first;
+    }
+    return *it->second;
 }
 
 // A CSS family list as faces of this machine; the names mail uses most map to the faces
