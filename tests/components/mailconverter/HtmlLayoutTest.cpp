@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -210,6 +211,58 @@ class HtmlLayoutTest : public QObject {
             QVERIFY2(w.box.right() <= 595.28 - 42 + 1,
                      qPrintable(QStringLiteral("%1 ends at %2").arg(w.text).arg(w.box.right())));
         }
+    }
+
+    // An inherited property reads the same wherever it is set: far up, on the element, by a
+    // class, as inherit over a rule, across the anonymous boxes of a table. Each pair must
+    // paint alike, and unlike the far form without the style.
+    void inheritedStyle_sameWhereverItIsSet_data() {
+        QTest::addColumn<QString>("far");
+        QTest::addColumn<QString>("near");
+        const QString p = QStringLiteral("<p%1>Probe words, then more of them</p>");
+        QTest::newRow("five blocks up")
+            << "<div%1><div><div><div><div>" + p.arg("") + "</div></div></div></div></div>"
+            << "<div><div><div><div><div>" + p.arg("%1") + "</div></div></div></div></div>";
+        QTest::newRow("a class") << "<style>.s { %2 }</style><div class=s><div>" + p.arg("") +
+                                        "</div></div>"
+                                 << "<div><div>" + p.arg("%1") + "</div></div>";
+        const QString rule = QStringLiteral(
+            "<style>p { color: #0000b0; font-style: normal; text-align: left }</style>");
+        QTest::newRow("inherit over a rule")
+            << rule + "<div%1>" +
+                   p.arg(" style='color: inherit; font-style: inherit; text-align: inherit'") +
+                   "</div>"
+            << rule + "<div>" + p.arg("%1") + "</div>";
+        const QString cell = QStringLiteral("<td%1>Probe words, then more of them</td>");
+        QTest::newRow("cells of nested tables")
+            << "<table><tr><td%1><table><tr>" + cell.arg("") + "</tr></table></td></tr></table>"
+            << "<table><tr><td><table><tr>" + cell.arg("%1") + "</tr></table></td></tr></table>";
+        QTest::newRow("anonymous table boxes")
+            << "<table%1><tr style='display: block'>" + cell.arg("") + "</tr></table>"
+            << "<table><tr style='display: block'>" + cell.arg("%1") + "</tr></table>";
+    }
+
+    void inheritedStyle_sameWhereverItIsSet() {
+        QFETCH(QString, far);
+        QFETCH(QString, near);
+        const QString declarations = QStringLiteral(
+            "color: #b00000; font-size: 19px; font-style: italic; text-align: right; "
+            "line-height: 31px; white-space: nowrap");
+        const auto painted = [](const QString& html) {
+            const HtmlLayout layout(html, {}, HtmlStyle{}, 300);
+            QImage image(300, int(std::ceil(layout.Height())) + 1, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            layout.Paint(painter, 0, layout.Height());
+            return image;
+        };
+        const QString attribute = " style='" + declarations + "'";
+        const auto with = [&](QString html, const QString& attribute, const QString& block) {
+            return painted(html.replace("%1", attribute).replace("%2", block));
+        };
+        const QImage styled = with(far, attribute, declarations);
+        QCOMPARE(styled, with(near, attribute, declarations));
+        QVERIFY(styled != with(far, {}, {}));
     }
 
     void pageBreaker_data() {
