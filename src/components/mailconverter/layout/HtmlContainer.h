@@ -24,7 +24,8 @@
 namespace velmora::mailconverter {
 
 // The master style sheet for a document of `html`, parsed once per thread and set of tags.
-litehtml::context& MasterContext(const QByteArray& html);
+// The document keeps a pointer to it.
+std::shared_ptr<litehtml::context> MasterContext(const QByteArray& html);
 
 // A CSS family list as faces of this machine.
 QStringList ResolveFamilies(const QString& cssList);
@@ -164,6 +165,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
     HtmlBudget m_ownBudget;
     HtmlBudget& m_budget;
     HtmlGuard m_guard;
+    std::shared_ptr<litehtml::context> m_master;  // outlives m_document, which points to it
     litehtml::document::ptr m_document;
 };
 

@@ -212,9 +212,9 @@ TagSet TagsOf(const QByteArray& html) {
 // there. The order of those kept, and so the cascade, stays. One cache per thread: litehtml
 // hands the master sheet to every document as a mutable reference, so threads converting
 // side by side each parse their own.
-litehtml::context& MasterContext(const QByteArray& html) {
+std::shared_ptr<litehtml::context> MasterContext(const QByteArray& html) {
     constexpr size_t kMaxKept = 32;
-    thread_local std::unordered_map<TagSet, std::unique_ptr<litehtml::context>> kept;
+    thread_local std::unordered_map<TagSet, std::shared_ptr<litehtml::context>> kept;
     const TagSet tags = TagsOf(html);
     auto it = kept.find(tags);
     if (it == kept.end()) {
@@ -233,11 +233,11 @@ litehtml::context& MasterContext(const QByteArray& html) {
                 css += list + " {" + rule.declarations + "}\n";
             }
         }
-        auto context = std::make_unique<litehtml::context>();
+        auto context = std::make_shared<litehtml::context>();
         context->load_master_stylesheet(css.c_str());
         it = kept.emplace(tags, std::move(context)).first;
     }
-    return *it->second;
+    return it->second;
 }
 
 // A CSS family list as faces of this machine; the names mail uses most map to the faces
