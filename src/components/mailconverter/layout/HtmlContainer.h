@@ -99,7 +99,8 @@ class HtmlLayout::Container final : public litehtml::document_container {
         QFont font;
         QFontMetricsF metrics;
         int descent = 0;
-        std::unordered_map<std::string, int> widths;  // of words measured in this font
+        // Of words measured in this font, shared by the documents of a thread.
+        std::shared_ptr<std::unordered_map<std::string, int>> widths;
     };
 
     struct Item {

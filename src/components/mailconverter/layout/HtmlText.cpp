@@ -205,6 +205,28 @@ TagSet TagsOf(const QByteArray& html) {
     return tags;
 }
 
+// The widths of words measured in `font` in this thread: a migration's mail repeats its
+// fonts and words. Dropped, all at once, past kMaxWords words.
+std::shared_ptr<std::unordered_map<std::string, int>> WidthsOf(const QFont& font) {
+    constexpr size_t kMaxWords = 200'000;
+    using Widths = std::unordered_map<std::string, int>;
+    thread_local std::unordered_map<QString, std::shared_ptr<Widths>> kept;
+    size_t words = 0;
+    for (const auto& [key, widths] : kept) {
+        words += widths->size();
+    }
+    if (words > kMaxWords) {
+        kept.clear();
+    }
+    // The key names the first family only; the fallbacks shape what it lacks.
+    std::shared_ptr<Widths>& widths =
+        kept[font.families().join(QLatin1Char(',')) + QLatin1Char('|') + font.key()];
+    if (!widths) {
+        widths = std::make_shared<Widths>();
+    }
+    return widths;
+}
+
 }  // namespace
 
 // Every selector of the master sheet is tried on every element: a document gets it without
@@ -316,6 +338,7 @@ litehtml::uint_ptr HtmlLayout::Container::create_font(const litehtml::tchar_t* f
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setKerning(true);
     auto entry = std::make_unique<Font>(font);
+    entry->widths = WidthsOf(font);
     if (fm) {
         const QFontMetricsF& m = entry->metrics;
         fm->ascent = int(std::ceil(m.ascent()));
@@ -335,7 +358,7 @@ int HtmlLayout::Container::text_width(const litehtml::tchar_t* text, litehtml::u
     if (!font) {
         return 0;
     }
-    const auto [it, inserted] = font->widths.try_emplace(text, 0);
+    const auto [it, inserted] = font->widths->try_emplace(text, 0);
     if (inserted) {
         it->second = int(std::ceil(font->metrics.horizontalAdvance(QString::fromUtf8(text))));
     }
