@@ -17,6 +17,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <cmath>
+
 using namespace velmora::mailconverter;
 
 Q_DECLARE_METATYPE(std::vector<Span>)
@@ -151,6 +153,16 @@ ElementCensus Census(const QString& entries) {
     return census;
 }
 
+// An HTML part painted on its own, 300 points wide.
+QImage Painted(const QString& html) {
+    const HtmlLayout layout(html, {}, HtmlStyle{}, 300);
+    QImage image(300, int(std::ceil(layout.Height())) + 1, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    layout.Paint(painter, 0, layout.Height());
+    return image;
+}
+
 }  // namespace
 
 class HtmlLayoutTest : public QObject {
@@ -248,21 +260,41 @@ class HtmlLayoutTest : public QObject {
         const QString declarations = QStringLiteral(
             "color: #b00000; font-size: 19px; font-style: italic; text-align: right; "
             "line-height: 31px; white-space: nowrap");
-        const auto painted = [](const QString& html) {
-            const HtmlLayout layout(html, {}, HtmlStyle{}, 300);
-            QImage image(300, int(std::ceil(layout.Height())) + 1, QImage::Format_RGB32);
-            image.fill(Qt::white);
-            QPainter painter(&image);
-            layout.Paint(painter, 0, layout.Height());
-            return image;
-        };
         const QString attribute = " style='" + declarations + "'";
         const auto with = [&](QString html, const QString& attribute, const QString& block) {
-            return painted(html.replace("%1", attribute).replace("%2", block));
+            return Painted(html.replace("%1", attribute).replace("%2", block));
         };
         const QImage styled = with(far, attribute, declarations);
         QCOMPARE(styled, with(near, attribute, declarations));
         QVERIFY(styled != with(far, {}, {}));
+    }
+
+    // The default sheet's rules for attributes apply however the attribute is written; a
+    // document gets only the rules it can match, found from its text.
+    void defaultSheet_attributeRulesApply_data() {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("styled");
+        const QString cell = QStringLiteral("<tr><td>Probe</td><td>words</td></tr></table>");
+        const QString padded =
+            "<table><tr><td style='padding: 4px'>Probe</td>"
+            "<td style='padding: 4px'>words</td></tr></table>";
+        QTest::newRow("cellpadding quoted") << "<table cellpadding=\"4\">" + cell << padded;
+        QTest::newRow("cellpadding spaced, single quotes")
+            << "<table cellpadding = '4'>" + cell << padded;
+        QTest::newRow("CELLPADDING bare") << "<TABLE CELLPADDING=4>" + cell << padded;
+        QTest::newRow("a character reference") << "<table cellpadding=\"&#52;\">" + cell << padded;
+        QTest::newRow("dir=rtl") << "<p dir=rtl>Probe words</p>"
+                                 << "<p style='text-align: right'>Probe words</p>";
+    }
+
+    void defaultSheet_attributeRulesApply() {
+        QFETCH(QString, written);
+        QFETCH(QString, styled);
+        const QImage image = Painted(written);
+        QCOMPARE(image, Painted(styled));
+        static const QRegularExpression attributes(QStringLiteral(" (cellpadding|align|dir)[^>]*"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+        QVERIFY(image != Painted(QString(written).remove(attributes)));
     }
 
     void pageBreaker_data() {

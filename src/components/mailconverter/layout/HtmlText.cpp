@@ -128,15 +128,36 @@ std::vector<size_t> LinkBreaks(std::string_view word) {
 
 namespace {
 
-// The master sheet's selectors, each with the tag its rightmost compound names.
+using Needs = std::bitset<256>;
+
+// The master sheet's selectors, each with what an element needs to match it: the tag its
+// rightmost compound names, the attribute values it tests for equality.
 struct MasterSheet {
     struct Rule {
-        std::vector<std::pair<std::string, int>> selectors;  // text, tag bit (-1: any tag)
+        std::vector<std::pair<std::string, std::vector<int>>> selectors;  // text, needs
         std::string declarations;
     };
     std::vector<Rule> rules;
-    std::unordered_map<std::string, int> bits;  // tag -> bit
+    std::unordered_map<std::string, int> tags;                                     // tag -> bit
+    std::unordered_map<std::string, std::unordered_map<std::string, int>> values;  // -> bit
+    size_t bits = 0;  // tags and values
 };
+
+// `name="value"` or `name=value` -> name, value; lower case, as both are compared.
+std::optional<std::pair<std::string, std::string>> EqualityTest(std::string test) {
+    std::transform(test.begin(), test.end(), test.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    const size_t equals = test.find('=');
+    if (equals == std::string::npos || equals == 0 ||
+        std::string_view("~|^$*").find(test[equals - 1]) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string value = test.substr(equals + 1);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        value = value.substr(1, value.size() - 2);
+    }
+    return std::pair(test.substr(0, equals), value);
+}
 
 const MasterSheet& Master() {
     static const MasterSheet sheet = [] {
@@ -150,9 +171,10 @@ const MasterSheet& Master() {
             css += value + "td, " + value + "th { padding: " + std::to_string(n) + "px; }\n";
         }
         MasterSheet built;
+        std::vector<std::pair<std::string, std::vector<std::string>>> parsed;  // tag, tests
         for (size_t at = 0, open; (open = css.find('{', at)) != std::string::npos;) {
             const size_t close = css.find('}', open);
-            MasterSheet::Rule rule{{}, css.substr(open + 1, close - open - 1)};
+            built.rules.push_back({{}, css.substr(open + 1, close - open - 1)});
             std::string_view list(css.data() + at, open - at);
             while (!list.empty()) {
                 const size_t comma = std::min(list.find(','), list.size());
@@ -162,31 +184,55 @@ const MasterSheet& Master() {
                 selector.erase(selector.find_last_not_of(" \n") + 1);
                 const size_t last = selector.find_last_of(" >+~") + 1;  // npos + 1 == 0
                 const size_t end = selector.find_first_of("[.:#", last);
-                const std::string tag = selector.substr(last, end - last);
-                const int bit =
-                    tag.empty() || tag == "*"
-                        ? -1
-                        : built.bits.try_emplace(tag, int(built.bits.size())).first->second;
-                rule.selectors.emplace_back(std::move(selector), bit);
+                std::string tag = selector.substr(last, end - last);
+                std::vector<int> needs;
+                if (!tag.empty() && tag != "*") {
+                    needs.push_back(
+                        built.tags.try_emplace(tag, int(built.tags.size())).first->second);
+                }
+                std::vector<std::string> tests;
+                for (size_t from = selector.find('['); from != std::string::npos;
+                     from = selector.find('[', from + 1)) {
+                    tests.push_back(selector.substr(from + 1, selector.find(']', from) - from - 1));
+                }
+                built.rules.back().selectors.emplace_back(std::move(selector), std::move(needs));
+                parsed.emplace_back(std::move(tag), std::move(tests));
             }
-            built.rules.push_back(std::move(rule));
             at = close + 1;
         }
+        // Value bits after every tag's.
+        built.bits = built.tags.size();
+        size_t k = 0;
+        for (MasterSheet::Rule& rule : built.rules) {
+            for (auto& [selector, needs] : rule.selectors) {
+                for (const std::string& test : parsed[k].second) {
+                    if (const auto equality = EqualityTest(test)) {
+                        auto& values = built.values[equality->first];
+                        const auto it = values.try_emplace(equality->second, -1).first;
+                        if (it->second < 0) {
+                            it->second = int(built.bits++);
+                        }
+                        needs.push_back(it->second);
+                    }
+                }
+                ++k;
+            }
+        }
+        Q_ASSERT(built.bits <= Needs().size());
         return built;
     }();
     return sheet;
 }
 
-using TagSet = std::bitset<128>;
-
-// The master's tags that `html` may make: those it writes, start or end tag, and those the
-// parser makes of its own.
-TagSet TagsOf(const QByteArray& html) {
+// What `html` may hold of what the master's selectors need: the tags it writes, start or end
+// tag, and those the parser makes of its own; the values it writes for the attributes they
+// test, all of an attribute's where a character reference could make any.
+Needs NeedsOf(const QByteArray& html) {
     const MasterSheet& master = Master();
-    TagSet tags;
+    Needs held;
     const auto add = [&](const std::string& tag) {
-        if (const auto it = master.bits.find(tag); it != master.bits.end()) {
-            tags.set(size_t(it->second));
+        if (const auto it = master.tags.find(tag); it != master.tags.end()) {
+            held.set(size_t(it->second));
         }
     };
     for (const char* implied : {"html", "head", "body", "tbody", "colgroup", "img", "p", "br",
@@ -202,7 +248,41 @@ TagSet TagsOf(const QByteArray& html) {
         }
         add(tag);
     }
-    return tags;
+    const QByteArray lower = html.toLower();
+    const auto space = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    };
+    for (const auto& [name, values] : master.values) {
+        const QByteArray attribute = QByteArray::fromStdString(name);
+        for (qsizetype i = lower.indexOf(attribute); i >= 0; i = lower.indexOf(attribute, i + 1)) {
+            qsizetype j = i + attribute.size();
+            while (j < lower.size() && space(lower[j])) {
+                ++j;
+            }
+            if (j >= lower.size() || lower[j] != '=') {
+                continue;
+            }
+            ++j;
+            while (j < lower.size() && space(lower[j])) {
+                ++j;
+            }
+            const char quote =
+                j < lower.size() && (lower[j] == '"' || lower[j] == '\'') ? lower[j] : 0;
+            j += quote ? 1 : 0;
+            qsizetype k = j;
+            while (k < lower.size() &&
+                   (quote ? lower[k] != quote : !space(lower[k]) && lower[k] != '>')) {
+                ++k;
+            }
+            const std::string value = lower.mid(j, k - j).toStdString();
+            for (const auto& [written, bit] : values) {
+                if (written == value || value.find('&') != std::string::npos) {
+                    held.set(size_t(bit));
+                }
+            }
+        }
+    }
+    return held;
 }
 
 // The widths of words measured in `font` in this thread: a migration's mail repeats its
@@ -230,15 +310,15 @@ std::shared_ptr<std::unordered_map<std::string, int>> WidthsOf(const QFont& font
 }  // namespace
 
 // Every selector of the master sheet is tried on every element: a document gets it without
-// the selectors whose rightmost compound names a tag it has none of, which match nothing
+// the selectors that need a tag or an attribute value it has none of, which match nothing
 // there. The order of those kept, and so the cascade, stays. One cache per thread: litehtml
 // hands the master sheet to every document as a mutable reference, so threads converting
 // side by side each parse their own.
 std::shared_ptr<litehtml::context> MasterContext(const QByteArray& html) {
     constexpr size_t kMaxKept = 32;
-    thread_local std::unordered_map<TagSet, std::shared_ptr<litehtml::context>> kept;
-    const TagSet tags = TagsOf(html);
-    auto it = kept.find(tags);
+    thread_local std::unordered_map<Needs, std::shared_ptr<litehtml::context>> kept;
+    const Needs held = NeedsOf(html);
+    auto it = kept.find(held);
     if (it == kept.end()) {
         if (kept.size() >= kMaxKept) {
             kept.clear();
@@ -246,8 +326,9 @@ std::shared_ptr<litehtml::context> MasterContext(const QByteArray& html) {
         std::string css;
         for (const MasterSheet::Rule& rule : Master().rules) {
             std::string list;
-            for (const auto& [selector, bit] : rule.selectors) {
-                if (bit < 0 || tags.test(size_t(bit))) {
+            for (const auto& [selector, needs] : rule.selectors) {
+                if (std::all_of(needs.begin(), needs.end(),
+                                [&](int bit) { return held.test(size_t(bit)); })) {
                     list += (list.empty() ? "" : ", ") + selector;
                 }
             }
@@ -257,7 +338,7 @@ std::shared_ptr<litehtml::context> MasterContext(const QByteArray& html) {
         }
         auto context = std::make_shared<litehtml::context>();
         context->load_master_stylesheet(css.c_str());
-        it = kept.emplace(tags, std::move(context)).first;
+        it = kept.emplace(held, std::move(context)).first;
     }
     return it->second;
 }
