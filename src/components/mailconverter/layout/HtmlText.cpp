@@ -286,16 +286,17 @@ Needs NeedsOf(const QByteArray& html) {
 }
 
 // The widths of words measured in `font` in this thread: a migration's mail repeats its
-// fonts and words. Dropped, all at once, past kMaxWords words.
+// fonts and words. Dropped, all at once, past kMaxWords words or kMaxFonts fonts.
 std::shared_ptr<std::unordered_map<std::string, int>> WidthsOf(const QFont& font) {
     constexpr size_t kMaxWords = 200'000;
+    constexpr size_t kMaxFonts = 512;
     using Widths = std::unordered_map<std::string, int>;
     thread_local std::unordered_map<QString, std::shared_ptr<Widths>> kept;
     size_t words = 0;
     for (const auto& [key, widths] : kept) {
         words += widths->size();
     }
-    if (words > kMaxWords) {
+    if (words > kMaxWords || kept.size() >= kMaxFonts) {
         kept.clear();
     }
     // The key names the first family only; the fallbacks shape what it lacks.
