@@ -9,6 +9,7 @@
 
 #include "components/mailconverter/layout/HtmlElements.h"
 #include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/pdf/TextRecorder.h"
 
 #include <QColor>
 #include <QFont>
@@ -99,6 +100,8 @@ class HtmlLayout::Container final : public litehtml::document_container {
         QFontMetricsF metrics;
         int descent = 0;
         std::unordered_map<std::string, int> widths;  // of words measured in this font
+        // Words as drawn in this font; null where Qt must draw them itself.
+        std::unordered_map<std::string, std::unique_ptr<RecordedText>> drawn;
     };
 
     struct Item {
@@ -164,6 +167,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
     HtmlBudget m_ownBudget;
     HtmlBudget& m_budget;
     HtmlGuard m_guard;
+    std::unique_ptr<TextRecorder> m_recorder;
     litehtml::document::ptr m_document;
 };
 

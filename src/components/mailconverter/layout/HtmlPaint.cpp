@@ -1,6 +1,7 @@
 #include "components/mailconverter/layout/HtmlContainer.h"
 
 #include "components/mailconverter/base/ImageDecoder.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -64,13 +65,26 @@ void HtmlLayout::Container::DrawText(litehtml::uint_ptr hdc, const litehtml::tch
                                      litehtml::uint_ptr hFont, litehtml::web_color color,
                                      const litehtml::position& pos) {
     QPainter* painter = PainterOf(hdc);
-    const Font* font = FontOf(hFont);
+    Font* font = FontOf(hFont);
     if (!painter || !font) {
         return;
     }
     painter->setFont(font->font);
     painter->setPen(ToQColor(color));
-    painter->drawText(QPointF(pos.x, pos.bottom() - font->descent), QString::fromUtf8(text));
+    const QPointF origin(pos.x, pos.bottom() - font->descent);
+    if (auto* canvas = dynamic_cast<PdfCanvas*>(painter->device())) {
+        auto [it, added] = font->drawn.try_emplace(std::string(text));
+        if (added) {
+            if (!m_recorder) {
+                m_recorder = std::make_unique<TextRecorder>();
+            }
+            it->second = m_recorder->Record(font->font, QString::fromUtf8(text));
+        }
+        if (it->second && canvas->ShowRecorded(*painter, *it->second, origin)) {
+            return;
+        }
+    }
+    painter->drawText(origin, QString::fromUtf8(text));
 }
 
 void HtmlLayout::Container::draw_list_marker(litehtml::uint_ptr,
