@@ -94,14 +94,18 @@ class HtmlLayout::Container final : public litehtml::document_container {
   private:
     static constexpr int kPieceLength = 40;
 
+    struct Word {
+        int width = 0;
+        std::unique_ptr<RecordedText> glyphs;  // null: Qt draws the word itself
+    };
+
     struct Font {
         explicit Font(const QFont& f) : font(f), metrics(f) {}
         QFont font;
         QFontMetricsF metrics;
         int descent = 0;
-        std::unordered_map<std::string, int> widths;  // of words measured in this font
-        // Words as drawn in this font; null where Qt must draw them itself.
-        std::unordered_map<std::string, std::unique_ptr<RecordedText>> drawn;
+        bool decorated = false;                       // underlined, struck out or overlined
+        std::unordered_map<std::string, Word> words;  // measured in this font
     };
 
     struct Item {
@@ -130,6 +134,8 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     void AddCapNotices(const HtmlCaps& caps);
     void Record(const QRectF& extent, std::function<void(QPainter*)> paint);
+    // Shaped once per font, for both measuring and drawing.
+    Word& WordOf(Font& font, const char* text);
     void DrawText(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr hFont,
                   litehtml::web_color color, const litehtml::position& pos);
     void DrawListMarker(litehtml::uint_ptr hdc, const litehtml::list_marker& marker);

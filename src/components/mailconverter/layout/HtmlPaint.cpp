@@ -73,14 +73,8 @@ void HtmlLayout::Container::DrawText(litehtml::uint_ptr hdc, const litehtml::tch
     painter->setPen(ToQColor(color));
     const QPointF origin(pos.x, pos.bottom() - font->descent);
     if (auto* canvas = dynamic_cast<PdfCanvas*>(painter->device())) {
-        auto [it, added] = font->drawn.try_emplace(std::string(text));
-        if (added) {
-            if (!m_recorder) {
-                m_recorder = std::make_unique<TextRecorder>();
-            }
-            it->second = m_recorder->Record(font->font, QString::fromUtf8(text));
-        }
-        if (it->second && canvas->ShowRecorded(*painter, *it->second, origin)) {
+        const Word& word = WordOf(*font, text);
+        if (word.glyphs && canvas->ShowRecorded(*painter, *word.glyphs, origin)) {
             return;
         }
     }

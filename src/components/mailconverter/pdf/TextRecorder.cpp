@@ -23,7 +23,11 @@ class TextRecorder::Engine final : public QPaintEngine {
     void drawPolygon(const QPointF*, int, PolygonDrawMode) override { m_other = true; }
 
     void drawTextItem(const QPointF& p, const QTextItem& textItem) override {
-        if (!m_text || !m_reader.Read(textItem, p)) {
+        if (!m_text) {
+            return;
+        }
+        m_text->width += textItem.width();
+        if (!m_reader.Read(textItem, p)) {
             return;
         }
         for (const ShapedRun& shaped : m_reader.Runs()) {
@@ -75,9 +79,6 @@ TextRecorder::~TextRecorder() {
 }
 
 std::unique_ptr<RecordedText> TextRecorder::Record(const QFont& font, const QString& text) {
-    if (font.underline() || font.overline() || font.strikeOut()) {
-        return nullptr;
-    }
     if (!m_painter->isActive() && !m_painter->begin(m_device.get())) {
         return nullptr;
     }
@@ -85,7 +86,11 @@ std::unique_ptr<RecordedText> TextRecorder::Record(const QFont& font, const QStr
     Engine& engine = m_device->engine();
     engine.m_text = recorded.get();
     engine.m_other = false;
-    m_painter->setFont(font);
+    QFont plain = font;
+    plain.setUnderline(false);
+    plain.setOverline(false);
+    plain.setStrikeOut(false);
+    m_painter->setFont(plain);
     m_painter->setPen(Qt::black);
     m_painter->drawText(QPointF(0, 0), text);
     engine.m_text = nullptr;

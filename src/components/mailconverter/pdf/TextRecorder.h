@@ -31,6 +31,7 @@ struct RecordedText {
         bool syntheticItalic = false;
         std::vector<Glyph> glyphs;
     };
+    qreal width = 0;  // the advance of the whole text, as Qt measures it
     QString chars;
     std::vector<Run> runs;
     // Qt hands a text to the engine as items; the runs of the i-th item with glyphs to
@@ -47,8 +48,9 @@ class TextRecorder {
     TextRecorder(const TextRecorder&) = delete;
     TextRecorder& operator=(const TextRecorder&) = delete;
 
-    // What drawing `text` in `font` at the origin hands the engine; null when Qt would
-    // paint more than the glyphs (underlines and other decorations).
+    // What drawing `text` in `font` at the origin hands the engine, leaving out the
+    // underline and other decorations (Qt draws them beside the glyphs); null when Qt drew
+    // anything else.
     std::unique_ptr<RecordedText> Record(const QFont& font, const QString& text);
 
   private:
