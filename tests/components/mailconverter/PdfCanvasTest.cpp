@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -339,7 +340,8 @@ class PdfCanvasTest : public QObject {
     }
 
     // A text shown again from what the recorder kept is the same PDF as Qt's own drawing of
-    // it: glyphs, places, faces, copied text; and the painter's colour before and after it.
+    // it (glyphs, places, faces, copied text, the painter's colour before and after it), and
+    // its width is the one Qt measures.
     void recordedText_showsAsQtDrawsIt_data() {
         QTest::addColumn<QString>("text");
         QTest::newRow("kerning, ligatures") << QStringLiteral("AVAWAY office Tj");
@@ -358,6 +360,8 @@ class PdfCanvasTest : public QObject {
         const std::unique_ptr<RecordedText> recorded = recorder.Record(font, text);
         QVERIFY(recorded);
         QVERIFY(!recorded->runs.empty());
+        // Lines are laid out by this width: it must be the one Qt measures.
+        QCOMPARE(recorded->width, QFontMetricsF(font).horizontalAdvance(text));
         auto pdf = [&](bool replay) {
             PdfCanvas canvas(kPage);
             QPainter p(&canvas);
