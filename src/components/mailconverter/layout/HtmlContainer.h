@@ -9,6 +9,7 @@
 
 #include "components/mailconverter/layout/HtmlElements.h"
 #include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/pdf/TextRecorder.h"
 
 #include <QColor>
 #include <QFont>
@@ -93,12 +94,18 @@ class HtmlLayout::Container final : public litehtml::document_container {
   private:
     static constexpr int kPieceLength = 40;
 
+    struct Word {
+        int width = 0;
+        std::unique_ptr<RecordedText> glyphs;  // null: Qt draws the word itself
+    };
+
     struct Font {
         explicit Font(const QFont& f) : font(f), metrics(f) {}
         QFont font;
         QFontMetricsF metrics;
         int descent = 0;
-        std::unordered_map<std::string, int> widths;  // of words measured in this font
+        bool decorated = false;                       // underlined, struck out or overlined
+        std::unordered_map<std::string, Word> words;  // measured in this font
     };
 
     struct Item {
@@ -127,6 +134,8 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     void AddCapNotices(const HtmlCaps& caps);
     void Record(const QRectF& extent, std::function<void(QPainter*)> paint);
+    // Shaped once per font, for both measuring and drawing.
+    Word& WordOf(Font& font, const char* text);
     void DrawText(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr hFont,
                   litehtml::web_color color, const litehtml::position& pos);
     void DrawListMarker(litehtml::uint_ptr hdc, const litehtml::list_marker& marker);
@@ -164,6 +173,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
     HtmlBudget m_ownBudget;
     HtmlBudget& m_budget;
     HtmlGuard m_guard;
+    std::unique_ptr<TextRecorder> m_recorder;
     litehtml::document::ptr m_document;
 };
 

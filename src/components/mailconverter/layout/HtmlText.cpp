@@ -221,6 +221,7 @@ litehtml::uint_ptr HtmlLayout::Container::create_font(const litehtml::tchar_t* f
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setKerning(true);
     auto entry = std::make_unique<Font>(font);
+    entry->decorated = font.underline() || font.strikeOut() || font.overline();
     if (fm) {
         const QFontMetricsF& m = entry->metrics;
         fm->ascent = int(std::ceil(m.ascent()));
@@ -240,11 +241,26 @@ int HtmlLayout::Container::text_width(const litehtml::tchar_t* text, litehtml::u
     if (!font) {
         return 0;
     }
-    const auto [it, inserted] = font->widths.try_emplace(text, 0);
+    return WordOf(*font, text).width;
+}
+
+HtmlLayout::Container::Word& HtmlLayout::Container::WordOf(Font& font, const char* text) {
+    const auto [it, inserted] = font.words.try_emplace(text);
+    Word& word = it->second;
     if (inserted) {
-        it->second = int(std::ceil(font->metrics.horizontalAdvance(QString::fromUtf8(text))));
+        const QString chars = QString::fromUtf8(text);
+        if (!m_recorder) {
+            m_recorder = std::make_unique<TextRecorder>();
+        }
+        word.glyphs = m_recorder->Record(font.font, chars);
+        const qreal width =
+            word.glyphs ? word.glyphs->width : font.metrics.horizontalAdvance(chars);
+        word.width = int(std::ceil(width));
+        if (font.decorated) {
+            word.glyphs.reset();
+        }
     }
-    return it->second;
+    return word;
 }
 
 // Words end at white space; CJK text may break after any character, and a word longer
