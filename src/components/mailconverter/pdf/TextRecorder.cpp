@@ -79,19 +79,26 @@ TextRecorder::~TextRecorder() {
 }
 
 std::unique_ptr<RecordedText> TextRecorder::Record(const QFont& font, const QString& text) {
-    if (!m_painter->isActive() && !m_painter->begin(m_device.get())) {
-        return nullptr;
+    if (!m_painter->isActive()) {
+        if (!m_painter->begin(m_device.get())) {
+            return nullptr;
+        }
+        m_painter->setPen(Qt::black);
+    }
+    // The painter resolves a font anew on every change, and then looks up its engine again
+    // for each text; words come in runs of one font.
+    if (!m_font || !(font == *m_font)) {
+        m_font = font;
+        QFont plain = font;
+        plain.setUnderline(false);
+        plain.setOverline(false);
+        plain.setStrikeOut(false);
+        m_painter->setFont(plain);
     }
     auto recorded = std::make_unique<RecordedText>();
     Engine& engine = m_device->engine();
     engine.m_text = recorded.get();
     engine.m_other = false;
-    QFont plain = font;
-    plain.setUnderline(false);
-    plain.setOverline(false);
-    plain.setStrikeOut(false);
-    m_painter->setFont(plain);
-    m_painter->setPen(Qt::black);
     m_painter->drawText(QPointF(0, 0), text);
     engine.m_text = nullptr;
     if (engine.m_other) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -58,6 +59,7 @@ class TextRecorder {
     class Device;
     std::unique_ptr<Device> m_device;
     std::unique_ptr<QPainter> m_painter;
+    std::optional<QFont> m_font;  // the painter's, as it was asked for
 };
 
 }  // namespace velmora::mailconverter
