@@ -4,9 +4,11 @@
 #include "components/mailconverter/pdf/PdfCanvas.h"
 #include "components/mailconverter/pdf/PdfFont.h"
 #include "components/mailconverter/pdf/PdfObjects.h"
+#include "components/mailconverter/pdf/TextRecorder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -335,6 +337,63 @@ class PdfCanvasTest : public QObject {
             QCOMPARE(image.pixel(50, 80), qRgb(0, 150, 0));
             QCOMPARE(image.pixel(150, 80), qRgb(255, 255, 255));
         }
+    }
+
+    // A text shown again from what the recorder kept is the same PDF as Qt's own drawing of
+    // it (glyphs, places, faces, copied text, the painter's colour before and after it), and
+    // its width is the one Qt measures.
+    void recordedText_showsAsQtDrawsIt_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("kerning, ligatures") << QStringLiteral("AVAWAY office Tj");
+        QTest::newRow("marks") << QStringLiteral("cafe\u0301 n\u0303o");
+        QTest::newRow("right to left, digits")
+            << QStringLiteral("\u0645\u0631\u062D\u0628\u0627 123 \u05E9\u05DC\u05D5\u05DD");
+        QTest::newRow("fallback faces")
+            << QStringLiteral("\u65E5\u672C\u8A9E \u0416\u0443\u043A abc");
+    }
+
+    void recordedText_showsAsQtDrawsIt() {
+        QFETCH(QString, text);
+        QFont font(QStringLiteral("DejaVu Serif"));
+        font.setPixelSize(16);
+        TextRecorder recorder;
+        const std::unique_ptr<RecordedText> recorded = recorder.Record(font, text);
+        QVERIFY(recorded);
+        QVERIFY(!recorded->runs.empty());
+        // Lines are laid out by this width: it must be the one Qt measures.
+        QCOMPARE(recorded->width, QFontMetricsF(font).horizontalAdvance(text));
+        auto pdf = [&](bool replay) {
+            PdfCanvas canvas(kPage);
+            QPainter p(&canvas);
+            p.scale(0.75, 0.75);
+            p.setClipRect(QRectF(0, 0, 240, 200));
+            p.setFont(font);
+            p.setPen(QColor(128, 128, 128));
+            p.drawText(QPointF(8, 30), QStringLiteral("before"));
+            p.save();
+            p.setPen(QColor(200, 0, 0));
+            const QPointF origin(8.5, 60.25);
+            if (!replay) {
+                p.drawText(origin, text);
+            } else if (!canvas.ShowRecorded(p, *recorded, origin)) {
+                return QByteArray();
+            }
+            p.restore();
+            p.drawText(QPointF(8, 90), QStringLiteral("after"));
+            p.end();
+            const QString tag = QString::number(replay) + QTest::currentDataTag();
+            const auto r = RunTool("qpdf", {"--qdf", "--object-streams=disable",
+                                            Save(canvas.Document(), tag + ".pdf"), "-"});
+            // The write time and the identifier it goes into are all that may differ.
+            return QString::fromLatin1(r.out)
+                .replace(QRegularExpression("D:\\d{14}|\\d{4}-\\d\\d-\\d\\dT[\\d:]{8}"), "T")
+                .replace(QRegularExpression("/ID \\[.*\\]"), "ID")
+                .toLatin1();
+        };
+        const QByteArray drawn = pdf(false);
+        const QByteArray replayed = pdf(true);
+        QVERIFY(drawn.contains("0.502 0.502 0.502 rg"));
+        QCOMPARE(replayed, drawn);
     }
 
     void document_whilePainting_refusedAndNoSecondCopy() {

@@ -9,6 +9,7 @@
 
 #include "components/mailconverter/layout/HtmlElements.h"
 #include "components/mailconverter/layout/HtmlLayout.h"
+#include "components/mailconverter/pdf/TextRecorder.h"
 
 #include <QColor>
 #include <QFont>
@@ -94,13 +95,18 @@ class HtmlLayout::Container final : public litehtml::document_container {
   private:
     static constexpr int kPieceLength = 40;
 
+    struct Word {
+        int width = 0;
+        std::unique_ptr<RecordedText> glyphs;  // null: Qt draws the word itself
+    };
+
     struct Font {
         explicit Font(const QFont& f) : font(f), metrics(f) {}
         QFont font;
         QFontMetricsF metrics;
         int descent = 0;
-        // Of words measured in this font, shared by the documents of a thread.
-        std::shared_ptr<std::unordered_map<std::string, int>> widths;
+        bool decorated = false;                       // underlined, struck out or overlined
+        std::unordered_map<std::string, Word> words;  // measured in this font
     };
 
     struct Item {
@@ -129,6 +135,8 @@ class HtmlLayout::Container final : public litehtml::document_container {
 
     void AddCapNotices(const HtmlCaps& caps);
     void Record(const QRectF& extent, std::function<void(QPainter*)> paint);
+    // Shaped once per font, for both measuring and drawing.
+    Word& WordOf(Font& font, const char* text);
     void DrawText(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr hFont,
                   litehtml::web_color color, const litehtml::position& pos);
     void DrawListMarker(litehtml::uint_ptr hdc, const litehtml::list_marker& marker);
@@ -166,6 +174,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
     HtmlBudget m_ownBudget;
     HtmlBudget& m_budget;
     HtmlGuard m_guard;
+    std::unique_ptr<TextRecorder> m_recorder;
     std::shared_ptr<litehtml::context> m_master;  // outlives m_document, which points to it
     litehtml::document::ptr m_document;
 };

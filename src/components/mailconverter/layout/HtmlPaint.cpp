@@ -1,6 +1,7 @@
 #include "components/mailconverter/layout/HtmlContainer.h"
 
 #include "components/mailconverter/base/ImageDecoder.h"
+#include "components/mailconverter/pdf/PdfCanvas.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -64,13 +65,20 @@ void HtmlLayout::Container::DrawText(litehtml::uint_ptr hdc, const litehtml::tch
                                      litehtml::uint_ptr hFont, litehtml::web_color color,
                                      const litehtml::position& pos) {
     QPainter* painter = PainterOf(hdc);
-    const Font* font = FontOf(hFont);
+    Font* font = FontOf(hFont);
     if (!painter || !font) {
         return;
     }
     painter->setFont(font->font);
     painter->setPen(ToQColor(color));
-    painter->drawText(QPointF(pos.x, pos.bottom() - font->descent), QString::fromUtf8(text));
+    const QPointF origin(pos.x, pos.bottom() - font->descent);
+    if (auto* canvas = dynamic_cast<PdfCanvas*>(painter->device())) {
+        const Word& word = WordOf(*font, text);
+        if (word.glyphs && canvas->ShowRecorded(*painter, *word.glyphs, origin)) {
+            return;
+        }
+    }
+    painter->drawText(origin, QString::fromUtf8(text));
 }
 
 void HtmlLayout::Container::draw_list_marker(litehtml::uint_ptr,

@@ -285,29 +285,6 @@ Needs NeedsOf(const QByteArray& html) {
     return held;
 }
 
-// The widths of words measured in `font` in this thread: a migration's mail repeats its
-// fonts and words. Dropped, all at once, past kMaxWords words or kMaxFonts fonts.
-std::shared_ptr<std::unordered_map<std::string, int>> WidthsOf(const QFont& font) {
-    constexpr size_t kMaxWords = 200'000;
-    constexpr size_t kMaxFonts = 512;
-    using Widths = std::unordered_map<std::string, int>;
-    thread_local std::unordered_map<QString, std::shared_ptr<Widths>> kept;
-    size_t words = 0;
-    for (const auto& [key, widths] : kept) {
-        words += widths->size();
-    }
-    if (words > kMaxWords || kept.size() >= kMaxFonts) {
-        kept.clear();
-    }
-    // The key names the first family only; the fallbacks shape what it lacks.
-    std::shared_ptr<Widths>& widths =
-        kept[font.families().join(QLatin1Char(',')) + QLatin1Char('|') + font.key()];
-    if (!widths) {
-        widths = std::make_shared<Widths>();
-    }
-    return widths;
-}
-
 }  // namespace
 
 // Every selector of the master sheet is tried on every element: a document gets it without
@@ -420,7 +397,7 @@ litehtml::uint_ptr HtmlLayout::Container::create_font(const litehtml::tchar_t* f
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setKerning(true);
     auto entry = std::make_unique<Font>(font);
-    entry->widths = WidthsOf(font);
+    entry->decorated = font.underline() || font.strikeOut() || font.overline();
     if (fm) {
         const QFontMetricsF& m = entry->metrics;
         fm->ascent = int(std::ceil(m.ascent()));
@@ -440,11 +417,26 @@ int HtmlLayout::Container::text_width(const litehtml::tchar_t* text, litehtml::u
     if (!font) {
         return 0;
     }
-    const auto [it, inserted] = font->widths->try_emplace(text, 0);
+    return WordOf(*font, text).width;
+}
+
+HtmlLayout::Container::Word& HtmlLayout::Container::WordOf(Font& font, const char* text) {
+    const auto [it, inserted] = font.words.try_emplace(text);
+    Word& word = it->second;
     if (inserted) {
-        it->second = int(std::ceil(font->metrics.horizontalAdvance(QString::fromUtf8(text))));
+        const QString chars = QString::fromUtf8(text);
+        if (!m_recorder) {
+            m_recorder = std::make_unique<TextRecorder>();
+        }
+        word.glyphs = m_recorder->Record(font.font, chars);
+        const qreal width =
+            word.glyphs ? word.glyphs->width : font.metrics.horizontalAdvance(chars);
+        word.width = int(std::ceil(width));
+        if (font.decorated) {
+            word.glyphs.reset();
+        }
     }
-    return it->second;
+    return word;
 }
 
 // Words end at white space; CJK text may break after any character, and a word longer

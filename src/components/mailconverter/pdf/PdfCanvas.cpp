@@ -13,10 +13,7 @@
 
 namespace velmora::mailconverter {
 
-PdfPaintEngine::PdfPaintEngine(const QSizeF& page)
-    : QPaintEngine(PrimitiveTransform | PixmapTransform | PainterPaths | Antialiasing |
-                   BrushStroke | ConstantOpacity | AlphaBlend | PatternTransform),
-      m_page(page) {
+PdfPaintEngine::PdfPaintEngine(const QSizeF& page) : QPaintEngine(kFeatures), m_page(page) {
     m_catalog = m_objects.Reserve();
     m_pages = m_objects.Reserve();
     m_resources = m_objects.Reserve();
@@ -139,8 +136,10 @@ void PdfPaintEngine::updateState(const QPaintEngineState& state) {
     }
 }
 
-void PdfPaintEngine::FollowPainter(const QPainter& painter) {
-    syncState();
+void PdfPaintEngine::FollowPainter(QPainter& painter) {
+    // An empty path draws nothing but hands over the painter's state the way its own
+    // drawing does, so that the painter knows what to hand over again after a restore.
+    painter.drawPath(QPainterPath());
     m_pen = painter.pen();
     m_matrix = painter.combinedTransform();
 }
@@ -167,6 +166,14 @@ bool PdfCanvas::ShowGlyphs(QPainter& painter, const GlyphRun& run) {
     return m_engine->ShowGlyphs(run);
 }
 
+bool PdfCanvas::ShowRecorded(QPainter& painter, const RecordedText& text, const QPointF& origin) {
+    if (painter.paintEngine() != m_engine.get()) {
+        return false;
+    }
+    m_engine->FollowPainter(painter);
+    return m_engine->ShowRecorded(text, origin);
+}
+
 void PdfCanvas::NewPage() {
     m_engine->NewPage();
 }
@@ -176,28 +183,32 @@ QByteArray PdfCanvas::Document(const PdfArchive& archive) {
 }
 
 int PdfCanvas::metric(PaintDeviceMetric metric) const {
+    return CanvasMetric(metric, m_page);
+}
+
+int CanvasMetric(QPaintDevice::PaintDeviceMetric metric, const QSizeF& page) {
     switch (metric) {
-        case PdmWidth:
-            return int(std::lround(m_page.width()));
-        case PdmHeight:
-            return int(std::lround(m_page.height()));
-        case PdmWidthMM:
-            return int(std::lround(m_page.width() * 25.4 / 72));
-        case PdmHeightMM:
-            return int(std::lround(m_page.height() * 25.4 / 72));
-        case PdmNumColors:
+        case QPaintDevice::PdmWidth:
+            return int(std::lround(page.width()));
+        case QPaintDevice::PdmHeight:
+            return int(std::lround(page.height()));
+        case QPaintDevice::PdmWidthMM:
+            return int(std::lround(page.width() * 25.4 / 72));
+        case QPaintDevice::PdmHeightMM:
+            return int(std::lround(page.height() * 25.4 / 72));
+        case QPaintDevice::PdmNumColors:
             return INT_MAX;
-        case PdmDepth:
+        case QPaintDevice::PdmDepth:
             return 32;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
+        case QPaintDevice::PdmDpiX:
+        case QPaintDevice::PdmDpiY:
+        case QPaintDevice::PdmPhysicalDpiX:
+        case QPaintDevice::PdmPhysicalDpiY:
             return 72;
-        case PdmDevicePixelRatio:
+        case QPaintDevice::PdmDevicePixelRatio:
             return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(devicePixelRatioFScale());
+        case QPaintDevice::PdmDevicePixelRatioScaled:
+            return int(QPaintDevice::devicePixelRatioFScale());
     }
     return 0;
 }

@@ -17,6 +17,7 @@ class QPainter;
 namespace velmora::mailconverter {
 
 class PdfPaintEngine;
+struct RecordedText;
 
 // Glyphs of one face on one baseline, each at the advance of the one before plus its
 // kerning, each copying as the character beside it.
@@ -47,6 +48,9 @@ class PdfCanvas : public QPaintDevice {
     // Shows `run` in the coordinates and pen colour of `painter`, which paints on this
     // canvas. False when the face cannot be embedded; nothing is shown then.
     bool ShowGlyphs(QPainter& painter, const GlyphRun& run);
+    // Shows `text` as `painter` would draw it at `origin` (a multiple of 1/64, as Qt places
+    // text). False when a face cannot be embedded; nothing is shown then.
+    bool ShowRecorded(QPainter& painter, const RecordedText& text, const QPointF& origin);
 
     // Ends the page being painted and begins the next; only while a painter is active.
     void NewPage();

@@ -24,9 +24,17 @@
 namespace velmora::mailconverter {
 
 class PdfFont;
+struct RecordedText;
+
+// What the canvas reports of itself to Qt; text is shaped by these metrics.
+int CanvasMetric(QPaintDevice::PaintDeviceMetric metric, const QSizeF& page);
 
 class PdfPaintEngine : public QPaintEngine {
   public:
+    static constexpr PaintEngineFeatures kFeatures =
+        PrimitiveTransform | PixmapTransform | PainterPaths | Antialiasing | BrushStroke |
+        ConstantOpacity | AlphaBlend | PatternTransform;
+
     explicit PdfPaintEngine(const QSizeF& page);
     ~PdfPaintEngine() override;
 
@@ -47,8 +55,9 @@ class PdfPaintEngine : public QPaintEngine {
                    Qt::ImageConversionFlags) override;
     void drawTextItem(const QPointF& p, const QTextItem& textItem) override;
 
-    void FollowPainter(const QPainter& painter);
+    void FollowPainter(QPainter& painter);
     bool ShowGlyphs(const GlyphRun& run);
+    bool ShowRecorded(const RecordedText& text, const QPointF& origin);
 
   private:
     void DrawRun(const ShapedRun& run);
@@ -117,6 +126,7 @@ class PdfPaintEngine : public QPaintEngine {
     std::map<int, int> m_states;
 
     QtTextReader m_text;
+    std::vector<ShapedGlyph> m_replayed;  // reused from run to run
 };
 
 }  // namespace velmora::mailconverter

@@ -1,5 +1,6 @@
 #include "components/mailconverter/pdf/PdfFont.h"
 #include "components/mailconverter/pdf/PdfPaintEngine.h"
+#include "components/mailconverter/pdf/TextRecorder.h"
 
 #include <QPainterPath>
 
@@ -17,6 +18,36 @@ void PdfPaintEngine::drawTextItem(const QPointF& p, const QTextItem& textItem) {
     for (const ShapedRun& run : m_text.Runs()) {
         DrawRun(run);
     }
+}
+
+// The same content drawTextItem writes for the items Qt handed the recorder.
+bool PdfPaintEngine::ShowRecorded(const RecordedText& text, const QPointF& origin) {
+    for (const RecordedText::Run& run : text.runs) {
+        if (!FontForFace(run.face.file, run.face.index) || run.pixelSize <= 0) {
+            return false;  // its outlines need Qt's engine for the face
+        }
+    }
+    if (m_pen.style() == Qt::NoPen) {
+        return true;
+    }
+    size_t next = 0;
+    for (const size_t end : text.itemEnds) {
+        ApplyClip();
+        ApplyAlpha(m_pen.color().alphaF(), m_pen.color().alphaF());
+        SetFill(m_pen.color());
+        for (; next < end; ++next) {
+            const RecordedText::Run& recorded = text.runs[next];
+            m_replayed.clear();
+            for (const RecordedText::Glyph& g : recorded.glyphs) {
+                const QChar* chars = g.from >= 0 ? text.chars.constData() + g.from : nullptr;
+                m_replayed.push_back(
+                    {g.id, origin.x() + g.x, origin.y() + g.y, chars, chars ? g.count : 0});
+            }
+            DrawRun({recorded.face, recorded.pixelSize, recorded.stretch, recorded.syntheticBold,
+                     recorded.syntheticItalic, m_replayed});
+        }
+    }
+    return true;
 }
 
 bool PdfPaintEngine::ShowGlyphs(const GlyphRun& run) {
