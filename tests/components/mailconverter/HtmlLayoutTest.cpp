@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -15,6 +16,8 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+
+#include <cmath>
 
 using namespace velmora::mailconverter;
 
@@ -150,6 +153,16 @@ ElementCensus Census(const QString& entries) {
     return census;
 }
 
+// An HTML part painted on its own, 300 points wide.
+QImage Painted(const QString& html) {
+    const HtmlLayout layout(html, {}, HtmlStyle{}, 300);
+    QImage image(300, int(std::ceil(layout.Height())) + 1, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    layout.Paint(painter, 0, layout.Height());
+    return image;
+}
+
 }  // namespace
 
 class HtmlLayoutTest : public QObject {
@@ -210,6 +223,78 @@ class HtmlLayoutTest : public QObject {
             QVERIFY2(w.box.right() <= 595.28 - 42 + 1,
                      qPrintable(QStringLiteral("%1 ends at %2").arg(w.text).arg(w.box.right())));
         }
+    }
+
+    // An inherited property reads the same wherever it is set: far up, on the element, by a
+    // class, as inherit over a rule, across the anonymous boxes of a table. Each pair must
+    // paint alike, and unlike the far form without the style.
+    void inheritedStyle_sameWhereverItIsSet_data() {
+        QTest::addColumn<QString>("far");
+        QTest::addColumn<QString>("near");
+        const QString p = QStringLiteral("<p%1>Probe words, then more of them</p>");
+        QTest::newRow("five blocks up")
+            << "<div%1><div><div><div><div>" + p.arg("") + "</div></div></div></div></div>"
+            << "<div><div><div><div><div>" + p.arg("%1") + "</div></div></div></div></div>";
+        QTest::newRow("a class") << "<style>.s { %2 }</style><div class=s><div>" + p.arg("") +
+                                        "</div></div>"
+                                 << "<div><div>" + p.arg("%1") + "</div></div>";
+        const QString rule = QStringLiteral(
+            "<style>p { color: #0000b0; font-style: normal; text-align: left }</style>");
+        QTest::newRow("inherit over a rule")
+            << rule + "<div%1>" +
+                   p.arg(" style='color: inherit; font-style: inherit; text-align: inherit'") +
+                   "</div>"
+            << rule + "<div>" + p.arg("%1") + "</div>";
+        const QString cell = QStringLiteral("<td%1>Probe words, then more of them</td>");
+        QTest::newRow("cells of nested tables")
+            << "<table><tr><td%1><table><tr>" + cell.arg("") + "</tr></table></td></tr></table>"
+            << "<table><tr><td><table><tr>" + cell.arg("%1") + "</tr></table></td></tr></table>";
+        QTest::newRow("anonymous table boxes")
+            << "<table%1><tr style='display: block'>" + cell.arg("") + "</tr></table>"
+            << "<table><tr style='display: block'>" + cell.arg("%1") + "</tr></table>";
+    }
+
+    void inheritedStyle_sameWhereverItIsSet() {
+        QFETCH(QString, far);
+        QFETCH(QString, near);
+        const QString declarations = QStringLiteral(
+            "color: #b00000; font-size: 19px; font-style: italic; text-align: right; "
+            "line-height: 31px; white-space: nowrap");
+        const QString attribute = " style='" + declarations + "'";
+        const auto with = [&](QString html, const QString& attribute, const QString& block) {
+            return Painted(html.replace("%1", attribute).replace("%2", block));
+        };
+        const QImage styled = with(far, attribute, declarations);
+        QCOMPARE(styled, with(near, attribute, declarations));
+        QVERIFY(styled != with(far, {}, {}));
+    }
+
+    // The default sheet's rules for attributes apply however the attribute is written; a
+    // document gets only the rules it can match, found from its text.
+    void defaultSheet_attributeRulesApply_data() {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("styled");
+        const QString cell = QStringLiteral("<tr><td>Probe</td><td>words</td></tr></table>");
+        const QString padded =
+            "<table><tr><td style='padding: 4px'>Probe</td>"
+            "<td style='padding: 4px'>words</td></tr></table>";
+        QTest::newRow("cellpadding quoted") << "<table cellpadding=\"4\">" + cell << padded;
+        QTest::newRow("cellpadding spaced, single quotes")
+            << "<table cellpadding = '4'>" + cell << padded;
+        QTest::newRow("CELLPADDING bare") << "<TABLE CELLPADDING=4>" + cell << padded;
+        QTest::newRow("a character reference") << "<table cellpadding=\"&#52;\">" + cell << padded;
+        QTest::newRow("dir=rtl") << "<p dir=rtl>Probe words</p>"
+                                 << "<p style='text-align: right'>Probe words</p>";
+    }
+
+    void defaultSheet_attributeRulesApply() {
+        QFETCH(QString, written);
+        QFETCH(QString, styled);
+        const QImage image = Painted(written);
+        QCOMPARE(image, Painted(styled));
+        static const QRegularExpression attributes(QStringLiteral(" (cellpadding|align|dir)[^>]*"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+        QVERIFY(image != Painted(QString(written).remove(attributes)));
     }
 
     void pageBreaker_data() {

@@ -122,7 +122,8 @@ void HtmlLayout::Container::Load(const QString& html) {
     const HtmlCaps caps = CapNesting(html, kMaxNesting, kMaxIndents, capped, &m_budget);
     AddCapNotices(caps);
     const QByteArray utf8 = capped.toUtf8();
-    m_document = litehtml::document::createFromUTF8(utf8.constData(), this, &SharedContext());
+    m_master = MasterContext(utf8);
+    m_document = litehtml::document::createFromUTF8(utf8.constData(), this, m_master.get());
     m_document->render(m_widthPx);
     // Wider than the column, as mail made for a wide screen is: shrunk to fit, as
     // browsers print it, down to a quarter.

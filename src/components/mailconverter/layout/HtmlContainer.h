@@ -24,8 +24,9 @@
 
 namespace velmora::mailconverter {
 
-// The master style sheet, parsed once per thread.
-litehtml::context& SharedContext();
+// The master style sheet for a document of `html`, parsed once per thread and set of tags.
+// The document keeps a pointer to it.
+std::shared_ptr<litehtml::context> MasterContext(const QByteArray& html);
 
 // A CSS family list as faces of this machine.
 QStringList ResolveFamilies(const QString& cssList);
@@ -174,6 +175,7 @@ class HtmlLayout::Container final : public litehtml::document_container {
     HtmlBudget& m_budget;
     HtmlGuard m_guard;
     std::unique_ptr<TextRecorder> m_recorder;
+    std::shared_ptr<litehtml::context> m_master;  // outlives m_document, which points to it
     litehtml::document::ptr m_document;
 };
 

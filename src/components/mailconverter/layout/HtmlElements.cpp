@@ -3,14 +3,26 @@
 #include "components/mailconverter/layout/TableSpans.h"
 
 // clang-format off
+#include <el_anchor.h>
+#include <el_body.h>
+#include <el_break.h>
+#include <el_div.h>
+#include <el_font.h>
+#include <el_image.h>
+#include <el_para.h>
 #include <el_table.h>
 #include <el_td.h>
+#include <el_tr.h>
 // clang-format on
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velmora::mailconverter {
@@ -27,13 +39,129 @@ bool RowGroup(litehtml::style_display display) {
            display == litehtml::display_table_footer_group;
 }
 
+// The inherited properties the library asks of its elements.
+constexpr std::array<std::string_view, 20> kInherited = {"text-transform",
+                                                         "color",
+                                                         "font-family",
+                                                         "font-weight",
+                                                         "font-style",
+                                                         "text-decoration",
+                                                         "white-space",
+                                                         "text-align",
+                                                         "visibility",
+                                                         "vertical-align",
+                                                         "line-height",
+                                                         "text-indent",
+                                                         "cursor",
+                                                         "border-collapse",
+                                                         "-litehtml-border-spacing-x",
+                                                         "-litehtml-border-spacing-y",
+                                                         "list-style-type",
+                                                         "list-style-position",
+                                                         "list-style-image",
+                                                         "list-style-image-baseurl"};
+
+// By content: a name can also come from a string that is gone the next time.
+int InheritedSlot(const char* name) {
+    const std::string_view wanted(name);
+    for (size_t i = 0; i < kInherited.size(); ++i) {
+        if (kInherited[i] == wanted) {
+            return int(i);
+        }
+    }
+    return -1;
+}
+
+// A rule's declarations as the library parses them, by their text: it parses them again
+// for every element the rule matches, and mail matches the same few rules on thousands
+// of cells. Parsed apart and then combined they give what parsing them in place gives:
+// each property the library sets from them is set on its own, with the same precedence.
+// Null for what depends on the element (var()).
+const litehtml::style* ParsedDeclarations(const litehtml::tstring& text,
+                                          const litehtml::tstring& baseurl) {
+    struct Parsed {
+        litehtml::tstring baseurl;
+        litehtml::style style;
+    };
+    constexpr size_t kMaxKept = 4096;
+    thread_local std::unordered_map<litehtml::tstring, Parsed> kept;
+    if (text.find("var(") != litehtml::tstring::npos) {
+        return nullptr;
+    }
+    auto it = kept.find(text);
+    if (it == kept.end() || it->second.baseurl != baseurl) {
+        if (kept.size() >= kMaxKept) {
+            kept.clear();
+        }
+        Parsed parsed{baseurl, {}};
+        parsed.style.add(text.c_str(), baseurl.c_str(), nullptr);
+        it = kept.insert_or_assign(text, std::move(parsed)).first;
+    }
+    return &it->second.style;
+}
+
+// An element of the library's class `Base` that keeps the inherited properties it was
+// asked. The library answers an inherited property an element does not set by asking its
+// parent, up to the root, each step a map lookup by a new string; every word asks its
+// parent several, and mail nests tables twenty deep.
+// Styles stop changing before answers are kept: every sheet and attribute is applied before
+// the root's parse_styles, which runs from parents to children and adds each element's own
+// style attribute first; anonymous table boxes set only their display. Answers point into
+// ancestors' style maps, which stay unchanged from then on. A refresh forgets them.
+template <class Base>
+class StyleMemo : public Base {
+  public:
+    using Base::Base;
+
+    const litehtml::tchar_t* get_style_property(
+        const litehtml::tchar_t* name, bool inherited,
+        const litehtml::tchar_t* def = nullptr) const override {
+        const int slot = inherited && m_settled && name ? InheritedSlot(name) : -1;
+        if (slot < 0) {
+            return Base::get_style_property(name, inherited, def);
+        }
+        const std::uint32_t bit = 1U << slot;
+        if (!(m_known & bit)) {
+            m_answers[size_t(slot)] = Base::get_style_property(name, true, nullptr);
+            m_known |= bit;
+        }
+        const litehtml::tchar_t* value = m_answers[size_t(slot)];
+        return value ? value : def;
+    }
+
+    void add_style(const litehtml::tstring& style, const litehtml::tstring& baseurl) override {
+        if (const litehtml::style* parsed = ParsedDeclarations(style, baseurl)) {
+            this->m_style.combine(*parsed);
+        } else {
+            Base::add_style(style, baseurl);
+        }
+    }
+
+    void parse_styles(bool is_reparse = false) override {
+        m_known = 0;
+        m_settled = true;
+        Base::parse_styles(is_reparse);
+    }
+
+    void refresh_styles() override {
+        m_known = 0;
+        m_settled = false;
+        Base::refresh_styles();
+    }
+
+  private:
+    mutable std::array<const litehtml::tchar_t*, kInherited.size()> m_answers{};  // null: none
+    mutable std::uint32_t m_known = 0;
+    bool m_settled = false;
+};
+
 // A td or th. The layout library reads colspan and rowspan unchecked when it builds the
 // table's grid (a rowspan of 0 or below reads out of bounds, a huge colspan takes gigabytes):
 // by then the whole table stands, and the spans it reads are those resolved against it.
-class SpannedCell final : public litehtml::el_td {
+class SpannedCell final : public StyleMemo<litehtml::el_td> {
   public:
     SpannedCell(const std::shared_ptr<litehtml::document>& document, HtmlGuard& guard)
-        : el_td(document), m_guard(guard) {}
+        : StyleMemo(document), m_guard(guard) {}
 
     const litehtml::tchar_t* get_attr(const litehtml::tchar_t* name,
                                       const litehtml::tchar_t* def = nullptr) const override {
@@ -76,9 +204,9 @@ class SpannedCell final : public litehtml::el_td {
 // it asks of its container, even when the table has a width of its own: a table of 100% in
 // the cell of another then widened that cell past the page, and the page lost its right side.
 // A table with a width asks for the width it was given (at least its content's least).
-class SizedTable final : public litehtml::el_table {
+class SizedTable final : public StyleMemo<litehtml::el_table> {
   public:
-    using el_table::el_table;
+    using StyleMemo::StyleMemo;
 
     int render(int x, int y, int max_width, bool second_pass = false) override {
         const int wanted = el_table::render(x, y, max_width, second_pass);
@@ -120,6 +248,43 @@ class CappedStyle final : public litehtml::element {
     HtmlGuard& m_guard;
     std::optional<std::string> m_media;
 };
+
+// The class the library gives `tag`, remembering its inherited properties. Null, for the
+// library's own, where none of its children asks: link, title, base, script, and li, whose
+// class the library does not publish.
+std::shared_ptr<litehtml::element> LibraryElement(
+    const char* tag, const std::shared_ptr<litehtml::document>& document) {
+    using namespace litehtml;
+    if (Is(tag, "link") || Is(tag, "title") || Is(tag, "base") || Is(tag, "script") ||
+        Is(tag, "li")) {
+        return nullptr;
+    }
+    if (Is(tag, "br")) {
+        return std::make_shared<StyleMemo<el_break>>(document);
+    }
+    if (Is(tag, "p")) {
+        return std::make_shared<StyleMemo<el_para>>(document);
+    }
+    if (Is(tag, "img")) {
+        return std::make_shared<StyleMemo<el_image>>(document);
+    }
+    if (Is(tag, "a")) {
+        return std::make_shared<StyleMemo<el_anchor>>(document);
+    }
+    if (Is(tag, "tr")) {
+        return std::make_shared<StyleMemo<el_tr>>(document);
+    }
+    if (Is(tag, "body")) {
+        return std::make_shared<StyleMemo<el_body>>(document);
+    }
+    if (Is(tag, "div")) {
+        return std::make_shared<StyleMemo<el_div>>(document);
+    }
+    if (Is(tag, "font")) {
+        return std::make_shared<StyleMemo<el_font>>(document);
+    }
+    return std::make_shared<StyleMemo<html_tag>>(document);
+}
 
 void Count(const litehtml::element::ptr& element, ElementCensus& census) {
     const char* tag = element->get_tagName();
@@ -164,7 +329,7 @@ std::shared_ptr<litehtml::element> HtmlGuard::CreateElement(
     if (Is(tag, "table")) {
         return std::make_shared<SizedTable>(document);
     }
-    return nullptr;
+    return LibraryElement(tag, document);
 }
 
 QString HtmlGuard::CapSheet(const QString& css, litehtml::document& document) {

@@ -3,8 +3,11 @@
 #include <QFontDatabase>
 
 #include <algorithm>
+#include <bitset>
+#include <cctype>
 #include <cmath>
 #include <string_view>
+#include <unordered_map>
 
 namespace velmora::mailconverter {
 
@@ -69,8 +72,6 @@ img { border: 0; display: inline-block; }
 br { display: block; }
 )css";
 
-// One per thread: litehtml hands the master style sheet to every document as a mutable
-
 bool BreaksAnywhere(char32_t c) {
     return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
            (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
@@ -125,11 +126,41 @@ std::vector<size_t> LinkBreaks(std::string_view word) {
 
 }  // namespace
 
-// One per thread: litehtml hands the master style sheet to every document as a mutable
-// reference, so threads converting side by side each parse their own.
-litehtml::context& SharedContext() {
-    thread_local litehtml::context context = [] {
-        litehtml::context created;
+namespace {
+
+using Needs = std::bitset<256>;
+
+// The master sheet's selectors, each with what an element needs to match it: the tag its
+// rightmost compound names, the attribute values it tests for equality.
+struct MasterSheet {
+    struct Rule {
+        std::vector<std::pair<std::string, std::vector<int>>> selectors;  // text, needs
+        std::string declarations;
+    };
+    std::vector<Rule> rules;
+    std::unordered_map<std::string, int> tags;                                     // tag -> bit
+    std::unordered_map<std::string, std::unordered_map<std::string, int>> values;  // -> bit
+    size_t bits = 0;  // tags and values
+};
+
+// `name="value"` or `name=value` -> name, value; lower case, as both are compared.
+std::optional<std::pair<std::string, std::string>> EqualityTest(std::string test) {
+    std::transform(test.begin(), test.end(), test.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    const size_t equals = test.find('=');
+    if (equals == std::string::npos || equals == 0 ||
+        std::string_view("~|^$*").find(test[equals - 1]) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string value = test.substr(equals + 1);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        value = value.substr(1, value.size() - 2);
+    }
+    return std::pair(test.substr(0, equals), value);
+}
+
+const MasterSheet& Master() {
+    static const MasterSheet sheet = [] {
         // litehtml reads no cellpadding attribute; layout tables in mail lean on it. It
         // weighs these rules by specificity against the mail's own, so "0", where mail sets
         // its paddings itself, keeps the default.
@@ -139,10 +170,155 @@ litehtml::context& SharedContext() {
                 "table[cellpadding=\"" + std::to_string(n) + "\"] > tbody > tr > ";
             css += value + "td, " + value + "th { padding: " + std::to_string(n) + "px; }\n";
         }
-        created.load_master_stylesheet(css.c_str());
-        return created;
+        MasterSheet built;
+        std::vector<std::pair<std::string, std::vector<std::string>>> parsed;  // tag, tests
+        for (size_t at = 0, open; (open = css.find('{', at)) != std::string::npos;) {
+            const size_t close = css.find('}', open);
+            built.rules.push_back({{}, css.substr(open + 1, close - open - 1)});
+            std::string_view list(css.data() + at, open - at);
+            while (!list.empty()) {
+                const size_t comma = std::min(list.find(','), list.size());
+                std::string selector(list.substr(0, comma));
+                list.remove_prefix(std::min(comma + 1, list.size()));
+                selector.erase(0, selector.find_first_not_of(" \n"));
+                selector.erase(selector.find_last_not_of(" \n") + 1);
+                const size_t last = selector.find_last_of(" >+~") + 1;  // npos + 1 == 0
+                const size_t end = selector.find_first_of("[.:#", last);
+                std::string tag = selector.substr(last, end - last);
+                std::vector<int> needs;
+                if (!tag.empty() && tag != "*") {
+                    needs.push_back(
+                        built.tags.try_emplace(tag, int(built.tags.size())).first->second);
+                }
+                std::vector<std::string> tests;
+                for (size_t from = selector.find('['); from != std::string::npos;
+                     from = selector.find('[', from + 1)) {
+                    tests.push_back(selector.substr(from + 1, selector.find(']', from) - from - 1));
+                }
+                built.rules.back().selectors.emplace_back(std::move(selector), std::move(needs));
+                parsed.emplace_back(std::move(tag), std::move(tests));
+            }
+            at = close + 1;
+        }
+        // Value bits after every tag's.
+        built.bits = built.tags.size();
+        size_t k = 0;
+        for (MasterSheet::Rule& rule : built.rules) {
+            for (auto& [selector, needs] : rule.selectors) {
+                for (const std::string& test : parsed[k].second) {
+                    if (const auto equality = EqualityTest(test)) {
+                        auto& values = built.values[equality->first];
+                        const auto it = values.try_emplace(equality->second, -1).first;
+                        if (it->second < 0) {
+                            it->second = int(built.bits++);
+                        }
+                        needs.push_back(it->second);
+                    }
+                }
+                ++k;
+            }
+        }
+        Q_ASSERT(built.bits <= Needs().size());
+        return built;
     }();
-    return context;
+    return sheet;
+}
+
+// What `html` may hold of what the master's selectors need: the tags it writes, start or end
+// tag, and those the parser makes of its own; the values it writes for the attributes they
+// test, all of an attribute's where a character reference could make any.
+Needs NeedsOf(const QByteArray& html) {
+    const MasterSheet& master = Master();
+    Needs held;
+    const auto add = [&](const std::string& tag) {
+        if (const auto it = master.tags.find(tag); it != master.tags.end()) {
+            held.set(size_t(it->second));
+        }
+    };
+    for (const char* implied : {"html", "head", "body", "tbody", "colgroup", "img", "p", "br",
+                                "form", "hr", "label", "input"}) {
+        add(implied);
+    }
+    std::string tag;
+    for (qsizetype i = html.indexOf('<'); i >= 0; i = html.indexOf('<', i + 1)) {
+        qsizetype j = i + 1 < html.size() && html[i + 1] == '/' ? i + 2 : i + 1;
+        tag.clear();
+        for (; j < html.size() && std::isalnum(static_cast<unsigned char>(html[j])); ++j) {
+            tag += char(std::tolower(static_cast<unsigned char>(html[j])));
+        }
+        add(tag);
+    }
+    const QByteArray lower = html.toLower();
+    const auto space = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    };
+    for (const auto& [name, values] : master.values) {
+        const QByteArray attribute = QByteArray::fromStdString(name);
+        for (qsizetype i = lower.indexOf(attribute); i >= 0; i = lower.indexOf(attribute, i + 1)) {
+            qsizetype j = i + attribute.size();
+            while (j < lower.size() && space(lower[j])) {
+                ++j;
+            }
+            if (j >= lower.size() || lower[j] != '=') {
+                continue;
+            }
+            ++j;
+            while (j < lower.size() && space(lower[j])) {
+                ++j;
+            }
+            const char quote =
+                j < lower.size() && (lower[j] == '"' || lower[j] == '\'') ? lower[j] : 0;
+            j += quote ? 1 : 0;
+            qsizetype k = j;
+            while (k < lower.size() &&
+                   (quote ? lower[k] != quote : !space(lower[k]) && lower[k] != '>')) {
+                ++k;
+            }
+            const std::string value = lower.mid(j, k - j).toStdString();
+            for (const auto& [written, bit] : values) {
+                if (written == value || value.find('&') != std::string::npos) {
+                    held.set(size_t(bit));
+                }
+            }
+        }
+    }
+    return held;
+}
+
+}  // namespace
+
+// Every selector of the master sheet is tried on every element: a document gets it without
+// the selectors that need a tag or an attribute value it has none of, which match nothing
+// there. The order of those kept, and so the cascade, stays. One cache per thread: litehtml
+// hands the master sheet to every document as a mutable reference, so threads converting
+// side by side each parse their own.
+std::shared_ptr<litehtml::context> MasterContext(const QByteArray& html) {
+    constexpr size_t kMaxKept = 32;
+    thread_local std::unordered_map<Needs, std::shared_ptr<litehtml::context>> kept;
+    const Needs held = NeedsOf(html);
+    auto it = kept.find(held);
+    if (it == kept.end()) {
+        if (kept.size() >= kMaxKept) {
+            kept.clear();
+        }
+        std::string css;
+        for (const MasterSheet::Rule& rule : Master().rules) {
+            std::string list;
+            for (const auto& [selector, needs] : rule.selectors) {
+                if (std::all_of(needs.begin(), needs.end(),
+                                [&](int bit) { return held.test(size_t(bit)); })) {
+                    list += (list.empty() ? "" : ", ") + selector;
+                }
+            }
+            if (!list.empty()) {
+                css += list + " {" + rule.declarations + "}\n";
+            }
+        }
+        auto context = std::make_shared<litehtml::context>();
+        context->load_master_stylesheet(css.c_str());
+        it = kept.emplace(held, std::move(context)).first;
+    }
+    return it->second;
 }
 
 // A CSS family list as faces of this machine; the names mail uses most map to the faces
