@@ -252,6 +252,12 @@ class CappedStyle final : public litehtml::element {
 // The class the library gives `tag`, remembering its inherited properties. Null, for the
 // library's own, where none of its children asks: link, title, base, script, and li, whose
 // class the library does not publish.
+template <class Base>
+std::shared_ptr<litehtml::element> Remembering(
+    const std::shared_ptr<litehtml::document>& document) {
+    return std::make_shared<StyleMemo<Base>>(document);
+}
+
 std::shared_ptr<litehtml::element> LibraryElement(
     const char* tag, const std::shared_ptr<litehtml::document>& document) {
     using namespace litehtml;
@@ -259,31 +265,18 @@ std::shared_ptr<litehtml::element> LibraryElement(
         Is(tag, "li")) {
         return nullptr;
     }
-    if (Is(tag, "br")) {
-        return std::make_shared<StyleMemo<el_break>>(document);
+    using Maker = std::shared_ptr<element> (*)(const std::shared_ptr<litehtml::document>&);
+    static const std::pair<const char*, Maker> kClasses[] = {
+        {"br", &Remembering<el_break>},  {"p", &Remembering<el_para>},
+        {"img", &Remembering<el_image>}, {"a", &Remembering<el_anchor>},
+        {"tr", &Remembering<el_tr>},     {"body", &Remembering<el_body>},
+        {"div", &Remembering<el_div>},   {"font", &Remembering<el_font>}};
+    for (const auto& [name, make] : kClasses) {
+        if (Is(tag, name)) {
+            return make(document);
+        }
     }
-    if (Is(tag, "p")) {
-        return std::make_shared<StyleMemo<el_para>>(document);
-    }
-    if (Is(tag, "img")) {
-        return std::make_shared<StyleMemo<el_image>>(document);
-    }
-    if (Is(tag, "a")) {
-        return std::make_shared<StyleMemo<el_anchor>>(document);
-    }
-    if (Is(tag, "tr")) {
-        return std::make_shared<StyleMemo<el_tr>>(document);
-    }
-    if (Is(tag, "body")) {
-        return std::make_shared<StyleMemo<el_body>>(document);
-    }
-    if (Is(tag, "div")) {
-        return std::make_shared<StyleMemo<el_div>>(document);
-    }
-    if (Is(tag, "font")) {
-        return std::make_shared<StyleMemo<el_font>>(document);
-    }
-    return std::make_shared<StyleMemo<html_tag>>(document);
+    return Remembering<html_tag>(document);
 }
 
 void Count(const litehtml::element::ptr& element, ElementCensus& census) {
